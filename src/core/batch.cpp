@@ -1,0 +1,121 @@
+#include "core/batch.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "core/app_state.h"
+#include "core/command_line.h"
+#include "core/pipeline.h"
+#include "core/status.h"
+#include "shape/correspondence.h"
+#include "surface/frame_generation.h"
+#include "surface/surface_writers.h"
+#include "viewer/sphere_writers.h"
+
+namespace {
+
+bool on_terminal = false;
+bool line_open = false;  // a progress line waits to be overwritten
+
+void console_report(StatusKind kind, const char* text)
+{
+    // Messages may carry their own trailing newline; print each as one line.
+    std::string line(text);
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    const char* prefix = kind == StatusKind::Warning ? "warning: " : kind == StatusKind::Error ? "error: " : "";
+    if (on_terminal && kind == StatusKind::Info) {
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        line_open = true;
+    } else {
+        if (line_open) std::fputc('\n', stderr);
+        line_open = false;
+        std::fprintf(stderr, "%s%s\n", prefix, line.c_str());
+    }
+    std::fflush(stderr);
+}
+
+void close_console_line()
+{
+    if (line_open) std::fputc('\n', stderr);
+    line_open = false;
+}
+
+int write_sphere_files(int format)
+{
+    for (int side = 0; side < 2; ++side) {
+        int failed = format == 2 ? write_sphere_file_vrml(side) : write_sphere_file_oogl(side);
+        std::string name = sphere_file_name(side, format);
+        if (failed) {
+            show_error("Could not write `%s'", name.c_str());
+            return BATCH_WRITE_FAILED;
+        }
+        close_console_line();
+        std::printf("%s\n", name.c_str());
+    }
+    return BATCH_DONE;
+}
+
+int write_frames()
+{
+    for (int frame = 0; frame < app.frame_count; ++frame) {
+        SurfaceMesh mesh;
+        int status = triangulate_frame(&mesh, frame);
+        if (status != 0) {
+            show_error("Frame %i could not be triangulated (status %i)", frame + 1, status);
+            return BATCH_ANALYSIS_FAILED;
+        }
+        std::string name = surface_file_name(frame, app.output_format);
+        if (write_surface(mesh, frame) != 0) {
+            show_error("Could not write `%s'", name.c_str());
+            return BATCH_WRITE_FAILED;
+        }
+        close_console_line();
+        std::printf("%s\n", name.c_str());
+        std::fflush(stdout);
+    }
+    return BATCH_DONE;
+}
+
+}  // namespace
+
+void install_console_reporter()
+{
+    on_terminal = isatty(fileno(stderr));
+    status_hooks.report = console_report;
+}
+
+int batch_main(int argc, char** argv)
+{
+    int parsed = parse_command_line(argc, argv);
+    if (parsed != 0) return BATCH_COMMAND_LINE;
+    if (app.source_path.empty() || app.target_path.empty()) {
+        std::fprintf(stderr, "Both an initial and a final file are required.\n");
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    // Without a chosen format the batch tool still writes CNOFF frames.
+    if (app.output_format == 0) app.output_format = 1;
+
+    install_console_reporter();
+    int outcome = run_pipeline();
+    close_console_line();
+    if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
+    if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
+
+    if (!app.quick_morph) {
+        if (correspond_spheres() != 0) {
+            show_error("Not enough memory to link the spheres");
+            return BATCH_ANALYSIS_FAILED;
+        }
+        close_console_line();
+        std::fprintf(stderr, "Spheres: %i in the source, %i in the target\n", app.volumes[0].sphere_count,
+                     app.volumes[1].sphere_count);
+    }
+    int status = write_frames();
+    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files(app.output_format);
+    close_console_line();
+    release_volumes();
+    return status;
+}

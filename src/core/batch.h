@@ -1,0 +1,17 @@
+#pragma once
+
+// Exit statuses of kestrane-batch.
+enum BatchStatus {
+    BATCH_DONE = 0,
+    BATCH_COMMAND_LINE = 1,
+    BATCH_LOAD_FAILED = 2,
+    BATCH_ANALYSIS_FAILED = 3,
+    BATCH_WRITE_FAILED = 4,  // a frame or sphere file could not be written
+};
+
+// The whole headless morph: parse, load, analyse, link, write every frame.
+int batch_main(int argc, char** argv);
+
+// Prints every status message on standard error, one per line (on a
+// terminal, progress overwrites one line).
+void install_console_reporter();

@@ -1,0 +1,130 @@
+#include "core/status.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "core/command_line.h"
+
+StatusLine status_line;
+StatusHooks status_hooks;
+
+namespace {
+
+void format_into(char* dest, const char* format, va_list args)
+{
+    // vsnprintf cuts the message to its first 120 characters.
+    std::vsnprintf(dest, STATUS_TEXT_LENGTH + 1, format, args);
+}
+
+void redraw()
+{
+    if (status_hooks.redraw) status_hooks.redraw();
+}
+
+void report(StatusKind kind, const char* text)
+{
+    if (status_hooks.report) status_hooks.report(kind, text);
+}
+
+void end_progress_state()
+{
+    if (status_line.status_state == STATUS_PROGRESS) {
+        status_line.status_state = STATUS_INFO;
+        status_line.button_pressed = false;
+    }
+}
+
+}  // namespace
+
+void show_info(const char* format, ...)
+{
+    char text[STATUS_TEXT_LENGTH + 1];
+    va_list args;
+    va_start(args, format);
+    format_into(text, format, args);
+    va_end(args);
+    report(StatusKind::Info, text);
+    if (status_line.status_state == STATUS_WARNING || status_line.status_state == STATUS_FATAL) return;
+    std::memcpy(status_line.info_text, text, sizeof text);
+    if (status_line.status_state != STATUS_PROGRESS) status_line.status_state = STATUS_INFO;
+    redraw();
+}
+
+void show_progress(void (*cancel)())
+{
+    if (status_line.status_state == STATUS_FATAL) return;
+    status_line.status_state = STATUS_PROGRESS;
+    status_line.button_pressed = false;
+    status_line.cancel_action = cancel;
+    redraw();
+}
+
+void show_warning(const char* format, ...)
+{
+    char text[STATUS_TEXT_LENGTH + 1];
+    va_list args;
+    va_start(args, format);
+    format_into(text, format, args);
+    va_end(args);
+    report(StatusKind::Warning, text);
+    if (status_line.status_state == STATUS_FATAL) return;
+    status_line.cancel_action = nullptr;
+    end_progress_state();
+    std::memcpy(status_line.notice_text, text, sizeof text);
+    status_line.status_state = STATUS_WARNING;
+    status_line.button_pressed = false;
+    redraw();
+}
+
+void show_error(const char* format, ...)
+{
+    char text[STATUS_TEXT_LENGTH + 1];
+    va_list args;
+    va_start(args, format);
+    format_into(text, format, args);
+    va_end(args);
+    report(StatusKind::Error, text);
+    status_line.cancel_action = nullptr;
+    end_progress_state();
+    std::memcpy(status_line.notice_text, text, sizeof text);
+    status_line.status_state = STATUS_FATAL;
+    status_line.button_pressed = false;
+    redraw();
+    if (status_hooks.on_fatal) status_hooks.on_fatal();
+}
+
+void end_progress()
+{
+    status_line.cancel_action = nullptr;
+    end_progress_state();
+}
+
+void status_acknowledge()
+{
+    switch (status_line.status_state) {
+    case STATUS_WARNING:
+        status_line.status_state = STATUS_INFO;
+        redraw();
+        break;
+    case STATUS_FATAL:
+        quit_program();
+        break;
+    case STATUS_PROGRESS: {
+        void (*cancel)() = status_line.cancel_action;
+        status_line.cancel_action = nullptr;
+        if (cancel) cancel();
+        status_line.status_state = STATUS_INFO;
+        redraw();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void status_reset()
+{
+    status_line = StatusLine{};
+    status_hooks = StatusHooks{};
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+
+// Three-component vectors of doubles, passed and returned by value.
+struct Vector3 {
+    double x, y, z;
+};
+
+// A direction stored at length 32000 in three signed 16-bit integers.
+struct Direction16 {
+    int16_t x, y, z;
+};
+
+Vector3 vec_sub(Vector3 a, Vector3 b);
+Vector3 vec_add_scaled(Vector3 a, Vector3 d, double t);
+double vec_dot(Vector3 a, Vector3 b);
+Vector3 vec_cross(Vector3 a, Vector3 b);
+// The zero vector normalises to the zero vector (no division by zero).
+Vector3 vec_normalise(Vector3 v);
+// The zero vector (or one with a non-finite length) gives (0, 0, 0).
+Direction16 vec_to_direction16(Vector3 v);
