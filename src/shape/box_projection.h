@@ -1,0 +1,16 @@
+#pragma once
+
+// Points outside the inner box (1 .. n-2 on every axis) are read at the point
+// where the line from the box centre crosses the box surface.
+
+struct BoxPoint {
+    double x, y, z;
+};
+
+// True when 1 <= a <= n - 2 on every axis.
+bool inside_inner_box(double x, double y, double z, int nx, int ny, int nz);
+
+// The crossing point for a point outside the inner box, clamped into the box
+// against rounding. The grid must have at least 3 voxels on every axis and
+// the point finite coordinates.
+BoxPoint project_to_inner_box(double x, double y, double z, int nx, int ny, int nz);

@@ -1,0 +1,54 @@
+#include <cmath>
+
+#include "core/app_state.h"
+#include "core/colour.h"
+#include "shape/box_projection.h"
+#include "shape/morph_field.h"
+
+namespace {
+
+// Truncated toward zero and kept as the low byte, as an 8-bit store does. A
+// non-number (a non-finite t) keeps the second colour's byte.
+uint8_t blended_byte(double t, int a, int b)
+{
+    double value = (1.0 - t) * b + t * a;
+    if (!std::isfinite(value) || std::fabs(value) > 1e9) return static_cast<uint8_t>(b);
+    return static_cast<uint8_t>(static_cast<long>(std::trunc(value)));
+}
+
+}  // namespace
+
+uint32_t blend_colour(double t, uint32_t a, uint32_t b)
+{
+    uint8_t bytes[4];
+    for (int n = 0; n < 3; ++n) bytes[n] = blended_byte(t, colour_byte(a, n), colour_byte(b, n));
+    bytes[3] = colour_flag(b);
+    uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    return word;
+}
+
+// A volume without a grid (or with no inner box) and a point with a
+// non-finite coordinate give the blank colour (white).
+uint32_t sample_colour(int v, double x, double y, double z)
+{
+    const Voxel* voxels = app.volumes[v].voxels.get();
+    int nx = app.volume_dims[0], ny = app.volume_dims[1], nz = app.volume_dims[2];
+    if (!voxels || nx < 3 || ny < 3 || nz < 3) return blank_colour();
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return blank_colour();
+    if (!inside_inner_box(x, y, z, nx, ny, nz)) {
+        BoxPoint p = project_to_inner_box(x, y, z, nx, ny, nz);
+        x = p.x, y = p.y, z = p.z;
+    }
+    int xi = static_cast<int>(x), yi = static_cast<int>(y), zi = static_cast<int>(z);
+    double fx = x - xi, fy = y - yi, fz = z - zi;
+    long sy = nx, sz = static_cast<long>(nx) * ny;
+    const Voxel* c = voxels + zi * sz + yi * sy + xi;
+    auto col = [&](int dx, int dy, int dz) { return c[dz * sz + dy * sy + dx].colour; };
+    uint32_t m = blend_colour(fx, col(1, 0, 0), col(0, 0, 0));
+    uint32_t o = blend_colour(fx, col(1, 1, 0), col(0, 1, 0));
+    uint32_t r = blend_colour(fy, o, m);
+    uint32_t u = blend_colour(fx, col(1, 0, 1), col(0, 0, 1));
+    uint32_t w = blend_colour(fx, col(1, 1, 1), col(0, 1, 1));
+    return blend_colour(fz, blend_colour(fy, w, u), r);
+}

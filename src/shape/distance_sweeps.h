@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+
+#include "core/app_state.h"
+
+// The pieces of the distance transform, on a bare voxel grid of nx x ny x nz
+// (each count at least 3), so that tests and benchmarks can run them on
+// grids of their own.
+
+// Every voxel of the outer layer becomes -FAR_DISTANCE and white.
+void set_outer_layer(Voxel* voxels, int nx, int ny, int nz);
+
+// The plain voxel-by-voxel forward and backward sweeps. They are the
+// reference the fast sweeps must match bit for bit.
+void direct_forward_sweep(Voxel* voxels, int nx, int ny, int nz);
+void direct_backward_sweep(Voxel* voxels, int nx, int ny, int nz);
+
+// Outer layer and both sweeps, voxel by voxel.
+void direct_distance_transform(Voxel* voxels, int nx, int ny, int nz);
+
+// Outer layer and both sweeps, row-wise; same results as the direct version.
+void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz);
