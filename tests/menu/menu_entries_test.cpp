@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/status.h"
+#include "menu/menu_entries.h"
+
+namespace {
+
+std::vector<std::string> warnings;
+std::vector<std::string> calls;
+
+void record(StatusKind kind, const char* text)
+{
+    if (kind == StatusKind::Warning) warnings.push_back(text);
+}
+
+// No file names are set, so the pipeline never runs: only the rules act.
+class MenuEntries : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        app_state_init();
+        app.mode = 0;
+        status_reset();
+        status_hooks.report = record;
+        warnings.clear();
+        calls.clear();
+        menu_hooks.set_shade_model = [](bool smooth) { calls.push_back(smooth ? "smooth" : "flat"); };
+        menu_hooks.rebuild_surface_lists = [] { calls.push_back("surfaces"); };
+        menu_hooks.rebuild_sphere_lists = [] { calls.push_back("spheres"); };
+        menu_hooks.restart_sequence = [] { calls.push_back("sequence"); };
+    }
+    void TearDown() override
+    {
+        status_reset();
+        menu_hooks = MenuHooks{};
+    }
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(MenuEntries, FormatTogglesShareTheirField)
+{
+    EXPECT_STREQ(render_as_vrml(), "0");
+    apply_as_vrml("0");
+    EXPECT_EQ(app.output_format, 2);
+    EXPECT_STREQ(render_as_vrml(), "1");
+    apply_as_oogl("0");  // switches VRML off, OOGL on
+    EXPECT_EQ(app.output_format, 1);
+    EXPECT_STREQ(render_as_vrml(), "0");
+    EXPECT_STREQ(render_as_oogl(), "1");
+    apply_as_oogl("0");
+    EXPECT_EQ(app.output_format, 0);
+
+    apply_as_ppm("0");
+    EXPECT_EQ(app.dump_format, 1);
+    apply_as_bmp("0");
+    EXPECT_EQ(app.dump_format, 2);
+    EXPECT_STREQ(render_as_bmp(), "1");
+    EXPECT_STREQ(render_as_ppm(), "0");
+    apply_as_bmp("0");
+    EXPECT_EQ(app.dump_format, 0);
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(MenuEntries, BaseNameSwitchesFrameOutput)
+{
+    app.output_format = 2;
+    apply_base_name("morph");
+    EXPECT_EQ(app.output_format, 2);  // VRML kept
+    apply_base_name("");
+    EXPECT_EQ(app.output_format, 0);
+    EXPECT_EQ(app.output_base, "");
+    apply_base_name("frames");
+    EXPECT_EQ(app.output_format, 1);
+    EXPECT_STREQ(render_base_name(), "frames");
+    EXPECT_EQ(warnings, (Strings{"File will be written during morph creation",
+                                 "File will be written during morph creation"}));
+}
+
+TEST_F(MenuEntries, FileNameRefusesEmptyText)
+{
+    app.dump_base = "shot";
+    apply_file_name("");
+    EXPECT_EQ(app.dump_base, "shot");
+    apply_file_name("frame");
+    EXPECT_EQ(app.dump_base, "frame");
+    EXPECT_EQ(warnings, (Strings{"Name must contain some characters", "Use space bar to toggle screen dump"}));
+}
+
+TEST_F(MenuEntries, DisplayTogglesWarnOutsideTheirMode)
+{
+    app.mode = 0;
+    bool shadow = app.show_shadow;
+    apply_shadow("0");
+    EXPECT_NE(app.show_shadow, shadow);
+    apply_spheres("0");
+    EXPECT_TRUE(app.show_spheres);
+    EXPECT_STREQ(render_spheres(), "1");
+    app.mode = 1;
+    apply_spheres("0");
+    app.mode = 2;
+    apply_shadow("0");
+    EXPECT_EQ(warnings, (Strings{"This only affects morph sequence",
+                                 "This only affects automatic correspondence display"}));
+    apply_smooth("0");
+    apply_smooth("0");
+    EXPECT_EQ(calls, (Strings{"flat", "smooth"}));
+    apply_base("0");
+    EXPECT_STREQ(render_base(), "0");
+    apply_help("0");
+    EXPECT_STREQ(render_help(), "1");
+}
+
+TEST_F(MenuEntries, ScaleTogglesKeepFlagsConsistent)
+{
+    app.transform[12] = 5.0;
+    apply_sizes("0");  // sizes off, centres stay
+    EXPECT_TRUE(app.scale_centres);
+    EXPECT_FALSE(app.scale_sizes);
+    EXPECT_EQ(app.transform[12], 0.0);
+    apply_centres("0");
+    EXPECT_FALSE(app.scale_centres);
+    apply_sizes("0");  // both on again
+    EXPECT_TRUE(app.scale_centres);
+    EXPECT_TRUE(app.scale_sizes);
+    apply_centres("0");  // both off
+    EXPECT_STREQ(render_centres(), "0");
+    EXPECT_STREQ(render_sizes(), "0");
+}
+
+TEST_F(MenuEntries, TransformTextAndRepair)
+{
+    EXPECT_STREQ(render_transform(),
+                 "1.00,0.00,0.00,0.00,0.00,1.00,0.00,0.00,0.00,0.00,1.00,0.00,0.00,0.00,0.00,1.00");
+    apply_transform("2,0,0,0,0,2,0,0,0,0,2,0,1.5,0,0,1");
+    EXPECT_EQ(app.transform[0], 2.0);
+    EXPECT_EQ(app.transform[12], 1.5);
+    EXPECT_STREQ(render_transform(),
+                 "2.00,0.00,0.00,0.00,0.00,2.00,0.00,0.00,0.00,0.00,2.00,0.00,1.50,0.00,0.00,1.00");
+    app.scale_centres = app.scale_sizes = false;
+    apply_transform("1,0,0,0,0,1,0,0,0,0,1,0,0,0,0");  // 15 values
+    EXPECT_EQ(app.transform[0], 1.0);
+    EXPECT_EQ(app.transform[12], 0.0);
+    EXPECT_TRUE(app.scale_centres);
+    EXPECT_TRUE(app.scale_sizes);
+    EXPECT_EQ(warnings, (Strings{"Must have 16 comma separated entries"}));
+}
+
+TEST_F(MenuEntries, IntegerFieldsRepairTheirRange)
+{
+    apply_points("-3");
+    EXPECT_EQ(app.min_points, 500);
+    EXPECT_STREQ(render_points(), "500");
+    apply_frames("1");
+    EXPECT_EQ(app.frame_count, 10);
+    apply_frames("101");
+    EXPECT_EQ(app.frame_count, 100);
+    apply_frames("abc");  // not a number reads as 0
+    EXPECT_EQ(app.frame_count, 10);
+    apply_frames("2");
+    EXPECT_STREQ(render_frames(), "2");
+    EXPECT_EQ(warnings, (Strings{"Must be at most 500 points", "Must have at least 2 frames",
+                                 "Must be at most 100 frames", "Must have at least 2 frames"}));
+    EXPECT_TRUE(calls.empty());  // not in mode 2
+    app.mode = 2;
+    apply_frames("30");
+    EXPECT_EQ(calls, (Strings{"sequence"}));
+}
+
+TEST_F(MenuEntries, ResolutionRebuildsUnlessNothingIsLoaded)
+{
+    app.mode = -1;
+    apply_res("1");
+    EXPECT_EQ(app.resolution, 1);
+    EXPECT_TRUE(calls.empty());
+    apply_res("0");
+    EXPECT_EQ(app.resolution, 1);
+    apply_res("9");
+    EXPECT_EQ(app.resolution, 8);
+    apply_res("-1");  // wraps to 65535
+    EXPECT_EQ(app.resolution, 8);
+    EXPECT_EQ(warnings, (Strings{"Minimum triangle to volume resolution is 1",
+                                 "Maximum triangle to volume resolution is 8",
+                                 "Maximum triangle to volume resolution is 8"}));
+
+    app.volume_dims[0] = 41;
+    app.volume_dims[1] = 30;
+    app.volume_dims[2] = 21;
+    app.mode = 0;
+    apply_res("2");
+    EXPECT_EQ(app.sample_grid_dims[0], 21);
+    EXPECT_EQ(app.sample_grid_dims[1], 21);  // trunc(29 / 1.4142 + 1)
+    EXPECT_EQ(app.sample_grid_dims[2], 11);
+    EXPECT_EQ(calls, (Strings{"surfaces", "spheres"}));
+    EXPECT_STREQ(render_res(), "2");
+    calls.clear();
+    app.mode = 2;
+    apply_res("1");
+    EXPECT_EQ(app.sample_grid_dims[1], 42);  // trunc(29 / 0.7071 + 1)
+    EXPECT_EQ(calls, (Strings{"surfaces", "spheres", "sequence"}));
+}
+
+TEST_F(MenuEntries, AliasShowsItsDistance)
+{
+    EXPECT_STREQ(render_alias(), "1.10");
+    apply_alias("1");
+    EXPECT_STREQ(render_alias(), "0.0");
+    apply_alias("2.5");
+    EXPECT_STREQ(render_alias(), "2.50");
+}
+
+TEST_F(MenuEntries, BackgroundParsing)
+{
+    EXPECT_STREQ(render_background(), "0.0,0.0,0.0");
+    apply_background("0.5, 0.5, 0.5");  // blanks before a number are skipped
+    EXPECT_FLOAT_EQ(app.background[1], 0.5f);
+    EXPECT_STREQ(render_background(), "0.5,0.5,0.5");
+    EXPECT_TRUE(warnings.empty());
+    apply_background("0.5 0.5 0.5");  // reads as one value
+    EXPECT_FLOAT_EQ(app.background[0], 0.0f);
+    apply_background("0.2,0.4,0.6");
+    EXPECT_FLOAT_EQ(app.background[2], 0.6f);
+    apply_background("0.2,1.5,0.6");
+    EXPECT_FLOAT_EQ(app.background[0], 0.0f);
+    EXPECT_FLOAT_EQ(app.background[2], 0.0f);
+    apply_background("nan,0,0");
+    EXPECT_FLOAT_EQ(app.background[0], 0.0f);
+    EXPECT_EQ(warnings, (Strings{"Background is input as R,G,B", "RGB values must be between 0.0 and 1.0",
+                                 "RGB values must be between 0.0 and 1.0"}));
+}
+
+TEST_F(MenuEntries, UnreadableSourceKeepsTheOldName)
+{
+    app.source_path = "keep.off";
+    apply_source("/nonexistent/dir/x.off");
+    EXPECT_EQ(app.source_path, "keep.off");
+    apply_target("/nonexistent/dir/y.off");
+    EXPECT_EQ(warnings, (Strings{"Not able to open source input file", "Not able to open target input file"}));
+    apply_source(KESTRANE_SOURCE_DIR "/examples/box.off");  // target empty: no load
+    EXPECT_STREQ(render_source(), KESTRANE_SOURCE_DIR "/examples/box.off");
+}
+
+}  // namespace
