@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+
+#include "input/vector3.h"
+#include "surface/mesh.h"
+
+// Status codes of a lattice triangulation (and of triangulate_frame).
+enum LatticeStatus {
+    LATTICE_DONE = 0,
+    LATTICE_NO_BUFFER = 1,           // the slice buffer could not be allocated
+    LATTICE_TRIANGLES_RAN_OUT = 101, // triangle storage ran out during the walk
+    LATTICE_POINTS_RAN_OUT = 102,    // vertex storage ran out during the walk
+    LATTICE_NO_VERTEX_ARRAY = 40,
+    LATTICE_NO_TRIANGLE_ARRAY = 41,
+};
+
+// A field sampled on the isosurface lattice: counts, the step R in voxels and
+// the middle voxel (cx, cy, cz) that is the origin of mesh units.
+struct LatticeField {
+    int lx = 0, ly = 0, lz = 0;
+    int resolution = 1;
+    int cx = 0, cy = 0, cz = 0;
+    // Value (positive inside) and colour of lattice point (i, j, k) at voxel
+    // position x.
+    int16_t (*sample)(void* context, int i, int j, int k, Vector3 x, uint32_t* colour) = nullptr;
+    void* context = nullptr;
+    // Called after each slice with the number of triangles so far.
+    void (*slice_done)(void* context, int slice, long triangles) = nullptr;
+    // Called once the walk is complete, before the mesh is copied out.
+    void (*walk_done)(void* context, long triangles) = nullptr;
+    // Off: plain marching tetrahedra, a vertex for every crossing edge.
+    bool regularise = true;
+};
+
+// Walks the lattice slice by slice and fills mesh with the isosurface at
+// level -0.5. On failure the mesh is left as the status describes.
+int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh);
