@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+// Drawing and hit-testing shared by the status line, the menu bar and the
+// view's overlay. Coordinates are window pixels from the bottom-left corner.
+
+// Draws text at the current raster position; font is a GLUT bitmap font
+// (GLUT_BITMAP_HELVETICA_12 and so on).
+void draw_text(void* font, const char* text);
+void draw_button_raised(int32_t name, const char* label, int label_offset, int x, int y, int width,
+                        int height, bool active);
+void draw_button_sunken(int32_t name, const char* label, int label_offset, int x, int y, int width,
+                        int height, bool active);
+// Selection name of the widget under (x, y) (y from the top as GLUT reports
+// it) in the current window, drawn by draw; -1 when none.
+int32_t pick_widget(void (*draw)(), int x, int y);

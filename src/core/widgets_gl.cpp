@@ -1,0 +1,86 @@
+#include <GL/glut.h>
+
+#include "core/widgets.h"
+
+namespace {
+
+void draw_button(int32_t name, const char* label, int label_offset, int x, int y, int w, int h,
+                 bool active, float face, float light, float dark)
+{
+    glLoadName(active ? static_cast<GLuint>(name) : static_cast<GLuint>(-1));
+    glColor3f(face, face, face);
+    glBegin(GL_QUADS);
+    glVertex2i(x, y);
+    glVertex2i(x, y + h);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x + w, y);
+    glEnd();
+    // Bevel along the left and top edges.
+    glColor3f(light, light, light);
+    glBegin(GL_QUAD_STRIP);
+    glVertex2i(x, y);
+    glVertex2i(x + 2, y + 2);
+    glVertex2i(x, y + h);
+    glVertex2i(x + 2, y + h - 2);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x + w - 2, y + h - 2);
+    glEnd();
+    // Bevel along the bottom and right edges.
+    glColor3f(dark, dark, dark);
+    glBegin(GL_QUAD_STRIP);
+    glVertex2i(x, y);
+    glVertex2i(x + 2, y + 2);
+    glVertex2i(x + w, y);
+    glVertex2i(x + w - 2, y + 2);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x + w - 2, y + h - 2);
+    glEnd();
+    if (active)
+        glColor3f(0, 0, 0);
+    else
+        glColor3f(0.8f, 0.8f, 0.8f);
+    glFlush();
+    glRasterPos2i(x + label_offset, y + 7);
+    draw_text(GLUT_BITMAP_HELVETICA_12, label);
+}
+
+}  // namespace
+
+void draw_text(void* font, const char* text)
+{
+    for (const char* c = text; *c; ++c) glutBitmapCharacter(font, static_cast<unsigned char>(*c));
+}
+
+void draw_button_raised(int32_t name, const char* label, int label_offset, int x, int y, int width,
+                        int height, bool active)
+{
+    draw_button(name, label, label_offset, x, y, width, height, active, 0.7f, 0.9f, 0.3f);
+}
+
+void draw_button_sunken(int32_t name, const char* label, int label_offset, int x, int y, int width,
+                        int height, bool active)
+{
+    draw_button(name, label, label_offset, x, y, width, height, active, 0.5f, 0.3f, 0.9f);
+}
+
+int32_t pick_widget(void (*draw)(), int x, int y)
+{
+    GLuint buffer[10] = {0};
+    GLint viewport[4];
+    glSelectBuffer(10, buffer);
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(static_cast<GLuint>(-1));
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int height = glutGet(GLUT_WINDOW_HEIGHT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPickMatrix(x, height - y, 1, 1, viewport);
+    glOrtho(x - 1.5, x + 1.5, height - y - 1.5, height - y + 1.5, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    draw();
+    glPopName();
+    GLint hits = glRenderMode(GL_RENDER);
+    if (hits != 0) return static_cast<int32_t>(buffer[3]);
+    return -1;
+}

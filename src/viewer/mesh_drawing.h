@@ -1,0 +1,12 @@
+#pragma once
+#include "surface/mesh.h"
+
+// A mesh vertex as the display lists draw it: position in world units
+// (view_scale * c / 64), unit normal, colour components 0..1.
+struct DrawVertex {
+    float position[3];
+    float normal[3];
+    float colour[3];
+};
+
+DrawVertex draw_vertex(const MeshVertex& v, float view_scale);

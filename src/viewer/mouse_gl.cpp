@@ -1,0 +1,205 @@
+#include <GL/glut.h>
+
+#include "core/app_state.h"
+#include "viewer/mouse_logic.h"
+#include "viewer/view_state.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+// Picks count rows from the bottom of the main window, which is the view
+// plus the two 25-pixel bars.
+int gl_row(int y) { return view.view_height - y + 49; }
+
+int32_t select_in_overlay(int x, int y, int size)
+{
+    GLuint buffer[10] = {0};
+    GLint viewport[4];
+    glSelectBuffer(10, buffer);
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(static_cast<GLuint>(-1));
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPickMatrix(x, gl_row(y), size, size, viewport);
+    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
+    glMatrixMode(GL_MODELVIEW);
+    set_camera();
+    draw_correspondence_overlay();
+    glPopName();
+    const GLint hits = glRenderMode(GL_RENDER);
+    view_reshape(view.view_width, view.view_height);
+    if (hits > 0) return static_cast<int32_t>(buffer[3]);
+    return hits == 0 ? -1 : -1;
+}
+
+void press(int button, int x, int y)
+{
+    view.drag_kind = DragKind::None;
+    view.last_x = x;
+    view.last_y = y;
+    view.last_dx = view.last_dy = 0;
+    const int modifiers = glutGetModifiers();
+    const bool ctrl = modifiers & GLUT_ACTIVE_CTRL;
+    const bool shift = modifiers & GLUT_ACTIVE_SHIFT;
+    if (button == GLUT_LEFT_BUTTON) {
+        if (ctrl)
+            begin_drag(DragKind::Light);
+        else if (shift)
+            begin_drag(DragKind::Object);
+        else if (app.mode == 0 && pick_surface_point(x, y, 0, view.vector_start) > 0)
+            begin_drag(DragKind::Vector);
+        else
+            begin_drag(DragKind::Rotate);
+    } else if (button == GLUT_MIDDLE_BUTTON) {
+        begin_drag(DragKind::Twist);
+    } else if (button == GLUT_RIGHT_BUTTON) {
+        if (ctrl) {
+            begin_drag(DragKind::LightZoom);
+            return;
+        }
+        if (app.mode == 0 && delete_vector_at(x, y) > 0) return;
+        if (app.mode == 1) {
+            const int32_t n = pick_sphere(x, y);
+            if (n >= 0) {
+                const int32_t source_count = app.volumes[0].sphere_count;
+                const int side = n < source_count ? 0 : 1;
+                const int32_t index = side == 0 ? n : n - source_count;
+                Volume& v = app.volumes[side];
+                if (index < static_cast<int32_t>(v.spheres.size())) v.spheres[index].linked = 0;
+                build_link_list(0);
+                return;
+            }
+        }
+        begin_drag(DragKind::Zoom);
+    }
+}
+
+void release(int button, int x, int y)
+{
+    if (button == GLUT_LEFT_BUTTON && view.drag_kind == DragKind::Vector) {
+        view.last_dx = decay_towards_zero(view.last_dx);
+        view.last_dy = decay_towards_zero(view.last_dy);
+        const bool had_end = view.vector_end[0] != 0 && view.vector_end[1] != 0 && view.vector_end[2] != 0;
+        const int32_t found = pick_surface_point(x, y, 1, view.vector_end);
+        // A release within the clock tick of the last motion's pick lands
+        // where that pick found the target; keep its end rather than lose
+        // the vector.
+        if (found > 0 || (found == -1 && clock_ms() == view.last_pick_clock && had_end)) {
+            add_manual_vector(view.vector_start, view.vector_end);
+            build_vector_list();
+        }
+        view.drag_kind = DragKind::None;
+        return;
+    }
+    MouseButton b = MouseButton::Left;
+    if (button == GLUT_MIDDLE_BUTTON)
+        b = MouseButton::Middle;
+    else if (button == GLUT_RIGHT_BUTTON)
+        b = MouseButton::Right;
+    else if (button != GLUT_LEFT_BUTTON) {
+        view.drag_kind = DragKind::None;
+        return;
+    }
+    drag_release(b);
+}
+
+}  // namespace
+
+void view_mouse(int button, int state, int x, int y)
+{
+    if (state == GLUT_DOWN)
+        press(button, x, y);
+    else
+        release(button, x, y);
+}
+
+void view_motion(int x, int y)
+{
+    drag_motion(x, y);
+    if (view.drag_kind == DragKind::Vector) pick_surface_point(x, y, 1, view.vector_end);
+}
+
+int32_t pick_sphere(int x, int y) { return select_in_overlay(x, y, 3); }
+
+int32_t delete_vector_at(int x, int y)
+{
+    GLuint buffer[10] = {0};
+    GLint viewport[4];
+    glSelectBuffer(10, buffer);
+    glRenderMode(GL_SELECT);
+    glInitNames();
+    glPushName(static_cast<GLuint>(-1));
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPickMatrix(x, gl_row(y), 1, 1, viewport);
+    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
+    glMatrixMode(GL_MODELVIEW);
+    set_camera();
+    draw_correspondence_overlay();
+    glPopName();
+    const GLint hits = glRenderMode(GL_RENDER);
+    view_reshape(view.view_width, view.view_height);
+    if (hits == 0) return -1;
+    const int32_t n = static_cast<int32_t>(buffer[3]);
+    if (hits < 0 || !remove_manual_vector(n)) return -1;
+    build_vector_list();
+    return hits;
+}
+
+int32_t pick_surface_point(int x, int y, int side, float out[3])
+{
+    const int32_t now = clock_ms();
+    if (now == view.last_pick_clock) return -1;
+    static GLfloat feedback[1100];
+    GLint viewport[4];
+    GLdouble projection[16], modelview[16];
+    glFeedbackBuffer(1100, GL_3D, feedback);
+    glRenderMode(GL_FEEDBACK);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPickMatrix(x, gl_row(y), 1, 1, viewport);
+    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glMatrixMode(GL_MODELVIEW);
+    set_camera();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glPushMatrix();
+    object_transform();
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    const int32_t list = view.surface_lists[side];
+    if (list != NO_LIST) glCallList(static_cast<GLuint>(list));
+    glPopMatrix();
+    out[0] = out[1] = out[2] = 0;
+    double max[3] = {-1e10, -1e10, -1e10}, min[3] = {1e10, 1e10, 1e10};
+    const GLint n = glRenderMode(GL_RENDER);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    view_reshape(view.view_width, view.view_height);
+    if (n == 0) return -1;
+    int32_t records = 0;
+    // Feedback overflow (more than 100 triangles under the pixel) reads nothing.
+    for (GLint i = 0; n > 0 && i + 11 <= n; i += 11) {
+        if (static_cast<GLint>(feedback[i]) != GL_POLYGON_TOKEN || static_cast<GLint>(feedback[i + 1]) != 3)
+            return -1;
+        const double z = (feedback[i + 4] + feedback[i + 7] + feedback[i + 10]) / 3.0;
+        double p[3];
+        gluUnProject(0, 0, z, modelview, projection, viewport, &p[0], &p[1], &p[2]);
+        for (int a = 0; a < 3; ++a) {
+            if (p[a] > max[a]) max[a] = p[a];
+            if (p[a] < min[a]) min[a] = p[a];
+        }
+        ++records;
+    }
+    if (records > 0) {
+        for (int a = 0; a < 3; ++a)
+            out[a] = static_cast<float>((max[a] + min[a]) / (2 * app.view_scale) + (app.volume_dims[a] - 1) * 0.5);
+    }
+    view.last_pick_clock = now;
+    return records;
+}

@@ -1,0 +1,466 @@
+"""Drives the real kestrane viewer in a private Xvfb server.
+
+Typical use:
+
+    from xharness import Session, parse_args
+
+    args = parse_args()
+    with Session(args.bin, args.src, "my_test") as s:
+        s.launch(["-o", "m", "-f", "4", s.example("icosphere.off"), s.example("torus.off")])
+        s.wait_for_window()
+        s.wait_file("m001.off", timeout=120)
+        s.key("q")
+        assert s.wait_exit(30) == 0
+
+Coordinates are those of the top-level window, which sits at (0, 0) without a
+window manager, y counted from the top. Every wait polls with a timeout; no
+step relies on a fixed sleep alone. Only the python standard library and the
+command-line tools Xvfb, xdpyinfo, xdotool, xwininfo, xwd and convert are used.
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+DEFAULT_TIMEOUT = 60.0
+SCREEN_W, SCREEN_H = 800, 600
+
+# Layout of the window (pixels, y from the top of the top-level window).
+BAR_HEIGHT = 25
+MIN_WIDTH, MIN_HEIGHT = 480, 370
+
+
+def parse_args(argv=None):
+    """--bin <build dir> --src <source dir>, as ctest passes them."""
+    p = argparse.ArgumentParser()
+    p.add_argument("--bin", required=True)
+    p.add_argument("--src", required=True)
+    a = p.parse_args(argv)
+    a.bin = os.path.abspath(a.bin)
+    a.src = os.path.abspath(a.src)
+    return a
+
+
+def log(*parts):
+    print(*parts, flush=True)
+
+
+class TestFailure(AssertionError):
+    pass
+
+
+def check(condition, what):
+    """Prints what is checked; raises TestFailure when it does not hold."""
+    if condition:
+        log("ok:", what)
+    else:
+        log("FAILED:", what)
+        raise TestFailure(what)
+
+
+def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.1, what="condition"):
+    """Polls predicate until it returns a true value; returns that value.
+    Raises TestFailure after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TestFailure("timed out after %.0f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+class Image:
+    """An RGB picture read from a PNG (or any format convert reads)."""
+
+    def __init__(self, path):
+        self.path = path
+        data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"],
+                              check=True, stdout=subprocess.PIPE).stdout
+        # P6 header: magic, width, height, maxval, each separated by whitespace.
+        fields = []
+        pos = 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            if data[pos:pos + 1] == b"#":
+                while data[pos:pos + 1] not in (b"\n", b""):
+                    pos += 1
+                continue
+            start = pos
+            while not data[pos:pos + 1].isspace():
+                pos += 1
+            fields.append(data[start:pos])
+        pos += 1
+        if fields[0] != b"P6":
+            raise ValueError("not a P6 picture: %r" % fields[0])
+        self.width = int(fields[1])
+        self.height = int(fields[2])
+        self.pixels = data[pos:pos + 3 * self.width * self.height]
+
+    def pixel(self, x, y):
+        """(r, g, b) at x, y counted from the top-left corner."""
+        i = 3 * (y * self.width + x)
+        return tuple(self.pixels[i:i + 3])
+
+    def region(self, x0, y0, x1, y1):
+        """Every pixel of the rectangle [x0, x1) x [y0, y1) as a list of (r, g, b)."""
+        out = []
+        for y in range(max(0, y0), min(self.height, y1)):
+            for x in range(max(0, x0), min(self.width, x1)):
+                out.append(self.pixel(x, y))
+        return out
+
+    def count(self, x0, y0, x1, y1, predicate):
+        """Number of pixels of the rectangle for which predicate(r, g, b) holds."""
+        return sum(1 for rgb in self.region(x0, y0, x1, y1) if predicate(*rgb))
+
+    def differs(self, other, x0=0, y0=0, x1=None, y1=None, tolerance=0):
+        """Number of pixels in the rectangle whose colours differ by more than tolerance."""
+        x1 = self.width if x1 is None else x1
+        y1 = self.height if y1 is None else y1
+        n = 0
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                a = self.pixel(x, y)
+                b = other.pixel(x, y)
+                if max(abs(a[k] - b[k]) for k in range(3)) > tolerance:
+                    n += 1
+        return n
+
+
+def is_red_text(r, g, b):
+    return r > 150 and g < 90 and b < 90
+
+
+def is_black_text(r, g, b):
+    return r < 60 and g < 60 and b < 60
+
+
+class Session:
+    """One Xvfb server, one working directory and (at most) one viewer process."""
+
+    def __init__(self, bin_dir, src_dir=None, name="e2e", keep_workdir=False):
+        self.bin_dir = os.path.abspath(bin_dir)
+        self.src_dir = os.path.abspath(src_dir) if src_dir else None
+        self.name = name
+        self.keep_workdir = keep_workdir
+        self.workdir = tempfile.mkdtemp(prefix="kestrane-%s-" % name)
+        self.artefacts = os.path.join(self.bin_dir, "e2e-artefacts")
+        os.makedirs(self.artefacts, exist_ok=True)
+        self.xvfb = None
+        self.display = None
+        self.proc = None
+        self.stdout_path = os.path.join(self.workdir, "stdout.txt")
+        self.stderr_path = os.path.join(self.workdir, "stderr.txt")
+        self._shot_counter = 0
+        self._probe = "_probe-%s-%d" % (name, os.getpid())
+        self.start_x()
+
+    # -- context management -------------------------------------------------
+    def __enter__(self):
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None:
+            try:
+                self.screenshot("failure-%s" % self.name)
+            except Exception:
+                pass
+            self.dump_output()
+        self.close()
+        return False
+
+    # -- X server ---------------------------------------------------------------
+    def start_x(self, timeout=30):
+        """Starts Xvfb on a free display and waits until it answers."""
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + timeout
+        while not number.endswith(b"\n"):
+            if time.monotonic() > deadline or self.xvfb.poll() is not None:
+                os.close(read_fd)
+                raise TestFailure("Xvfb did not start")
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        self.display = ":" + number.decode().strip()
+        wait_until(lambda: subprocess.run(["xdpyinfo", "-display", self.display],
+                                          stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL).returncode == 0,
+                   timeout, 0.2, "Xvfb %s to answer" % self.display)
+        log("Xvfb on display", self.display)
+
+    def env(self, extra=None):
+        e = dict(os.environ)
+        e["DISPLAY"] = self.display
+        # GL and X libraries keep blocks the leak checker would blame on us.
+        e["ASAN_OPTIONS"] = "detect_leaks=0"
+        if extra:
+            e.update(extra)
+        return e
+
+    def x(self, *argv, check=True, capture=True):
+        """Runs an X client (xdotool, xwininfo, ...) against this server."""
+        r = subprocess.run(list(argv), env=self.env(), stdout=subprocess.PIPE if capture else None,
+                           stderr=subprocess.PIPE, timeout=60)
+        if check and r.returncode != 0:
+            raise TestFailure("%s failed: %s" % (" ".join(argv), r.stderr.decode(errors="replace")))
+        return r.stdout.decode(errors="replace") if capture else ""
+
+    # -- the program --------------------------------------------------------------
+    def program(self, name="kestrane"):
+        return os.path.join(self.bin_dir, name)
+
+    def example(self, name):
+        """Absolute path of a bundled example surface."""
+        return os.path.join(self.src_dir, "examples", name)
+
+    def path(self, name):
+        """Absolute path of a file in the session's working directory."""
+        return os.path.join(self.workdir, name)
+
+    def launch(self, args=(), program="kestrane", env=None):
+        """Starts the program with args in the working directory."""
+        if self.proc is not None and self.proc.poll() is None:
+            raise TestFailure("a program is already running")
+        log("launch:", program, " ".join(args))
+        self._out = open(self.stdout_path, "wb")
+        self._err = open(self.stderr_path, "wb")
+        self.proc = subprocess.Popen([self.program(program)] + list(args), cwd=self.workdir,
+                                     env=self.env(env), stdout=self._out, stderr=self._err)
+        return self.proc
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the program to end; returns its exit status."""
+        try:
+            rc = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise TestFailure("program still running after %.0f s" % timeout)
+        log("program exited with", rc)
+        return rc
+
+    def stderr_text(self):
+        try:
+            with open(self.stderr_path, "rb") as f:
+                return f.read().decode(errors="replace")
+        except OSError:
+            return ""
+
+    def dump_output(self):
+        text = self.stderr_text()
+        if text:
+            log("---- program stderr (last 3000 chars) ----")
+            log(text[-3000:])
+
+    def window_id(self):
+        """Id of the top-level window, or None while it does not exist."""
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Kestrane"],
+                           env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ids = r.stdout.decode().split()
+        return ids[0] if ids else None
+
+    def wait_for_window(self, timeout=DEFAULT_TIMEOUT):
+        """Waits until the top-level window is mapped; returns its id."""
+        def find():
+            if not self.running():
+                raise TestFailure("program ended before its window appeared (status %s)"
+                                  % self.proc.returncode)
+            return self.window_id()
+        wid = wait_until(find, timeout, 0.2, "the Kestrane window")
+        log("window", wid)
+        return wid
+
+    def geometry(self):
+        """(x, y, width, height) of the top-level window from xwininfo."""
+        out = self.x("xwininfo", "-id", self.window_id() or "", "-display", self.display)
+        vals = {}
+        for line in out.splitlines():
+            line = line.strip()
+            for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                if line.startswith(key + ":"):
+                    vals[key] = int(line.split(":")[1])
+        return (vals["Absolute upper-left X"], vals["Absolute upper-left Y"], vals["Width"],
+                vals["Height"])
+
+    def resize(self, width, height):
+        self.x("xdotool", "windowsize", self.window_id(), str(width), str(height))
+
+    # -- input --------------------------------------------------------------------
+    def pointer(self):
+        out = self.x("xdotool", "getmouselocation")
+        parts = dict(p.split(":") for p in out.split() if ":" in p)
+        return int(parts["x"]), int(parts["y"])
+
+    def move(self, x, y, timeout=10):
+        """Moves the pointer to window coordinates and waits until it is there."""
+        self.x("xdotool", "mousemove", str(int(x)), str(int(y)))
+        wait_until(lambda: self.pointer() == (int(x), int(y)), timeout, 0.02,
+                   "pointer at %d,%d" % (x, y))
+
+    def button_down(self, button=1):
+        self.x("xdotool", "mousedown", str(button))
+
+    def button_up(self, button=1):
+        self.x("xdotool", "mouseup", str(button))
+
+    def click(self, x, y, button=1, settle=0.2):
+        """Moves to (x, y) and clicks without any movement in between."""
+        self.move(x, y)
+        self.button_down(button)
+        time.sleep(settle)
+        self.button_up(button)
+
+    def drag(self, x0, y0, x1, y1, button=1, steps=10, step_pause=0.03, modifiers=(),
+             hold_at_end=0.0):
+        """Presses at (x0, y0), moves in steps to (x1, y1) and releases there.
+        modifiers: e.g. ("ctrl",) or ("shift",), held during the press."""
+        self.move(x0, y0)
+        for m in modifiers:
+            self.x("xdotool", "keydown", m)
+        self.button_down(button)
+        for m in modifiers:
+            self.x("xdotool", "keyup", m)
+        for i in range(1, steps + 1):
+            x = x0 + (x1 - x0) * i / steps
+            y = y0 + (y1 - y0) * i / steps
+            self.x("xdotool", "mousemove", str(int(round(x))), str(int(round(y))))
+            time.sleep(step_pause)
+        self.move(x1, y1)
+        if hold_at_end:
+            time.sleep(hold_at_end)
+        self.button_up(button)
+
+    def key(self, *names, at=None):
+        """Types keys by X keysym name (e.g. "q", "Return", "BackSpace", "plus",
+        "minus", "greater", "less", "space", "Escape"). at=(x, y) first moves the
+        pointer there, since the program routes keys by the pointer position."""
+        if at is not None:
+            self.move(*at)
+        for n in names:
+            self.x("xdotool", "key", n)
+
+    def type_text(self, text, at=None):
+        if at is not None:
+            self.move(*at)
+        self.x("xdotool", "type", "--delay", "30", text)
+
+    def view_point(self):
+        """A point in the middle of the 3-D view of a window of the current size."""
+        _, _, w, h = self.geometry()
+        return (w // 2, BAR_HEIGHT + (h - 2 * BAR_HEIGHT) // 2)
+
+    # -- pictures -----------------------------------------------------------------
+    def screenshot(self, name=None):
+        """Grabs the whole screen into a PNG in the artefact directory; returns an Image."""
+        if name is None:
+            self._shot_counter += 1
+            name = "%s-%02d" % (self.name, self._shot_counter)
+        out = os.path.join(self.artefacts, name + ".png")
+        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=True)
+        subprocess.run(["convert", "xwd:-", out], input=xwd.stdout, check=True)
+        return Image(out)
+
+    def pixel(self, x, y):
+        """Colour of one screen pixel now, as (r, g, b)."""
+        return self.screenshot(self._probe).pixel(x, y)
+
+    def wait_picture(self, predicate, timeout=DEFAULT_TIMEOUT, interval=0.3, what="picture"):
+        """Takes screenshots until predicate(image) holds; returns that image."""
+        def probe():
+            img = self.screenshot(self._probe)
+            return img if predicate(img) else None
+        return wait_until(probe, timeout, interval, what)
+
+    def status_line_has(self, colour_predicate, min_pixels=20):
+        """True when the status line (bottom 25 rows of the window) shows at least
+        min_pixels pixels of the given colour in its text area."""
+        _, _, w, h = self.geometry()
+        img = self.screenshot(self._probe)
+        return img.count(0, h - BAR_HEIGHT, w - 75, h, colour_predicate) >= min_pixels
+
+    # -- files ------------------------------------------------------------------------
+    def wait_file(self, name, timeout=DEFAULT_TIMEOUT, stable=0.3):
+        """Waits until a file in the working directory exists and its size has
+        stopped changing; returns its absolute path."""
+        p = self.path(name)
+
+        def ready():
+            if self.proc is not None and self.proc.poll() is not None and not os.path.exists(p):
+                raise TestFailure("program ended (status %s) before %s appeared"
+                                  % (self.proc.returncode, name))
+            if not os.path.exists(p):
+                return False
+            s1 = os.path.getsize(p)
+            time.sleep(stable)
+            return os.path.exists(p) and os.path.getsize(p) == s1 and s1 > 0
+        wait_until(ready, timeout, 0.2, "file " + name)
+        return p
+
+    def read(self, name, mode="r"):
+        with open(self.path(name), mode) as f:
+            return f.read()
+
+    # -- shutdown -------------------------------------------------------------------
+    def stop_program(self, timeout=10):
+        """Ends the program if it still runs (terminate, then kill)."""
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        for f in ("_out", "_err"):
+            h = getattr(self, f, None)
+            if h:
+                h.close()
+                setattr(self, f, None)
+
+    def close(self):
+        self.stop_program()
+        if self.xvfb is not None and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait()
+        self.xvfb = None
+        probe = os.path.join(self.artefacts, self._probe + ".png")
+        if os.path.exists(probe):
+            try:
+                os.remove(probe)
+            except OSError:
+                pass
+        if not self.keep_workdir:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+
+
+def run(main):
+    """Runs main() and turns its outcome into the exit status ctest expects."""
+    try:
+        main()
+    except TestFailure as e:
+        log("FAIL:", e)
+        sys.exit(1)
+    log("PASS")
+    sys.exit(0)
