@@ -1,32 +1,206 @@
-// First cut of the menu bar: an empty grey bar until the widget table exists.
+// The menu bar: a GLUT sub-window at the top of the main window that draws
+// the widget table level by level and edits its text fields.
 #include <GL/glut.h>
 
+#include <cstring>
+
+#include "core/command_line.h"
+#include "core/window_helpers.h"
+#include "core/widgets.h"
 #include "menu/menu.h"
+#include "menu/menu_actions_gl.h"
+#include "menu/menu_state.h"
+#include "menu/menu_table.h"
+
+namespace {
+
+void draw_widget(int32_t row, int32_t y, bool deepest, int32_t open_below, int level)
+{
+    const MenuItem& item = menu_items[row];
+    switch (item.kind) {
+    case ITEM_BUTTON:
+        if (open_below != -1 && item.child == open_below) {
+            draw_button_sunken(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, true);
+            menu_state.open_button[level] = row;
+        } else {
+            draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT,
+                               deepest);
+        }
+        break;
+    case ITEM_TOGGLE:
+        if (!item.render) {
+            draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, false);
+        } else if (item.render()[0] == '1') {
+            draw_button_sunken(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT,
+                               deepest);
+        } else {
+            draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT,
+                               deepest);
+        }
+        break;
+    case ITEM_FIELD:
+        if (!item.render) {
+            draw_text_field(row, item.label, "(undefined)", -1, item.label_offset, item.x, y, item.width,
+                            WIDGET_HEIGHT, false);
+        } else if (menu_state.edit_cursor != -1 && menu_state.edit_item == row) {
+            draw_text_field(row, item.label, menu_state.edit_buffer, menu_state.edit_cursor, item.label_offset,
+                            item.x, y, item.width, WIDGET_HEIGHT, deepest);
+        } else {
+            draw_text_field(row, item.label, item.render(), -1, item.label_offset, item.x, y, item.width,
+                            WIDGET_HEIGHT, deepest);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void band(float grey, const int32_t (&points)[12])
+{
+    glColor3f(grey, grey, grey);
+    glBegin(GL_QUAD_STRIP);
+    for (int i = 0; i < 12; i += 2) glVertex2i(points[i], points[i + 1]);
+    glEnd();
+}
+
+}  // namespace
 
 int menu_init()
 {
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_DITHER);
+    glDisable(GL_FOG);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LOGIC_OP);
+    glEnable(GL_STENCIL_TEST);
+    glDisable(GL_TEXTURE_1D);
+    glDisable(GL_TEXTURE_2D);
+    glShadeModel(GL_FLAT);
     glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
+    glDrawBuffer(GL_FRONT);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDrawBuffer(GL_BACK);
+    glClear(GL_COLOR_BUFFER_BIT);
+    install_menu_actions();
     return 0;
 }
 
 void menu_reshape(int width, int height)
 {
-    glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-0.5, width - 0.5, -0.5, height - 0.5, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
+    glViewport(0, 0, width, height);
+}
+
+void draw_text_field(int32_t name, const char* label, const char* text, int32_t cursor, int32_t label_offset,
+                     int32_t x, int32_t y, int32_t width, int32_t height, bool active)
+{
+    const int32_t w = width, h = height;
+    glLoadName(static_cast<GLuint>(active ? name : -1));
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glVertex2i(x, y);
+    glVertex2i(x, y + h);
+    glVertex2i(x + w, y + h);
+    glVertex2i(x + w, y);
+    glEnd();
+    band(0.3f, {x, y, x + 2, y + 2, x, y + h, x + 2, y + h - 2, x + w, y + h, x + w - 2, y + h - 2});
+    band(0.9f, {x, y, x + 2, y + 2, x + w, y, x + w - 2, y + 2, x + w, y + h, x + w - 2, y + h - 2});
+
+    const float grey = active ? 0.0f : 0.8f;
+    glColor3f(grey, grey, grey);
+    glFlush();
+    glRasterPos2i(x + label_offset, y + 7);
+    draw_text(GLUT_BITMAP_HELVETICA_12, label);
+
+    const int32_t len = static_cast<int32_t>(std::strlen(text));
+    const FieldWindow shown = field_visible_range(w, len, cursor);
+    glRasterPos2i(x + 4, y + 6);
+    for (int32_t i = shown.start; i < shown.end; ++i) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, text[i]);
+
+    if (cursor >= 0 && cursor <= len) {
+        const int32_t cx = x + 8 * (cursor - shown.start);
+        glBegin(GL_LINES);
+        glVertex2i(cx + 2, y + 3);
+        glVertex2i(cx + 6, y + 3);
+        glVertex2i(cx + 4, y + 3);
+        glVertex2i(cx + 4, y + h - 3);
+        glVertex2i(cx + 2, y + h - 3);
+        glVertex2i(cx + 6, y + h - 3);
+        glEnd();
+    }
 }
 
 void menu_display()
 {
-    glClear(GL_COLOR_BUFFER_BIT);
-    glutSwapBuffers();
+    GLint render_mode = GL_RENDER;
+    glGetIntegerv(GL_RENDER_MODE, &render_mode);
+    const bool picking = render_mode == GL_SELECT;
+    const int32_t window_width = glutGet(GLUT_WINDOW_WIDTH);
+
+    glDrawBuffer(GL_BACK);
+    // A pick draws only to find names: the picture on screen stays as it is.
+    if (!picking) glClear(GL_COLOR_BUFFER_BIT);
+
+    int32_t list = 0;
+    int32_t y = menu_state.menu_height - 23;
+    for (int level = 0; level < 3 && list != -1; ++level, y -= 25) {
+        const int32_t open_below = level < 2 ? menu_state.open_list[level] : -1;
+        const bool deepest = open_below == -1;
+        if (level < 2 && deepest) menu_state.open_button[level] = -1;
+        for (int32_t row = list; row < MENU_ROW_COUNT && menu_items[row].kind != ITEM_END; ++row)
+            draw_widget(row, y, deepest, open_below, level);
+        if (level == 0)
+            draw_button_raised(QUIT_NAME, "Quit", 17, window_width - 70, y, 60, WIDGET_HEIGHT, true);
+        glLoadName(static_cast<GLuint>(-1));
+        glColor3f(0.2f, 0.2f, 0.2f);
+        glBegin(GL_LINES);
+        glVertex2i(0, y - 2);
+        glVertex2i(window_width, y - 2);
+        glEnd();
+        list = open_below;
+    }
+    if (!picking) glutSwapBuffers();
 }
 
-void menu_key(unsigned char, int, int) {}
-void menu_arrow_key(int, int, int) {}
-void menu_mouse(int, int, int, int) {}
-void menu_redraw() {}
-int32_t menu_height() { return 25; }
+void menu_redraw()
+{
+    const int32_t height = update_menu_height();
+    if (menu_window == 0) return;
+    const int previous = glutGetWindow();
+    glutSetWindow(menu_window);
+    const int width = glutGet(GLUT_WINDOW_WIDTH);
+    glutReshapeWindow(width, height);
+    menu_reshape(width, height);
+    menu_display();
+    if (previous != 0) glutSetWindow(previous);
+}
+
+void menu_mouse(int, int state, int x, int y)
+{
+    if (state != GLUT_DOWN) return;
+    const int32_t n = pick_widget(menu_display, x, y);
+    // Any click in the bar commits a field being edited.
+    menu_commit_edit();
+    if (n == QUIT_NAME) quit_program();
+    if (n != -1) menu_select(n);
+    menu_redraw();
+}
+
+void menu_key(unsigned char key, int, int)
+{
+    if (menu_edit_key(key)) menu_redraw();
+}
+
+void menu_arrow_key(int key, int, int)
+{
+    if (key == GLUT_KEY_LEFT && menu_edit_move(-1)) menu_redraw();
+    if (key == GLUT_KEY_RIGHT && menu_edit_move(+1)) menu_redraw();
+}
+
+int32_t menu_height() { return menu_state.menu_height; }

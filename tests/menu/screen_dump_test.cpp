@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/status.h"
+#include "viewer/screen_dump.h"
+#include "viewer/view_state.h"
+
+namespace {
+
+uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint32_t le16(const uint8_t* p) { return p[0] | p[1] << 8; }
+
+std::vector<uint8_t> file_bytes(std::FILE* f)
+{
+    std::fflush(f);
+    std::rewind(f);
+    std::vector<uint8_t> bytes;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    return bytes;
+}
+
+// Pixels whose colour tells their place: R = x, G = y, B = 7; padding 0xEE.
+std::vector<uint8_t> pattern(int w, int h)
+{
+    const int stride = dump_stride(w);
+    std::vector<uint8_t> p(static_cast<size_t>(stride) * h, 0xEE);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            p[y * stride + 3 * x] = static_cast<uint8_t>(x);
+            p[y * stride + 3 * x + 1] = static_cast<uint8_t>(y);
+            p[y * stride + 3 * x + 2] = 7;
+        }
+    return p;
+}
+
+TEST(ScreenDump, StrideAndNames)
+{
+    EXPECT_EQ(dump_stride(480), 1440);
+    EXPECT_EQ(dump_stride(481), 1444);
+    EXPECT_EQ(dump_stride(1), 4);
+    EXPECT_EQ(screen_dump_name(2, "frame", 0), "frame000.bmp");
+    EXPECT_EQ(screen_dump_name(1, "frame", 12), "frame012.ppm");
+    EXPECT_EQ(screen_dump_name(2, "f", 1234), "f1234.bmp");
+    EXPECT_EQ(screen_dump_name(0, "frame", 0), "");
+    EXPECT_EQ(screen_dump_name(3, "frame", 0), "");
+}
+
+TEST(ScreenDump, BmpHeaderOfA480By320View)
+{
+    uint8_t h[BMP_HEADER_SIZE];
+    bmp_header(h, 480, 320);
+    EXPECT_EQ(h[0], 'B');
+    EXPECT_EQ(h[1], 'M');
+    EXPECT_EQ(le32(h + 2), 230427u);  // half of 460854
+    EXPECT_EQ(le32(h + 6), 0u);
+    EXPECT_EQ(le32(h + 10), 54u);
+    EXPECT_EQ(le32(h + 14), 40u);
+    EXPECT_EQ(le32(h + 18), 480u);
+    EXPECT_EQ(le32(h + 22), 320u);
+    EXPECT_EQ(le16(h + 26), 1u);
+    EXPECT_EQ(le16(h + 28), 24u);
+    EXPECT_EQ(le32(h + 30), 0u);
+    EXPECT_EQ(le32(h + 34), 460800u);
+    EXPECT_EQ(le32(h + 38), 3937u);
+    EXPECT_EQ(le32(h + 42), 3937u);
+    EXPECT_EQ(le32(h + 46), 0u);
+    EXPECT_EQ(le32(h + 50), 0u);
+}
+
+TEST(ScreenDump, BmpRowsAreBgrWithZeroPadding)
+{
+    const int w = 5, h = 3;  // stride 16: one padding byte per row
+    std::vector<uint8_t> pixels = pattern(w, h);
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    write_bmp(f, pixels.data(), w, h);
+    std::vector<uint8_t> b = file_bytes(f);
+    std::fclose(f);
+    ASSERT_EQ(b.size(), 54u + 16u * 3u);
+    EXPECT_EQ(le32(b.data() + 2), (54u + 48u) / 2);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = b.data() + 54 + 16 * y;  // bottom row first, as in the buffer
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(row[3 * x], 7);
+            EXPECT_EQ(row[3 * x + 1], y);
+            EXPECT_EQ(row[3 * x + 2], x);
+        }
+        EXPECT_EQ(row[15], 0);
+    }
+}
+
+TEST(ScreenDump, PpmIsTopRowFirstWithoutPadding)
+{
+    const int w = 5, h = 3;
+    std::vector<uint8_t> pixels = pattern(w, h);
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    write_ppm(f, pixels.data(), w, h, 42);
+    std::vector<uint8_t> b = file_bytes(f);
+    std::fclose(f);
+    const std::string header =
+        "P6\n# Count 42 of morphing sequence.\n# Created by Kestrane v2.4b, Orvalle, Mar 2002.\n5 3\n255\n";
+    ASSERT_EQ(b.size(), header.size() + 3u * w * h);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + header.size()), header);
+    const uint8_t* data = b.data() + header.size();
+    for (int r = 0; r < h; ++r)
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(data[(r * w + x) * 3], x);
+            EXPECT_EQ(data[(r * w + x) * 3 + 1], h - 1 - r);
+            EXPECT_EQ(data[(r * w + x) * 3 + 2], 7);
+        }
+}
+
+class ScreenDumpFiles : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        app_state_init();
+        view_state_reset();
+        status_reset();
+        char pattern[] = "/tmp/kestrane-dump-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        view.view_width = 6;
+        view.view_height = 2;
+        view.dump_pixels.assign(static_cast<size_t>(dump_stride(6)) * 2, 0);
+        app.dump_enabled = true;
+        app.dump_base = dir + "/shot";
+    }
+    void TearDown() override
+    {
+        status_reset();
+        for (const char* n : {"/shot000.bmp", "/shot001.ppm", "/shot002.bmp"}) std::remove((dir + n).c_str());
+        rmdir(dir.c_str());
+    }
+    static long size_of(const std::string& path)
+    {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f) return -1;
+        std::fseek(f, 0, SEEK_END);
+        long n = std::ftell(f);
+        std::fclose(f);
+        return n;
+    }
+    std::string dir;
+};
+
+int reads = 0;
+void fake_read(uint8_t* pixels, int32_t w, int32_t h)
+{
+    ++reads;
+    std::memset(pixels, 0x80, static_cast<size_t>(dump_stride(w)) * h);
+}
+
+TEST_F(ScreenDumpFiles, NumbersGrowAcrossFormats)
+{
+    reads = 0;
+    app.dump_format = 2;
+    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
+    app.dump_format = 1;
+    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
+    app.dump_format = 2;
+    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
+    EXPECT_EQ(view.dump_index, 3);
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(size_of(dir + "/shot000.bmp"), 54 + 20 * 2);
+    EXPECT_GT(size_of(dir + "/shot001.ppm"), 36);
+    EXPECT_EQ(size_of(dir + "/shot002.bmp"), 54 + 20 * 2);
+    EXPECT_TRUE(app.dump_enabled);
+}
+
+TEST_F(ScreenDumpFiles, NoFormatSwitchesDumpingOff)
+{
+    app.dump_format = 0;
+    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_NO_FORMAT);
+    EXPECT_FALSE(app.dump_enabled);
+    EXPECT_EQ(view.dump_index, 0);
+    EXPECT_EQ(status_line.status_state, STATUS_WARNING);
+    EXPECT_STREQ(status_line.notice_text, "Screen dump format is not defined");
+}
+
+TEST_F(ScreenDumpFiles, UnopenableFileUsesUpItsNumber)
+{
+    app.dump_format = 2;
+    app.dump_base = dir + "/missing/shot";
+    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_NOT_OPENED);
+    EXPECT_EQ(view.dump_index, 1);
+    EXPECT_TRUE(app.dump_enabled);
+    EXPECT_EQ(status_line.status_state, STATUS_EMPTY);
+}
+
+}  // namespace
