@@ -20,6 +20,7 @@ command-line tools Xvfb, xdpyinfo, xdotool, xwininfo, xwd and convert are used.
 
 import argparse
 import os
+import random
 import shutil
 import signal
 import subprocess
@@ -179,31 +180,40 @@ class Session:
 
     # -- X server ---------------------------------------------------------------
     def start_x(self, timeout=30):
-        """Starts Xvfb on a free display and waits until it answers."""
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write_fd)
-        number = b""
-        deadline = time.monotonic() + timeout
-        while not number.endswith(b"\n"):
-            if time.monotonic() > deadline or self.xvfb.poll() is not None:
-                os.close(read_fd)
-                raise TestFailure("Xvfb did not start")
-            chunk = os.read(read_fd, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_fd)
-        self.display = ":" + number.decode().strip()
-        wait_until(lambda: subprocess.run(["xdpyinfo", "-display", self.display],
-                                          stdout=subprocess.DEVNULL,
-                                          stderr=subprocess.DEVNULL).returncode == 0,
-                   timeout, 0.2, "Xvfb %s to answer" % self.display)
-        log("Xvfb on display", self.display)
+        """Starts Xvfb on a free display and waits until it answers. Display
+        numbers are drawn at random from a wide range, since other servers on
+        the machine may not leave lock files that a search could see."""
+        rng = random.Random(os.getpid() * 7919 + int(time.time() * 1000))
+        for attempt in range(20):
+            number = rng.randrange(100, 4000)
+            if os.path.exists("/tmp/.X11-unix/X%d" % number) or os.path.exists("/tmp/.X%d-lock" % number):
+                continue
+            display = ":%d" % number
+            # The server must not be reachable before ours starts.
+            if self._answers(display):
+                continue
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", display, "-screen", "0", "%dx%dx24" % (SCREEN_W, SCREEN_H), "-nolisten", "tcp", "-noreset"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline and self.xvfb.poll() is None:
+                if self._answers(display):
+                    break
+                time.sleep(0.2)
+            if self.xvfb.poll() is None and self._answers(display):
+                self.display = display
+                log("Xvfb on display", self.display)
+                return
+            if self.xvfb.poll() is None:
+                self.xvfb.kill()
+            self.xvfb.wait()
+            self.xvfb = None
+        raise TestFailure("Xvfb did not start")
+
+    @staticmethod
+    def _answers(display):
+        return subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
 
     def env(self, extra=None):
         e = dict(os.environ)
@@ -396,6 +406,19 @@ class Session:
         _, _, w, h = self.geometry()
         img = self.screenshot(self._probe)
         return img.count(0, h - BAR_HEIGHT, w - 75, h, colour_predicate) >= min_pixels
+
+    def status_text_extent(self, img=None, colour_predicate=is_black_text):
+        """Rightmost column (window x) of status-line text pixels of the given
+        colour, left of the button area; -1 when there are none. Texts of
+        different lengths (such as the mode prompts) give different extents."""
+        _, _, w, h = self.geometry()
+        img = img or self.screenshot(self._probe)
+        right = -1
+        for y in range(h - BAR_HEIGHT + 2, h - 2):
+            for x in range(0, w - 75):
+                if colour_predicate(*img.pixel(x, y)) and x > right:
+                    right = x
+        return right
 
     # -- files ------------------------------------------------------------------------
     def wait_file(self, name, timeout=DEFAULT_TIMEOUT, stable=0.3):
