@@ -1,0 +1,71 @@
+#include "input/scan_operations.h"
+
+int close_object_plain(const VoxelGrid& grid)
+{
+    // Parity along each row: voxels after an odd number of crossings are
+    // inside; a crossing voxel counts as inside on entry and exit alike.
+    for (int z = 0; z < grid.nz; ++z)
+        for (int y = 0; y < grid.ny; ++y) {
+            int parity = 0;
+            Voxel* row = &grid.at(0, y, z);
+            for (int x = 0; x < grid.nx; ++x) {
+                int value = row[x].distance;
+                parity ^= value & 1;
+                row[x].distance = static_cast<int16_t>(value != 0 ? 1 : parity);
+            }
+            if (parity == 1) return 1;
+        }
+
+    // Only signs are tested and rewriting keeps them, so in-place is safe.
+    auto inside = [&](int x, int y, int z) { return grid.at(x, y, z).distance > 0; };
+    for (int z = 1; z < grid.nz - 1; ++z)
+        for (int y = 1; y < grid.ny - 1; ++y)
+            for (int x = 1; x < grid.nx - 1; ++x) {
+                int next_inside = inside(x - 1, y, z) + inside(x + 1, y, z) + inside(x, y - 1, z) +
+                                  inside(x, y + 1, z) + inside(x, y, z - 1) + inside(x, y, z + 1);
+                Voxel& voxel = grid.at(x, y, z);
+                if (voxel.distance > 0)
+                    voxel.distance = next_inside == 6 ? FAR_DISTANCE : NEAR_DISTANCE;
+                else
+                    voxel.distance = next_inside > 0 ? -NEAR_DISTANCE : -FAR_DISTANCE;
+            }
+    return 0;
+}
+
+void close_object_antialiased(const VoxelGrid& grid, double volume_sum)
+{
+    // A surface wound clockwise seen from outside sums to a positive volume;
+    // flipping then puts positive values inside whatever the winding.
+    const bool negate = !(volume_sum > 0.0);
+    for (int z = 1; z < grid.nz - 1; ++z)
+        for (int y = 1; y < grid.ny - 1; ++y) {
+            Voxel* row = &grid.at(0, y, z);
+            int side = -1;
+            for (int x = 1; x < grid.nx - 1; ++x) {
+                int value = row[x].distance;
+                if (negate) value = -value;
+                if (value > 0) side = 1;
+                if (value < 0) side = -1;
+                if (value == 0) value = side * FAR_DISTANCE;
+                row[x].distance = static_cast<int16_t>(value);
+            }
+            if (side != 1) continue;
+            // The row ended inside (an open surface): undo the run of fill.
+            for (int x = grid.nx - 2; x >= 1; --x) {
+                if (row[x].distance != FAR_DISTANCE) {
+                    row[x].distance = static_cast<int16_t>(-row[x].distance);
+                    break;
+                }
+                row[x].distance = -FAR_DISTANCE;
+            }
+        }
+}
+
+int close_object(const VoxelGrid& grid, double volume_sum)
+{
+    if (app.antialias) {
+        close_object_antialiased(grid, volume_sum);
+        return 0;
+    }
+    return close_object_plain(grid);
+}

@@ -1,0 +1,78 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "input/scan_operations.h"
+
+namespace {
+
+// Voxels from trunc(low) to trunc(high), each held to 0..count-1 (clamped
+// before converting, so a far vertex cannot overflow the integer).
+void voxel_range(double low, double high, int count, int& first, int& last)
+{
+    first = static_cast<int>(std::trunc(std::min(std::max(low, 0.0), count - 1.0)));
+    last = static_cast<int>(std::trunc(std::min(std::max(high, 0.0), count - 1.0)));
+}
+
+bool is_zero(const Vector3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; }
+
+}  // namespace
+
+double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
+                      uint32_t colour, int16_t* tie_break)
+{
+    if (n < 3) return 0.0;
+    auto corner = [&](int i) -> const Vector3& { return vertices[indices[i]]; };
+    const Vector3& p0 = corner(0);
+    const Vector3 side = vec_sub(p0, corner(1));
+    // The first corner that spans a plane with the first edge fixes the normal.
+    Vector3 across{0, 0, 0};
+    int k = 2;
+    for (; k < n; ++k) {
+        across = vec_cross(vec_sub(p0, corner(k)), side);
+        if (!is_zero(across)) break;
+    }
+    if (k == n) return 0.0;
+    const Vector3 normal = vec_normalise(across);
+
+    double twice_area = 0.0;
+    for (int j = 2; j < n; ++j) {
+        Vector3 c = vec_cross(vec_sub(corner(j - 1), p0), vec_sub(corner(j), p0));
+        twice_area += std::sqrt(vec_dot(c, c));
+    }
+    const double orientation = p0.x * normal.x * twice_area;
+
+    const double limit = app.antialias_distance;
+    Vector3 low = p0, high = p0;
+    for (int i = 1; i < n; ++i) {
+        const Vector3& p = corner(i);
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    int x0, x1, y0, y1, z0, z1;
+    voxel_range(low.x - limit + 1.0, high.x + limit, grid.nx, x0, x1);
+    voxel_range(low.y - limit + 1.0, high.y + limit, grid.ny, y0, y1);
+    voxel_range(low.z - limit + 1.0, high.z + limit, grid.nz, z0, z1);
+
+    for (int z = z0; z <= z1; ++z)
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                int16_t face_on = 0;
+                double d = polygon_distance(Vector3{double(x), double(y), double(z)}, n, vertices, indices,
+                                            normal, limit, face_on);
+                if (d == 0.0) continue;
+                int value = static_cast<int>(std::trunc(DISTANCE_UNITS * d));
+                if (value == 0) value = d > 0.0 ? 1 : -1;
+                size_t i = grid.index(x, y, z);
+                Voxel& voxel = grid.voxels[i];
+                int stored = std::abs(voxel.distance);
+                int magnitude = std::abs(value);
+                if (voxel.distance == 0 || magnitude < stored ||
+                    (magnitude == stored && face_on > tie_break[i])) {
+                    voxel.distance = static_cast<int16_t>(value);
+                    voxel.colour = colour;
+                    tie_break[i] = face_on;
+                }
+            }
+    return orientation;
+}

@@ -1,0 +1,128 @@
+#include "input/scan_convert.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/status.h"
+#include "input/off_reader.h"
+#include "input/scan_operations.h"
+
+namespace {
+
+constexpr long PROGRESS_STEP = 100;
+
+// One conversion call: the surface grid, the working grids and the object
+// being read (its vertices in voxel coordinates).
+struct Conversion {
+    VoxelGrid surface;
+    VoxelGrid temporary;
+    int16_t* tie_break = nullptr;  // antialiased mode only
+    const std::string* path = nullptr;
+    Vector3 centre{0, 0, 0};
+    double scale = 0;
+    double half_extent[3] = {0, 0, 0};  // where the centre lands on each axis
+
+    std::vector<Vector3> vertices;
+    long face_count = 0;
+    long faces_done = 0;
+    double volume_sum = 0.0;
+};
+
+void show_sampling(const Conversion& c, long counter)
+{
+    show_info("Sampling `%s', polygon %li of %li", c.path->c_str(), counter, c.face_count);
+}
+
+int begin_object(void* context, int32_t vertex_count, int32_t face_count)
+{
+    Conversion& c = *static_cast<Conversion*>(context);
+    c.vertices.clear();
+    c.vertices.reserve(static_cast<size_t>(std::min<int32_t>(vertex_count, 1 << 16)));
+    c.face_count = face_count;
+    c.faces_done = 0;
+    return SURFACE_OK;
+}
+
+int add_vertex(void* context, Vector3 p)
+{
+    Conversion& c = *static_cast<Conversion*>(context);
+    c.vertices.push_back({(p.x - c.centre.x) * c.scale + c.half_extent[0],
+                          (p.y - c.centre.y) * c.scale + c.half_extent[1],
+                          (p.z - c.centre.z) * c.scale + c.half_extent[2]});
+    return SURFACE_OK;
+}
+
+int add_face(void* context, int32_t n, const int32_t* indices, uint32_t colour)
+{
+    Conversion& c = *static_cast<Conversion*>(context);
+    // Faces of fewer than three corners enclose nothing; larger ones than
+    // MAX_FACE_VERTICES arrive without indices and are not sampled.
+    if (indices && n >= 3) {
+        if (app.antialias)
+            c.volume_sum += sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.tie_break);
+        else
+            rasterise_polygon(c.temporary, n, c.vertices.data(), indices, colour);
+    }
+    if (++c.faces_done % PROGRESS_STEP == 0) show_sampling(c, c.faces_done);
+    return SURFACE_OK;
+}
+
+int end_object(void* context)
+{
+    Conversion& c = *static_cast<Conversion*>(context);
+    if (close_object(c.temporary, c.volume_sum) != 0) return SURFACE_NOT_CLOSED;
+    merge_object(c.surface, c.temporary);
+    c.vertices.clear();
+    c.vertices.shrink_to_fit();
+    reset_grid(c.temporary, c.tie_break, 0);
+    c.volume_sum = 0.0;
+    return SURFACE_OK;
+}
+
+}  // namespace
+
+int convert_surface(std::FILE* stream, int which)
+{
+    if (which != 0 && which != 1) return SURFACE_BAD_COUNTS;
+    Volume& volume = app.volumes[which];
+    const VoxelGrid surface = grid_of(volume.voxels.get());
+    if (!stream || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
+        return SURFACE_BAD_COUNTS;
+
+    const size_t count = surface.size();
+    std::unique_ptr<int16_t[]> tie_break;
+    if (app.antialias) {
+        tie_break.reset(new (std::nothrow) int16_t[count]);
+        if (!tie_break) return SURFACE_NO_TIE_BREAK_MEMORY;
+    }
+    std::unique_ptr<Voxel[]> temporary(new (std::nothrow) Voxel[count]);
+    if (!temporary) return SURFACE_BAD_COUNTS;
+
+    Conversion c;
+    c.surface = surface;
+    c.temporary = grid_of(temporary.get());
+    c.tie_break = tie_break.get();
+    c.path = which == 0 ? &app.source_path : &app.target_path;
+    c.centre = volume.centre;
+    c.scale = volume.scale;
+    c.half_extent[0] = (surface.nx - 1) * 0.5;
+    c.half_extent[1] = (surface.ny - 1) * 0.5;
+    c.half_extent[2] = (surface.nz - 1) * 0.5;
+    reset_grid(c.surface, nullptr, -FAR_DISTANCE);
+    reset_grid(c.temporary, c.tie_break, 0);
+
+    SurfaceSink sink;
+    sink.context = &c;
+    sink.begin_object = begin_object;
+    sink.vertex = add_vertex;
+    sink.face = add_face;
+    sink.end_object = end_object;
+    int status = read_surface(stream, ReadPass::Conversion, which == 0, sink);
+    if (status != SURFACE_OK) return status;
+    show_sampling(c, c.face_count);
+    return SURFACE_OK;
+}

@@ -1,0 +1,113 @@
+#pragma once
+// Helpers shared by the input tests: surfaces written to temporary files,
+// a captured status line and a prepared grid.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/status.h"
+#include "input/vector3.h"
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using TempFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// A temporary file holding text, opened for reading and writing.
+inline TempFile file_with(const std::string& text)
+{
+    std::FILE* f = std::tmpfile();
+    if (f) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::rewind(f);
+    }
+    return TempFile(f);
+}
+
+// A box from lo to hi as six quadrilaterals, counter-clockwise seen from
+// outside unless inward is set. extra_vertex adds text to each vertex line.
+inline std::string box_object(Vector3 lo, Vector3 hi, bool inward = false, const char* keyword = "OFF",
+                              const char* extra_vertex = "")
+{
+    static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                    {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    std::string text = std::string(keyword) + "\n8 6 12\n";
+    char line[256];
+    for (int i = 0; i < 8; ++i) {
+        std::snprintf(line, sizeof line, "%.17g %.17g %.17g%s\n", (i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y,
+                      (i & 4) ? hi.z : lo.z, extra_vertex);
+        text += line;
+    }
+    for (const auto& f : faces) {
+        if (inward)
+            std::snprintf(line, sizeof line, "4 %d %d %d %d\n", f[3], f[2], f[1], f[0]);
+        else
+            std::snprintf(line, sizeof line, "4 %d %d %d %d\n", f[0], f[1], f[2], f[3]);
+        text += line;
+    }
+    return text;
+}
+
+inline std::vector<std::string>& captured_messages()
+{
+    static std::vector<std::string> messages;
+    return messages;
+}
+
+inline void capture_message(StatusKind, const char* text) { captured_messages().push_back(text); }
+
+// Every test starts from the default parameters with messages captured.
+class InputTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        app_state_init();
+        release_volumes();
+        status_reset();
+        captured_messages().clear();
+        status_hooks.report = capture_message;
+        app.source_path = "source.off";
+        app.target_path = "target.off";
+    }
+    void TearDown() override
+    {
+        status_reset();
+        release_volumes();
+        for (int16_t& d : app.volume_dims) d = 0;
+    }
+
+    // A cubic grid of n voxels a side for volume `which`, placing surface
+    // point `centre` at the grid centre with `scale` voxels per unit.
+    static void prepare_grid(int which, int n, Vector3 centre = {0, 0, 0}, double scale = 1.0)
+    {
+        app.volume_dims[0] = app.volume_dims[1] = app.volume_dims[2] = static_cast<int16_t>(n);
+        app.volumes[which].centre = centre;
+        app.volumes[which].scale = scale;
+        app.volumes[which].voxels.reset(new Voxel[static_cast<size_t>(n) * n * n]);
+    }
+
+    static int16_t distance_at(int which, int x, int y, int z)
+    {
+        const int nx = app.volume_dims[0], ny = app.volume_dims[1];
+        return app.volumes[which].voxels[(static_cast<size_t>(z) * ny + y) * nx + x].distance;
+    }
+
+    static uint32_t colour_at(int which, int x, int y, int z)
+    {
+        const int nx = app.volume_dims[0], ny = app.volume_dims[1];
+        return app.volumes[which].voxels[(static_cast<size_t>(z) * ny + y) * nx + x].colour;
+    }
+
+    static std::vector<int16_t> distances(int which)
+    {
+        size_t count = static_cast<size_t>(voxel_count());
+        std::vector<int16_t> out(count);
+        for (size_t i = 0; i < count; ++i) out[i] = app.volumes[which].voxels[i].distance;
+        return out;
+    }
+};

@@ -1,0 +1,236 @@
+#include "input/scan_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "core/colour.h"
+#include "input/off_reader.h"
+#include "input/scan_operations.h"
+#include "input_support.h"
+
+namespace {
+
+class ScanConvertTest : public InputTest {
+protected:
+    int convert(const std::string& text, int which = 1)
+    {
+        TempFile f = file_with(text);
+        return convert_surface(f.get(), which);
+    }
+    static bool in_range(int v, int lo, int hi) { return v >= lo && v <= hi; }
+};
+
+// A cube with corners at voxel coordinates 2.5 and 6.5 on a grid of 10:
+// the grid centre 4.5 is the surface origin, so the corners are -2 and 2.
+TEST_F(ScanConvertTest, PlainCubeGivesTheDescribedGrid)
+{
+    app.antialias = false;
+    prepare_grid(1, 10);
+    ASSERT_EQ(convert(box_object({-2, -2, -2}, {2, 2, 2})), 0);
+
+    auto inside = [&](int x, int y, int z) { return in_range(x, 3, 7) && in_range(y, 3, 6) && in_range(z, 3, 6); };
+    for (int z = 0; z < 10; ++z)
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x) {
+                int expected;
+                bool border = x == 0 || y == 0 || z == 0 || x == 9 || y == 9 || z == 9;
+                if (border) {
+                    expected = 0;
+                } else if (inside(x, y, z)) {
+                    bool deep = in_range(x, 4, 6) && in_range(y, 4, 5) && in_range(z, 4, 5);
+                    expected = deep ? 32000 : 11;
+                } else {
+                    bool near = inside(x - 1, y, z) || inside(x + 1, y, z) || inside(x, y - 1, z) ||
+                                inside(x, y + 1, z) || inside(x, y, z - 1) || inside(x, y, z + 1);
+                    expected = near ? -11 : -32000;
+                }
+                ASSERT_EQ(distance_at(1, x, y, z), expected) << x << "," << y << "," << z;
+            }
+    // The crossing voxels and their x neighbours carry the face colour.
+    const uint32_t face = make_colour(22, 44, 22);
+    for (int x : {2, 3, 4, 6, 7, 8}) EXPECT_EQ(colour_at(1, x, 4, 4), face) << x;
+    EXPECT_EQ(colour_at(1, 5, 4, 4), blank_colour());
+    EXPECT_EQ(colour_at(1, 3, 2, 4), blank_colour());
+}
+
+// Faces at x = 2.5 and 11.75 on a grid of 16 (centre 7.5).
+std::string slab_box(bool inward) { return box_object({-5, -5, -5}, {4.25, 4, 4}, inward); }
+
+TEST_F(ScanConvertTest, AntialiasedDistancesNearAFace)
+{
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(slab_box(false)), 0);
+    EXPECT_EQ(distance_at(1, 3, 7, 7), 11);    // 0.5 voxel inside
+    EXPECT_EQ(distance_at(1, 2, 7, 7), -11);   // 0.5 outside
+    EXPECT_EQ(distance_at(1, 12, 7, 7), -5);   // 0.25 outside
+    EXPECT_EQ(distance_at(1, 11, 7, 7), 16);   // 0.75 inside
+    EXPECT_EQ(distance_at(1, 7, 7, 7), 32000);
+    EXPECT_EQ(distance_at(1, 14, 7, 7), -32000);
+    EXPECT_EQ(distance_at(1, 0, 7, 7), 0);     // border, no face near
+    EXPECT_EQ(colour_at(1, 3, 7, 7), make_colour(22, 44, 22));
+}
+
+TEST_F(ScanConvertTest, AntialiasedGridDoesNotDependOnWinding)
+{
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(slab_box(false)), 0);
+    std::vector<int16_t> outward = distances(1);
+    ASSERT_EQ(convert(slab_box(true)), 0);
+    EXPECT_EQ(distances(1), outward);
+
+    // Triangles with a right angle at their first corner count too.
+    std::string triangles = "OFF 8 12 18\n";
+    for (int i = 0; i < 8; ++i)
+        triangles += std::to_string((i & 1) ? 3 : -3) + " " + std::to_string((i & 2) ? 3 : -3) + " " +
+                     std::to_string((i & 4) ? 3 : -3) + "\n";
+    static const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                    {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    std::string reversed = triangles;
+    for (const auto& q : quads) {
+        triangles += "3 " + std::to_string(q[0]) + " " + std::to_string(q[1]) + " " + std::to_string(q[3]) + "\n";
+        triangles += "3 " + std::to_string(q[1]) + " " + std::to_string(q[2]) + " " + std::to_string(q[3]) + "\n";
+        reversed += "3 " + std::to_string(q[3]) + " " + std::to_string(q[1]) + " " + std::to_string(q[0]) + "\n";
+        reversed += "3 " + std::to_string(q[3]) + " " + std::to_string(q[2]) + " " + std::to_string(q[1]) + "\n";
+    }
+    ASSERT_EQ(convert(triangles), 0);
+    std::vector<int16_t> ccw = distances(1);
+    EXPECT_EQ(distance_at(1, 5, 7, 7), 11);  // face at x = 4.5
+    EXPECT_EQ(distance_at(1, 7, 7, 7), 32000);
+    ASSERT_EQ(convert(reversed), 0);
+    EXPECT_EQ(distances(1), ccw);
+}
+
+TEST_F(ScanConvertTest, OverlappingListObjectsFormTheirUnion)
+{
+    std::string text = "LIST\n{\n" + box_object({-4, -2, -2}, {1, 2, 2}) + "}\n{\n" +
+                       box_object({-1, -3, -3}, {4, 3, 3}) + "}\n";
+    for (bool antialias : {false, true}) {
+        app.antialias = antialias;
+        prepare_grid(1, 16);
+        ASSERT_EQ(convert(text), 0) << antialias;
+        // Grid centre 7.5: the first box spans x 3.5..8.5, the second 6.5..11.5.
+        EXPECT_GT(distance_at(1, 5, 7, 7), 0);
+        EXPECT_GT(distance_at(1, 7, 7, 7), 0);   // inside both
+        EXPECT_GT(distance_at(1, 8, 7, 7), 0);   // near a face of the first, deep in the second
+        EXPECT_GT(distance_at(1, 10, 5, 5), 0);  // second only
+        EXPECT_LT(distance_at(1, 4, 5, 5), 0);   // beside the first, outside both
+        EXPECT_LT(distance_at(1, 13, 7, 7), 0);
+    }
+}
+
+TEST_F(ScanConvertTest, OpenSurfaceFailsInPlainModeOnly)
+{
+    std::string square = "OFF 4 1 4\n0 -2 -2\n0 2 -2\n0 2 2\n0 -2 2\n4 0 1 2 3\n";
+    prepare_grid(1, 10);
+    app.antialias = false;
+    EXPECT_EQ(convert(square), SURFACE_NOT_CLOSED);
+    // A square in a plane of constant z crosses no row.
+    EXPECT_EQ(convert("OFF 4 1 4\n-2 -2 0\n2 -2 0\n2 2 0\n-2 2 0\n4 0 1 2 3\n"), 0);
+    for (int16_t d : distances(1)) EXPECT_LE(d, 0);
+    app.antialias = true;
+    EXPECT_EQ(convert(square), 0);
+    // Rows that would end inside are repaired: nothing far inside remains.
+    for (int16_t d : distances(1)) EXPECT_NE(d, 32000);
+}
+
+TEST_F(ScanConvertTest, ProgressEveryHundredFacesAndAtTheEnd)
+{
+    // 250 copies of one triangle: the antialiased mode accepts any surface.
+    std::string text = "OFF 3 250 0\n0 0 0\n1 0 0\n0 1 0\n";
+    for (int i = 0; i < 250; ++i) text += "3 0 1 2\n";
+    prepare_grid(0, 8);
+    app.source_path = "shape.off";
+    ASSERT_EQ(convert(text, 0), 0);
+    EXPECT_EQ(captured_messages(), (std::vector<std::string>{"Sampling `shape.off', polygon 100 of 250",
+                                                             "Sampling `shape.off', polygon 200 of 250",
+                                                             "Sampling `shape.off', polygon 250 of 250"}));
+}
+
+TEST_F(ScanConvertTest, SkippedFacesStillCount)
+{
+    // Faces of 0, 1 and 2 corners and one of 3000 count as faces but add nothing.
+    std::string big = "3000";
+    for (int i = 0; i < 3000; ++i) big += " " + std::to_string(i % 4);
+    std::string text = "OFF 4 102 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0\n1 0\n2 0 1\n" + big + "\n";
+    for (int i = 0; i < 98; ++i) text += "3 0 1 2\n";
+    prepare_grid(1, 8);
+    ASSERT_EQ(convert(text), 0);
+    ASSERT_EQ(captured_messages().size(), 2u);
+    EXPECT_EQ(captured_messages()[0], "Sampling `target.off', polygon 100 of 102");
+    EXPECT_EQ(captured_messages()[1], "Sampling `target.off', polygon 102 of 102");
+}
+
+TEST_F(ScanConvertTest, ColouredObjectsColourTheirVoxels)
+{
+    prepare_grid(1, 12);
+    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3}, false, "COFF", " 0 0 1 1")), 0);
+    EXPECT_EQ(colour_at(1, 3, 5, 5), make_colour(0, 0, 31));
+}
+
+TEST_F(ScanConvertTest, DistancesBelowAUnitAreNeverZero)
+{
+    // A face 0.01 voxel from a voxel centre gives +-1, not 0.
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(box_object({-5.49, -5, -5}, {4, 4, 4})), 0);
+    EXPECT_EQ(distance_at(1, 2, 7, 7), -1);
+    ASSERT_EQ(convert(box_object({-5.51, -5, -5}, {4, 4, 4})), 0);
+    EXPECT_EQ(distance_at(1, 2, 7, 7), 1);
+}
+
+TEST_F(ScanConvertTest, PolygonDistanceOnAndBesideTheFace)
+{
+    std::vector<Vector3> v = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
+    int32_t idx[4] = {0, 1, 2, 3};
+    int16_t face_on = 0;
+    const Vector3 n{0, 0, 1};
+    EXPECT_EQ(polygon_distance({1, 1, 0}, 4, v.data(), idx, n, 1.1, face_on), 0.0);
+    EXPECT_DOUBLE_EQ(polygon_distance({1, 1, -0.5}, 4, v.data(), idx, n, 1.1, face_on), 0.5);
+    EXPECT_EQ(face_on, 32000);
+    // On the plane but beside the face: positive, and seen edge-on.
+    EXPECT_DOUBLE_EQ(polygon_distance({3, 1, 0}, 4, v.data(), idx, n, 1.1, face_on), 1.0);
+    EXPECT_EQ(face_on, 0);
+    EXPECT_EQ(polygon_distance({4, 1, 0}, 4, v.data(), idx, n, 1.1, face_on), 0.0);
+    // Diagonally off the corner: sqrt(0.5^2 + 0.5^2), below the plane.
+    double d = polygon_distance({2.5, 1, 0.5}, 4, v.data(), idx, n, 1.1, face_on);
+    EXPECT_NEAR(d, -std::sqrt(0.5), 1e-12);
+    EXPECT_EQ(face_on, static_cast<int16_t>(std::trunc(32000 * 0.5 / std::sqrt(0.5))));
+}
+
+TEST_F(ScanConvertTest, WritesStayInsideTheGrid)
+{
+    // Placement off and a surface far beyond the grid on every side: each
+    // mode clips, and the plain mode keeps row parity at the grid's ends.
+    for (bool antialias : {false, true}) {
+        app.antialias = antialias;
+        prepare_grid(1, 10);
+        ASSERT_EQ(convert(box_object({-30, -30, -30}, {30, 30, 3})), 0) << antialias;
+        EXPECT_LT(distance_at(1, 4, 4, 8), 0);
+        if (!antialias) {
+            EXPECT_GT(distance_at(1, 4, 4, 4), 0);
+        }
+        prepare_grid(1, 10, {0, 0, 0}, 1e30);
+        ASSERT_EQ(convert(box_object({-1, -1, -1}, {1, 1, 1})), 0) << antialias;
+    }
+    // The operations on their own, with corners far outside.
+    prepare_grid(1, 6);
+    VoxelGrid grid = grid_of(app.volumes[1].voxels.get());
+    std::vector<int16_t> tie(grid.size(), 0);
+    reset_grid(grid, tie.data(), 0);
+    std::vector<Vector3> far = {{-1e30, -1e30, -1e30}, {1e30, -1e30, 2}, {1e30, 1e30, 1e30}, {-3, 1e9, 2.5}};
+    int32_t idx[4] = {0, 1, 2, 3};
+    rasterise_polygon(grid, 4, far.data(), idx, 0);
+    sample_polygon(grid, 4, far.data(), idx, 0, tie.data());
+}
+
+TEST_F(ScanConvertTest, RepeatedLoadStartsFromACleanGrid)
+{
+    prepare_grid(1, 12);
+    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3})), 0);
+    std::vector<int16_t> first = distances(1);
+    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3})), 0);
+    EXPECT_EQ(distances(1), first);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+#include "input/volume_sizing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "input/off_reader.h"
+#include "input_support.h"
+
+namespace {
+
+class VolumeSizingTest : public InputTest {
+protected:
+    int measure(const std::string& source, const std::string& target)
+    {
+        TempFile s = file_with(source), t = file_with(target);
+        return measure_surfaces(s.get(), t.get());
+    }
+};
+
+TEST_F(VolumeSizingTest, TwoCubesOfSideTwo)
+{
+    app.min_points = 16;
+    app.resolution = 1;
+    std::string cube = box_object({-1, -1, -1}, {1, 1, 1});
+    ASSERT_EQ(measure(cube, cube), 0);
+    EXPECT_EQ(app.volume_dims[0], 21);
+    EXPECT_EQ(app.volume_dims[1], 21);
+    EXPECT_EQ(app.volume_dims[2], 21);
+    EXPECT_EQ(app.sample_grid_dims[0], 22);
+    EXPECT_EQ(app.sample_grid_dims[1], 30);
+    EXPECT_EQ(app.sample_grid_dims[2], 22);
+    EXPECT_DOUBLE_EQ(app.view_scale, 2.0 / 21);
+    EXPECT_DOUBLE_EQ(app.volumes[0].scale, 8.0);  // 1 / h with h = 0.125
+    EXPECT_DOUBLE_EQ(app.volumes[1].scale, 8.0);
+
+    ASSERT_EQ(captured_messages().size(), 2u);
+    EXPECT_EQ(captured_messages()[0], "Calculating size of volumes");
+    EXPECT_EQ(captured_messages()[1], "Interpolated volume is 21 by 21 by 21 voxels.\n");
+
+    app.resolution = 2;
+    ASSERT_EQ(measure(cube, cube), 0);
+    EXPECT_EQ(app.volume_dims[0], 24);
+    EXPECT_EQ(app.sample_grid_dims[0], 13);
+    EXPECT_EQ(app.sample_grid_dims[1], 18);
+    EXPECT_EQ(app.sample_grid_dims[2], 13);
+}
+
+TEST_F(VolumeSizingTest, TargetIsScaledToTheSourceBoxVolume)
+{
+    app.min_points = 16;
+    ASSERT_EQ(measure(box_object({0, 0, 0}, {1, 2, 4}), box_object({10, 10, 10}, {12, 14, 18})), 0);
+    const double h = 1.0 / 16;
+    EXPECT_DOUBLE_EQ(app.volumes[1].scale, 0.5 / h);
+    EXPECT_DOUBLE_EQ(app.volumes[0].scale, 1.0 / h);
+    // The union box is the source box: 16, 32 and 64 steps plus the margin.
+    EXPECT_EQ(app.volume_dims[0], 21);
+    EXPECT_EQ(app.volume_dims[1], 37);
+    EXPECT_EQ(app.volume_dims[2], 69);
+    EXPECT_DOUBLE_EQ(app.volumes[0].centre.z, 2.0);
+    EXPECT_DOUBLE_EQ(app.volumes[1].centre.x, 11.0);
+    EXPECT_DOUBLE_EQ(app.volumes[1].centre.z, 14.0);
+}
+
+TEST_F(VolumeSizingTest, WithoutCentresBothSurfacesSitAboutTheUnionCentre)
+{
+    app.scale_centres = app.scale_sizes = false;
+    app.min_points = 16;
+    ASSERT_EQ(measure(box_object({0, 0, 0}, {1, 1, 1}), box_object({3, 0, 0}, {4, 1, 1})), 0);
+    EXPECT_DOUBLE_EQ(app.volumes[0].centre.x, 2.0);
+    EXPECT_DOUBLE_EQ(app.volumes[1].centre.x, 2.0);
+    EXPECT_DOUBLE_EQ(app.volumes[0].centre.y, 0.5);
+    EXPECT_EQ(app.volume_dims[0], 64 + 5);
+    EXPECT_EQ(app.volume_dims[1], 16 + 5);
+    EXPECT_DOUBLE_EQ(app.volumes[1].scale, 16.0);
+}
+
+TEST_F(VolumeSizingTest, ShortestSideGetsMinPointsWhicheverSurfaceIsSmaller)
+{
+    app.scale_sizes = false;
+    app.min_points = 16;
+    ASSERT_EQ(measure(box_object({0, 0, 0}, {4, 4, 4}), box_object({0, 0, 0}, {1, 8, 2})), 0);
+    // Union after centring: 4 x 8 x 4, shortest side 4.
+    EXPECT_EQ(app.volume_dims[0], 16 + 5);
+    EXPECT_EQ(app.volume_dims[1], 32 + 5);
+}
+
+TEST_F(VolumeSizingTest, OnlyTheSourceIsTransformed)
+{
+    app.transform[12] = 1;
+    app.transform[13] = 2;
+    app.transform[14] = 3;
+    std::string cube = box_object({-1, -1, -1}, {1, 1, 1});
+    ASSERT_EQ(measure(cube, cube), 0);
+    EXPECT_DOUBLE_EQ(app.volumes[0].centre.x, 1.0);
+    EXPECT_DOUBLE_EQ(app.volumes[0].centre.y, 2.0);
+    EXPECT_DOUBLE_EQ(app.volumes[0].centre.z, 3.0);
+    EXPECT_DOUBLE_EQ(app.volumes[1].centre.x, 0.0);
+    EXPECT_DOUBLE_EQ(app.volumes[1].centre.z, 0.0);
+}
+
+TEST_F(VolumeSizingTest, SurfacesFarFromTheOriginKeepTheirTrueBox)
+{
+    // Beyond any fixed sentinel such as 1e10 the box must still be right.
+    app.scale_sizes = false;
+    app.min_points = 16;
+    std::string far = box_object({1e12, 1e12, 1e12}, {1e12 + 4e6, 1e12 + 4e6, 1e12 + 4e6});
+    ASSERT_EQ(measure(far, far), 0);
+    EXPECT_EQ(app.volume_dims[0], 21);
+    EXPECT_NEAR(app.volumes[0].centre.x, 1e12 + 2e6, 1e5);
+}
+
+TEST_F(VolumeSizingTest, RefusesBoxesThatCannotBeSized)
+{
+    std::string cube = box_object({0, 0, 0}, {1, 1, 1});
+    std::string flat = box_object({0, 0, 0}, {1, 1, 0});
+    // A file without vertices, on either side.
+    EXPECT_EQ(measure("", cube), SURFACE_NO_VERTICES);
+    EXPECT_EQ(measure(cube, "# only a comment\nappearance { }\n"), SURFACE_NO_VERTICES);
+    // A flat target (or source) while sizes are matched: no size factor.
+    EXPECT_EQ(measure(cube, flat), SURFACE_FLAT_BOX);
+    EXPECT_EQ(measure(flat, cube), SURFACE_FLAT_BOX);
+    // Without size matching a flat target is fine, a flat union is not.
+    app.scale_sizes = false;
+    EXPECT_EQ(measure(cube, flat), 0);
+    EXPECT_EQ(measure(flat, flat), SURFACE_ZERO_EXTENT);
+    app.scale_centres = false;
+    EXPECT_EQ(measure(flat, box_object({5, 5, 0}, {6, 6, 0})), SURFACE_ZERO_EXTENT);
+    // Counts beyond 16 bits: 500 points across a side 100 times shorter.
+    app.min_points = 500;
+    EXPECT_EQ(measure(box_object({0, 0, 0}, {1, 1, 100}), cube), SURFACE_GRID_TOO_LARGE);
+    // 32760 voxels fit, but the lattice's rows would not.
+    app.min_points = 10;
+    EXPECT_EQ(measure(box_object({0, 0, 0}, {1, 3000, 1}), cube), SURFACE_GRID_TOO_LARGE);
+    // A reader failure is passed on.
+    EXPECT_EQ(measure(cube, "OFF 3 1"), SURFACE_BAD_COUNTS);
+}
+
+}  // namespace
