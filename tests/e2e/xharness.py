@@ -358,6 +358,24 @@ class Session:
             time.sleep(hold_at_end)
         self.button_up(button)
 
+    def drag_slowly(self, x0, y0, dx, dy, button=1, modifiers=()):
+        """A drag in one-pixel steps along x or y from (x0, y0): the view
+        follows every pixel and no momentum is left after the release (a last
+        movement of one pixel decays to nothing)."""
+        steps = max(abs(dx), abs(dy))
+        self.drag(x0, y0, x0 + dx, y0 + dy, button=button, steps=steps, step_pause=0.0,
+                  modifiers=modifiers)
+
+    def zoom_camera(self, steps, at=(60, 60)):
+        """Moves the camera closer by a factor 1.01 per step (right-button drag
+        upwards in one-pixel steps), starting at a point of empty sky."""
+        self.drag_slowly(at[0], at[1] + steps, 0, -steps, button=3)
+
+    def raise_camera(self, degrees, at=(60, 40)):
+        """Raises the camera's elevation by about one degree per step (left
+        drag downwards in one-pixel steps), starting at a point of empty sky."""
+        self.drag_slowly(at[0], at[1], 0, degrees, button=1)
+
     def key(self, *names, at=None):
         """Types keys by X keysym name (e.g. "q", "Return", "BackSpace", "plus",
         "minus", "greater", "less", "space", "Escape"). at=(x, y) first moves the
