@@ -14,9 +14,12 @@ void set_outer_layer(Voxel* voxels, int nx, int ny, int nz);
 // reference the fast sweeps must match bit for bit.
 void direct_forward_sweep(Voxel* voxels, int nx, int ny, int nz);
 void direct_backward_sweep(Voxel* voxels, int nx, int ny, int nz);
+// The forward sweep from interior row (y, z) on.
+void direct_forward_sweep_from(Voxel* voxels, int nx, int ny, int nz, int y, int z);
 
 // Outer layer and both sweeps, voxel by voxel.
 void direct_distance_transform(Voxel* voxels, int nx, int ny, int nz);
 
-// Outer layer and both sweeps, row-wise; same results as the direct version.
+// Outer layer and both sweeps, a row at a time; same results as the direct
+// version, bit for bit, distances and colours.
 void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz);

@@ -69,10 +69,15 @@ void set_outer_layer(Voxel* voxels, int nx, int ny, int nz)
 
 void direct_forward_sweep(Voxel* voxels, int nx, int ny, int nz)
 {
+    direct_forward_sweep_from(voxels, nx, ny, nz, 1, 1);
+}
+
+void direct_forward_sweep_from(Voxel* voxels, int nx, int ny, int nz, int y_first, int z_first)
+{
     long offsets[13];
     neighbour_offsets(nx, ny, 1, offsets);
-    for (int z = 1; z <= nz - 2; ++z)
-        for (int y = 1; y <= ny - 2; ++y)
+    for (int z = z_first; z <= nz - 2; ++z)
+        for (int y = z == z_first ? y_first : 1; y <= ny - 2; ++y)
             for (int x = 1; x <= nx - 2; ++x)
                 relax_voxel(voxels, (static_cast<long>(z) * ny + y) * nx + x, offsets);
 }

@@ -1,0 +1,219 @@
+// Shape analysis: distance transform, sphere extraction, correspondence and
+// morph field, with a memory-copy figure of the same machine beside them.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/colour.h"
+#include "core/status.h"
+#include "shape/correspondence.h"
+#include "shape/distance_sweeps.h"
+#include "shape/distance_transform.h"
+#include "shape/morph_field.h"
+#include "shape/sphere_candidates.h"
+#include "shape/sphere_extraction.h"
+
+namespace {
+
+// A cube of n voxels a side holding a few overlapping balls as scan
+// conversion leaves them: true distances in a thin band, far values elsewhere.
+std::vector<Voxel> blob_grid(int n, double shift = 0)
+{
+    struct Ball {
+        double x, y, z, r;
+    };
+    const Ball balls[] = {{0.40, 0.45, 0.50, 0.25}, {0.65, 0.55, 0.45, 0.18}, {0.45, 0.70, 0.60, 0.12}};
+    std::vector<Voxel> grid(static_cast<size_t>(n) * n * n);
+    for (int z = 0; z < n; ++z)
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                double depth = -1e9;
+                for (const Ball& b : balls) {
+                    double dx = x - (b.x + shift) * n, dy = y - b.y * n, dz = z - b.z * n;
+                    depth = std::max(depth, b.r * n - std::sqrt(dx * dx + dy * dy + dz * dz));
+                }
+                int16_t d = std::fabs(depth) < 1.5 ? static_cast<int16_t>(std::lround(depth * DISTANCE_UNITS))
+                            : depth > 0           ? FAR_DISTANCE
+                                                  : static_cast<int16_t>(-FAR_DISTANCE);
+                uint32_t colour = make_colour(x % 32, y % 64, z % 32);
+                grid[(static_cast<size_t>(z) * n + y) * n + x] = Voxel{d, colour};
+            }
+    return grid;
+}
+
+const std::vector<Voxel>& cached_blob(int n)
+{
+    static std::map<int, std::vector<Voxel>> cache;
+    auto it = cache.find(n);
+    if (it == cache.end()) it = cache.emplace(n, blob_grid(n)).first;
+    return it->second;
+}
+
+// Both volumes loaded from blob grids and transformed, as after a load.
+void load_blob_volumes(int n, double target_shift)
+{
+    app_state_init();
+    release_volumes();
+    status_reset();
+    app.volume_dims[0] = app.volume_dims[1] = app.volume_dims[2] = static_cast<int16_t>(n);
+    for (int v = 0; v < 2; ++v) {
+        std::vector<Voxel> grid = blob_grid(n, v == 0 ? 0 : target_shift);
+        app.volumes[v].voxels.reset(new Voxel[grid.size()]);
+        std::memcpy(app.volumes[v].voxels.get(), grid.data(), grid.size() * sizeof(Voxel));
+        distance_transform(v);
+    }
+}
+
+void BM_MemoryCopy(benchmark::State& state)
+{
+    const size_t bytes = static_cast<size_t>(state.range(0)) << 20;
+    std::vector<char> from(bytes, 1), to(bytes, 2);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    // Bytes moved: each byte is read once and written once.
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 2 * static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_MemoryCopy)->Arg(256)->Unit(benchmark::kMillisecond);
+
+template <void (*Transform)(Voxel*, int, int, int)>
+void BM_DistanceTransform(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const std::vector<Voxel>& input = cached_blob(n);
+    std::vector<Voxel> grid(input.size());
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::memcpy(grid.data(), input.data(), input.size() * sizeof(Voxel));
+        state.ResumeTiming();
+        Transform(grid.data(), n, n, n);
+        benchmark::ClobberMemory();
+    }
+    const double sweeps = 2.0 * static_cast<double>(input.size());
+    state.counters["ns_per_voxel_sweep"] =
+        benchmark::Counter(sweeps * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    // Each sweep reads and writes every 6-byte voxel once.
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sweeps * 12));
+}
+BENCHMARK_TEMPLATE(BM_DistanceTransform, fast_distance_transform)->Arg(128)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_DistanceTransform, direct_distance_transform)->Arg(128)->Arg(256)->Unit(benchmark::kMillisecond);
+
+void BM_SphereExtraction(benchmark::State& state)
+{
+    const int n = 96;
+    load_blob_volumes(n, 0);
+    app.locality = state.range(0) / 100.0;
+    SphereExtractionOptions options;
+    options.direct_selection = state.range(1) != 0;
+    for (auto _ : state) benchmark::DoNotOptimize(extract_spheres_with(0, options));
+    state.counters["spheres"] = app.volumes[0].sphere_count;
+    release_volumes();
+}
+BENCHMARK(BM_SphereExtraction)
+    ->ArgNames({"locality_pct", "direct"})
+    ->Args({20, 0})
+    ->Args({20, 1})
+    ->Args({100, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// Selection alone on the candidates of a blob volume.
+void BM_SphereSelection(benchmark::State& state)
+{
+    const int n = 96;
+    load_blob_volumes(n, 0);
+    CandidateList list;
+    scan_candidates(app.volumes[0].voxels.get(), n, n, n, list);
+    const double locality = state.range(0) / 100.0;
+    const bool direct = state.range(1) != 0;
+    size_t chosen = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (size_t i = 0; i < list.count; ++i) list[i].linked = CANDIDATE_OPEN;
+        state.ResumeTiming();
+        if (direct) select_spheres_direct(list, locality);
+        else select_spheres_grid(list, locality);
+    }
+    for (size_t i = 0; i < list.count; ++i) chosen += list[i].linked == CANDIDATE_CHOSEN;
+    state.counters["candidates"] = static_cast<double>(list.count);
+    state.counters["spheres"] = static_cast<double>(chosen);
+    release_volumes();
+}
+BENCHMARK(BM_SphereSelection)
+    ->ArgNames({"locality_pct", "direct"})
+    ->Args({20, 0})
+    ->Args({20, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// A few hundred spheres a side, scattered inside the blobs, with manual vectors.
+void BM_CorrespondSpheres(benchmark::State& state)
+{
+    const int n = 64, count = static_cast<int>(state.range(0));
+    load_blob_volumes(n, 0.05);
+    std::mt19937 rng(7);
+    for (int v = 0; v < 2; ++v) {
+        app.volumes[v].spheres.clear();
+        for (int i = 0; i < count; ++i) {
+            int16_t x = static_cast<int16_t>(10 + rng() % 44), y = static_cast<int16_t>(10 + rng() % 44),
+                    z = static_cast<int16_t>(10 + rng() % 44);
+            int16_t r = static_cast<int16_t>(22 + rng() % 200);
+            app.volumes[v].spheres.push_back(Sphere{x, y, z, r, 0});
+        }
+        app.volumes[v].sphere_shift.assign(count, Vector3{0, 0, 0});
+        app.volumes[v].sphere_count = count;
+    }
+    for (int i = 0; i < static_cast<int>(state.range(1)); ++i)
+        app.vectors.push_back(CorrespondenceVector{{20.0 + i, 30, 30}, {22.0 + i, 31, 29}});
+    for (auto _ : state) benchmark::DoNotOptimize(correspond_spheres());
+    state.counters["pairs"] = benchmark::Counter(double(count) * count, benchmark::Counter::kIsIterationInvariantRate);
+    release_volumes();
+}
+BENCHMARK(BM_CorrespondSpheres)->ArgNames({"spheres", "vectors"})->Args({300, 0})->Args({300, 4})->Unit(benchmark::kMillisecond);
+
+// One frame's worth of samples on a lattice through the volume at t = 0.37.
+void BM_MorphSample(benchmark::State& state)
+{
+    const int n = 64;
+    load_blob_volumes(n, 0.05);
+    app.quick_morph = state.range(0) != 0;
+    if (!app.quick_morph) {
+        extract_spheres(0);
+        extract_spheres(1);
+    }
+    for (int i = 0; i < static_cast<int>(state.range(1)); ++i)
+        app.vectors.push_back(CorrespondenceVector{{20.0 + 5 * i, 30, 30}, {22.0 + 5 * i, 31, 29}});
+    if (!app.quick_morph) correspond_spheres();
+    int linked = 0;
+    for (const Sphere& s : app.volumes[0].spheres) linked += s.linked;
+    int64_t samples = 0;
+    for (auto _ : state) {
+        for (double z = 0.5; z < n - 1; z += 2.0)
+            for (double y = 0.5; y < n - 1; y += 2.0)
+                for (double x = 0.5; x < n - 1; x += 2.0) {
+                    uint32_t colour;
+                    benchmark::DoNotOptimize(morph_sample(Vector3{x, y, z}, 0.37, &colour));
+                    ++samples;
+                }
+    }
+    state.counters["ns_per_sample"] =
+        benchmark::Counter(static_cast<double>(samples) * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["linked_source_spheres"] = linked;
+    release_volumes();
+}
+BENCHMARK(BM_MorphSample)
+    ->ArgNames({"quick", "vectors"})
+    ->Args({1, 0})
+    ->Args({1, 4})
+    ->Args({0, 0})
+    ->Args({0, 4})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
