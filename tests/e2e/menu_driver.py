@@ -87,7 +87,7 @@ def edit_field(s, name, text, erase=0):
     if erase:
         s.x("xdotool", "key", "--delay", "5", "--repeat", str(erase), "BackSpace")
     if text:
-        s.type_text(text)
+        s.x("xdotool", "type", "--delay", "30", "--", text)  # text may begin with '-'
     s.key("Return")
 
 
