@@ -232,7 +232,7 @@ struct Reader {
     int read_face(const char* token, bool too_long)
     {
         long n;
-        if (too_long || !parse_long(token, n) || n < 0) return SURFACE_BAD_FACE;
+        if (too_long || !parse_long(token, n) || n < 0 || n > INT32_MAX) return SURFACE_BAD_FACE;
         uint32_t colour = make_colour(DEFAULT_FACE_RED, DEFAULT_FACE_GREEN, DEFAULT_FACE_BLUE);
         const int32_t* face_indices = nullptr;
         if (n > MAX_FACE_VERTICES) {

@@ -60,6 +60,7 @@ TEST_F(BadInputTest, EachGivesItsCodeInBothPasses)
         {"index not a number", "OFF 3 1 3\n" + VERTICES + "3 0 one 2\n", 0, 7},
         {"index missing at the end", "OFF 3 1 3\n" + VERTICES + "3 0 1", 0, 7},
         {"huge face with an index missing", "OFF 3 1 3\n" + VERTICES + "3000 0 1 2\n", 0, 7},
+        {"face size beyond 32 bits", "OFF 3 1 3\n" + VERTICES + "4294967299 0 1 2\n", 0, 7},
         {"nan coordinate", "OFF 3 1 3\nnan 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", 6, 6},
         {"infinite coordinate", "OFF 3 1 3\n0 -inf 0\n1 0 0\n0 1 0\n3 0 1 2\n", 6, 6},
         {"coordinate beyond float", "OFF 3 1 3\n0 0 1e39\n1 0 0\n0 1 0\n3 0 1 2\n", 6, 6},
