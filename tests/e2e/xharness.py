@@ -320,7 +320,10 @@ class Session:
         return int(parts["x"]), int(parts["y"])
 
     def move(self, x, y, timeout=10):
-        """Moves the pointer to window coordinates and waits until it is there."""
+        """Moves the pointer to window coordinates and waits until it is there.
+        No event is sent when the pointer is there already."""
+        if self.pointer() == (int(x), int(y)):
+            return
         self.x("xdotool", "mousemove", str(int(x)), str(int(y)))
         wait_until(lambda: self.pointer() == (int(x), int(y)), timeout, 0.02,
                    "pointer at %d,%d" % (x, y))
@@ -353,7 +356,10 @@ class Session:
             y = y0 + (y1 - y0) * i / steps
             self.x("xdotool", "mousemove", str(int(round(x))), str(int(round(y))))
             time.sleep(step_pause)
-        self.move(x1, y1)
+        # Another move to the same place would report a motion of 0 pixels,
+        # which ends any momentum: only wait for the pointer to arrive.
+        wait_until(lambda: self.pointer() == (int(round(x1)), int(round(y1))), 10, 0.02,
+                   "pointer at the end of the drag")
         if hold_at_end:
             time.sleep(hold_at_end)
         self.button_up(button)
