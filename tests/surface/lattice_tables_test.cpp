@@ -1,0 +1,88 @@
+// The direction tables must agree with the lattice geometry they encode.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "surface/lattice_tables.h"
+
+namespace {
+
+LatticeOffset difference(int a, int b)
+{
+    const LatticeOffset& x = DIRECTION_OFFSET[a];
+    const LatticeOffset& y = DIRECTION_OFFSET[b];
+    return {int8_t(y.di - x.di), int8_t(y.dj - x.dj), int8_t(y.dk - x.dk)};
+}
+
+bool is_direction(LatticeOffset o)
+{
+    for (const LatticeOffset& d : DIRECTION_OFFSET)
+        if (d.di == o.di && d.dj == o.dj && d.dk == o.dk) return true;
+    return false;
+}
+
+bool adjacent(int a, int b) { return RING_MASK[a] & (1u << b); }
+
+TEST(LatticeTables, DirectionsComeInOppositePairsOfTheRightLength)
+{
+    for (int d = 0; d < DIRECTION_COUNT; ++d) {
+        const LatticeOffset& o = DIRECTION_OFFSET[d];
+        const LatticeOffset& p = DIRECTION_OFFSET[opposite_direction(d)];
+        EXPECT_EQ(o.di, -p.di);
+        EXPECT_EQ(o.dj, -p.dj);
+        EXPECT_EQ(o.dk, -p.dk);
+        EXPECT_EQ((o.di + o.dj + o.dk) % 2, 0) << d;
+        double length2 = o.di * o.di + o.dj * o.dj * 0.5 + o.dk * o.dk;
+        EXPECT_DOUBLE_EQ(length2, LONG_DIRECTION[d] ? 2.0 : 1.5) << d;
+        // Backward directions lead to points sampled earlier: a lower slice,
+        // or the same slice and a lower row.
+        if (d < BACKWARD_DIRECTIONS) EXPECT_TRUE(o.dk < 0 || (o.dk == 0 && o.dj < 0)) << d;
+    }
+}
+
+TEST(LatticeTables, RingMaskJoinsExactlyTheNeighbouringDirections)
+{
+    for (int a = 0; a < DIRECTION_COUNT; ++a) {
+        EXPECT_EQ(RING_MASK[a] & ~ALL_DIRECTIONS, 0);
+        for (int b = 0; b < DIRECTION_COUNT; ++b)
+            EXPECT_EQ(adjacent(a, b), a != b && is_direction(difference(a, b))) << a << " " << b;
+    }
+}
+
+TEST(LatticeTables, RingPairsAreOppositeCornersOfTheRingAroundTheEdge)
+{
+    for (int d = 0; d < DIRECTION_COUNT; ++d) {
+        const RingPairs& p = RING_PAIRS[d];
+        int ring_size = __builtin_popcount(RING_MASK[d]);
+        EXPECT_EQ(p.count, LONG_DIRECTION[d] ? 2 : 3);
+        EXPECT_EQ(ring_size, 2 * p.count);
+        uint16_t members = 0;
+        for (int i = 0; i < p.count; ++i) {
+            EXPECT_TRUE(adjacent(d, p.a[i]) && adjacent(d, p.b[i])) << d;
+            // Opposite corners of the cycle are not joined to each other.
+            EXPECT_FALSE(adjacent(p.a[i], p.b[i])) << d;
+            members |= (1u << p.a[i]) | (1u << p.b[i]);
+        }
+        EXPECT_EQ(members, RING_MASK[d]) << d;
+    }
+}
+
+TEST(LatticeTables, LinkEdgesListEveryEdgeOfTheLinkWithItsTwoApexes)
+{
+    int edges = 0;
+    for (int a = 0; a < DIRECTION_COUNT; ++a) edges += __builtin_popcount(RING_MASK[a]);
+    EXPECT_EQ(edges / 2, 36);
+    for (int n = 0; n < 36; ++n) {
+        const LinkEdge& e = LINK_EDGES[n];
+        ASSERT_EQ(__builtin_popcount(e.edge), 2);
+        ASSERT_EQ(__builtin_popcount(e.apex), 2);
+        int a = __builtin_ctz(e.edge), b = 31 - __builtin_clz(e.edge);
+        EXPECT_TRUE(adjacent(a, b)) << n;
+        // The apexes are the only directions joined to both ends.
+        uint16_t common = RING_MASK[a] & RING_MASK[b];
+        EXPECT_EQ(common, e.apex) << n;
+        for (int m = 0; m < n; ++m) EXPECT_NE(LINK_EDGES[m].edge, e.edge);
+    }
+}
+
+}  // namespace
