@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -70,17 +71,33 @@ constexpr RowNeighbour FORWARD_ROWS[12] = {
     {-1, -1, 0}, {1, -1, 0}, {-1, -1, -1}, {-1, -1, 1}, {1, -1, -1}, {1, -1, 1},
 };
 
+// A conditional move, not a branch: which candidate wins changes often
+// near a surface.
+inline uint32_t select_colour(bool take, uint32_t taken, uint32_t other)
+{
+#if defined(__x86_64__)
+    __asm__("test %[take], %[take]\n\tcmovne %[taken], %[other]"
+            : [other] "+r"(other)
+            : [take] "r"(static_cast<int>(take)), [taken] "r"(taken)
+            : "cc");
+    return other;
+#else
+    return take ? taken : other;
+#endif
+}
+
 // The same-row neighbour: the one serial dependence, kept to an add, a
 // compare and two selects.
-void scan_along_row(const int16_t* __restrict best, const int16_t* __restrict beaten,
+__attribute__((noinline)) void scan_along_row(const int16_t* __restrict best, const int16_t* __restrict beaten,
                     const uint32_t* __restrict best_colour, int x, int direction, int count, int carried,
                     uint32_t carried_colour, int16_t* __restrict magnitude, uint32_t* __restrict colour)
 {
     for (int i = 0; i < count; ++i, x += direction) {
         int along = carried + CHAMFER_FACE;
-        bool take = along < beaten[x];
-        carried = take ? along : best[x];
-        carried_colour = take ? carried_colour : best_colour[x];
+        // On a tie both give the same magnitude; only the colour cares
+        // which one wins.
+        carried = std::min(along, static_cast<int>(best[x]));
+        carried_colour = select_colour(along < beaten[x], carried_colour, best_colour[x]);
         magnitude[x] = static_cast<int16_t>(carried);
         colour[x] = carried_colour;
     }
