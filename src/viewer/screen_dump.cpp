@@ -94,18 +94,17 @@ int write_screen_dump_with(DumpPixelReader read)
         return DUMP_NO_FORMAT;
     }
     view.dump_index += 1;
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) return DUMP_NOT_OPENED;
     const int32_t width = view.view_width;
     const int32_t height = view.view_height;
-    const size_t needed = static_cast<size_t>(dump_stride(width)) * height;
-    if (view.dump_pixels.size() >= needed) {
-        if (read) read(view.dump_pixels.data(), width, height);
-        if (app.dump_format == 2)
-            write_bmp(file, view.dump_pixels.data(), width, height);
-        else
-            write_ppm(file, view.dump_pixels.data(), width, height, view.tick_count);
-    }
+    // A buffer that does not match the view (its allocation failed) is not read into.
+    if (view.dump_pixels.size() < static_cast<size_t>(dump_stride(width)) * height) return DUMP_NOT_OPENED;
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (!file) return DUMP_NOT_OPENED;
+    if (read) read(view.dump_pixels.data(), width, height);
+    if (app.dump_format == 2)
+        write_bmp(file, view.dump_pixels.data(), width, height);
+    else
+        write_ppm(file, view.dump_pixels.data(), width, height, view.tick_count);
     std::fclose(file);
     return DUMP_WRITTEN;
 }
