@@ -10,9 +10,10 @@ parser.add_argument("--bin", required=True)
 parser.add_argument("--src", required=True)
 args = parser.parse_args()
 
-BATCH = os.path.join(args.bin, "kestrane-batch")
-EXAMPLES = os.path.join(args.src, "examples")
+BATCH = os.path.abspath(os.path.join(args.bin, "kestrane-batch"))
+EXAMPLES = os.path.abspath(os.path.join(args.src, "examples"))
 failures = []
+passed = []
 
 
 def run(argv, cwd):
@@ -23,6 +24,8 @@ def run(argv, cwd):
 
 def check(name, condition, detail=""):
     print(("ok   " if condition else "FAIL ") + name)
+    if condition:
+        passed.append(name)
     if not condition:
         failures.append(name)
         if detail:
@@ -74,7 +77,7 @@ with tempfile.TemporaryDirectory() as work:
         check("sphere file is an OOGL LIST", f.read().startswith("LIST\n"))
 
     # Quick morphing: no sphere extraction, no sphere files; VRML frames.
-    code, out, err = run(["-q", "-v", "-o", "q", "-f", "2", example("box.off"), example("icosphere.off")], work)
+    code, out, err = run(["-q", "-o", "q", "-v", "-f", "2", example("box.off"), example("icosphere.off")], work)
     check("quick morph exits 0", code == 0, err)
     check("quick morph writes only frames", out.split() == ["q001.wrl", "q002.wrl"], out)
     check("quick morph runs no sphere extraction", "sphere extraction" not in err, err)
@@ -104,5 +107,5 @@ with tempfile.TemporaryDirectory() as work:
                           example("icosphere.off"), example("torus.off")], work)
     check("unwritable output exits 4", code == 4 and "error: Could not write" in err, err)
 
-print("%d failed" % len(failures))
+print("%d passed, %d failed" % (len(passed), len(failures)))
 sys.exit(1 if failures else 0)
