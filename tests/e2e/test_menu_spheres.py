@@ -2,7 +2,7 @@
 
 import os
 
-from xharness import Session, check, log, parse_args, run, wait_until
+from xharness import Session, check, is_red_text, log, parse_args, run, wait_until
 import menu_driver as m
 
 
@@ -53,6 +53,18 @@ def main():
                    "Res: to rewrite the end frames and sphere files")
         check(not os.path.exists(s.path("m002.off")), "no sequence frames in automatic correspondence")
         m.close_menus(s, "Sampling")
+
+        # The help panel lists the bindings of automatic correspondence.
+        _, _, w, h = s.geometry()
+        m.click(s, "Help")
+        m.wait_pressed(s, "Help")
+        img = s.wait_picture(lambda i: i.count(0, 25, w, h - 25, is_red_text) > 1500, 60, what="the help panel")
+        s.screenshot("menu-help-automatic")
+        # Row 0 ("`+'/`-'") is drawn only in this mode: red pixels at its height.
+        row0_top = 25 + (499 - 420 - 18) * (h - 50) // 500
+        row0_bottom = 25 + (499 - 420 + 4) * (h - 50) // 500
+        check(img.count(0, row0_top, w // 3, row0_bottom, is_red_text) > 20, "the first help row is shown")
+        m.click(s, "Help")
 
         s.key("q", at=view)
         check(s.wait_exit(30) == 0, "q ends the program")
