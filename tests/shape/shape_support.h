@@ -42,21 +42,30 @@ inline void make_volume(int v, int nx, int ny, int nz, int16_t distance = -FAR_D
     for (long i = 0; i < n; ++i) app.volumes[v].voxels[i] = Voxel{distance, colour};
 }
 
-// A ball as scan conversion leaves it: true distances in a band of about
-// 1.5 voxels around the surface, far values with the right sign elsewhere.
-inline void make_ball(int v, int n, double cx, double cy, double cz, double radius,
-                      uint32_t colour = make_colour(10, 20, 30))
+// A capsule (the points within radius of the segment from x0 to x1 at
+// height cy, cz) as scan conversion leaves it: true distances in a band of
+// about 1.5 voxels around the surface, far values with the right sign
+// elsewhere. With x0 = x1 it is a ball.
+inline void make_capsule(int v, int n, double x0, double x1, double cy, double cz, double radius,
+                         uint32_t colour = make_colour(10, 20, 30))
 {
     make_volume(v, n, n, n);
     for (int z = 0; z < n; ++z)
         for (int y = 0; y < n; ++y)
             for (int x = 0; x < n; ++x) {
+                double cx = x < x0 ? x0 : x > x1 ? x1 : x;
                 double depth = radius - std::sqrt((x - cx) * (x - cx) + (y - cy) * (y - cy) + (z - cz) * (z - cz));
                 Voxel& vx = voxel(v, x, y, z);
                 if (std::fabs(depth) < 1.5) vx.distance = static_cast<int16_t>(std::lround(depth * DISTANCE_UNITS));
                 else vx.distance = depth > 0 ? FAR_DISTANCE : static_cast<int16_t>(-FAR_DISTANCE);
                 vx.colour = colour;
             }
+}
+
+inline void make_ball(int v, int n, double cx, double cy, double cz, double radius,
+                      uint32_t colour = make_colour(10, 20, 30))
+{
+    make_capsule(v, n, cx, cx, cy, cz, radius, colour);
 }
 
 inline uint32_t random_colour(std::mt19937& rng)

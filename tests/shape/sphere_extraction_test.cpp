@@ -56,17 +56,7 @@ TEST_F(SphereExtractionTest, BallGivesItsDeepestVoxelAndLocalityControlsTheCount
 TEST_F(SphereExtractionTest, SmallerLocalityKeepsMoreSpheres)
 {
     // A capsule: its ridge is a whole segment of candidates.
-    const int n = 31;
-    make_volume(0, n, n, n);
-    for (int z = 0; z < n; ++z)
-        for (int y = 0; y < n; ++y)
-            for (int x = 0; x < n; ++x) {
-                double along = std::clamp(x, 8, 22);
-                double depth = 5.5 - std::sqrt((x - along) * (x - along) + (y - 15.0) * (y - 15.0) + (z - 15.0) * (z - 15.0));
-                voxel(0, x, y, z).distance = std::fabs(depth) < 1.5 ? static_cast<int16_t>(std::lround(depth * 22))
-                                             : depth > 0           ? FAR_DISTANCE
-                                                                   : static_cast<int16_t>(-FAR_DISTANCE);
-            }
+    make_capsule(0, 31, 8, 22, 15, 15, 5.5);
     distance_transform(0);
     ASSERT_EQ(extract_spheres(0), 0);
     int at_full_locality = app.volumes[0].sphere_count;
