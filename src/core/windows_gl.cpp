@@ -94,6 +94,11 @@ void discard_lists()
     delete_list(view.sphere_lists[1]);
     delete_list(view.vector_list);
     delete_list(view.link_list);
+    // A sequence being generated from the old volumes stops here.
+    if (app.next_build_frame >= 0) {
+        app.next_build_frame = -1;
+        end_progress();
+    }
     app.mode = -1;
 }
 

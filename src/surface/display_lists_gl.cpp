@@ -111,6 +111,13 @@ int build_next_frame()
             std::exit(1);
         }
     }
+    // A reload or a new frame count since the start leaves no slot for this
+    // frame: the run is over.
+    if (f >= static_cast<int32_t>(sequence_lists->size()) || f >= app.frame_count || app.mode < 0) {
+        end_progress();
+        app.next_build_frame = -1;
+        return 0;
+    }
     SurfaceMesh mesh;
     triangulate_frame(&mesh, f);
     select_view();

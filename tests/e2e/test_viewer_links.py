@@ -65,6 +65,18 @@ def main():
         s.wait_picture(lambda im: link_pixels(im) != after_wider, 60, what="links after <")
         check(True, "eight < relink the spheres and change the display")
 
+        # A right click on a link unlinks its sphere: its segments disappear.
+        current = link_pixels(s.screenshot())
+        cx = sum(p[0] for p in current) / len(current)
+        cy = sum(p[1] for p in current) / len(current)
+        far = max(current, key=lambda p: (p[0] - cx) ** 2 + (p[1] - cy) ** 2)
+        s.click(far[0], far[1], button=3)
+        img = s.wait_picture(lambda im: len(link_pixels(im)) < len(current), 30, what="fewer link pixels")
+        check(len(link_pixels(img)) < len(current),
+              "a right click on a link unlinks its sphere (%d -> %d link pixels)"
+              % (len(current), len(link_pixels(img))))
+        s.screenshot("viewer-mode1-sphere-unlinked")
+
         s.key("d")
         s.wait_picture(lambda im: parameter_line_pixels(im) == 0, 30, what="parameter line hidden")
         check(True, "d hides the parameter line again")
