@@ -1,5 +1,7 @@
 """A target file that does not exist leaves the viewer running with a red
 warning on the status line; OK dismisses it."""
+import time
+
 from xharness import Session, check, is_red_text, parse_args, run, wait_until
 
 
@@ -18,13 +20,30 @@ def main():
         check(ok > 5, "the OK button carries its black label")
         check(s.running(), "the viewer is still running")
         # The view stays empty: nothing was loaded.
-        s.click(440, 357)
+        # Press on OK, release away from it: still acknowledged.
+        s.move(440, 357)
+        s.button_down(1)
+        s.move(300, 200)
+        s.button_up(1)
         wait_until(lambda: s.status_text_extent(None, is_red_text) < 0, 30, 0.2, "warning dismissed")
-        check(True, "clicking OK removes the warning")
+        check(True, "pressing OK and releasing elsewhere removes the warning")
         wait_until(lambda: 200 < s.status_text_extent() < 260, 30, 0.2, "load prompt")
         check(True, "the load prompt shows again")
         s.key("Escape", at=(240, 180))
         check(s.wait_exit(30) == 0, "Escape quits with status 0")
+
+    with Session(args.bin, args.src, "missing-target-key") as s:
+        s.launch([s.example("icosphere.off"), s.path("no-such-file.off")])
+        s.wait_for_window()
+        s.wait_picture(lambda im: s.status_text_extent(im, is_red_text) > 100, 60, what="red warning text")
+        s.key("x", at=(240, 180))
+        time.sleep(0.5)  # time for the key to be handled
+        check(s.status_text_extent(None, is_red_text) > 100, "a key over the view leaves the warning")
+        s.key("x", at=(200, 357))
+        wait_until(lambda: s.status_text_extent(None, is_red_text) < 0, 30, 0.2, "warning dismissed")
+        check(True, "a key over the status line acknowledges the warning")
+        s.key("q", at=(240, 180))
+        check(s.wait_exit(30) == 0, "q quits with status 0")
 
 
 if __name__ == "__main__":
