@@ -11,7 +11,10 @@ namespace {
 // plus the two 25-pixel bars.
 int gl_row(int y) { return view.view_height - y + 49; }
 
-int32_t select_in_overlay(int x, int y, int size)
+// Selection pick of the correspondence overlay in a size x size region at
+// the pointer. Returns the hit count; *name is the first name of the first
+// hit record (not the nearest).
+GLint select_in_overlay(int x, int y, int size, int32_t* name)
 {
     GLuint buffer[10] = {0};
     GLint viewport[4];
@@ -30,8 +33,8 @@ int32_t select_in_overlay(int x, int y, int size)
     glPopName();
     const GLint hits = glRenderMode(GL_RENDER);
     view_reshape(view.view_width, view.view_height);
-    if (hits > 0) return static_cast<int32_t>(buffer[3]);
-    return hits == 0 ? -1 : -1;
+    *name = hits > 0 ? static_cast<int32_t>(buffer[3]) : -1;
+    return hits;
 }
 
 void press(int button, int x, int y)
@@ -121,30 +124,18 @@ void view_motion(int x, int y)
     if (view.drag_kind == DragKind::Vector) pick_surface_point(x, y, 1, view.vector_end);
 }
 
-int32_t pick_sphere(int x, int y) { return select_in_overlay(x, y, 3); }
+int32_t pick_sphere(int x, int y)
+{
+    int32_t name = -1;
+    select_in_overlay(x, y, 3, &name);
+    return name;
+}
 
 int32_t delete_vector_at(int x, int y)
 {
-    GLuint buffer[10] = {0};
-    GLint viewport[4];
-    glSelectBuffer(10, buffer);
-    glRenderMode(GL_SELECT);
-    glInitNames();
-    glPushName(static_cast<GLuint>(-1));
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPickMatrix(x, gl_row(y), 1, 1, viewport);
-    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
-    glMatrixMode(GL_MODELVIEW);
-    set_camera();
-    draw_correspondence_overlay();
-    glPopName();
-    const GLint hits = glRenderMode(GL_RENDER);
-    view_reshape(view.view_width, view.view_height);
-    if (hits == 0) return -1;
-    const int32_t n = static_cast<int32_t>(buffer[3]);
-    if (hits < 0 || !remove_manual_vector(n)) return -1;
+    int32_t name = -1;
+    const GLint hits = select_in_overlay(x, y, 1, &name);
+    if (hits <= 0 || !remove_manual_vector(name)) return -1;
     build_vector_list();
     return hits;
 }
