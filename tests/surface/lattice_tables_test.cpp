@@ -36,7 +36,8 @@ TEST(LatticeTables, DirectionsComeInOppositePairsOfTheRightLength)
         EXPECT_DOUBLE_EQ(length2, LONG_DIRECTION[d] ? 2.0 : 1.5) << d;
         // Backward directions lead to points sampled earlier: a lower slice,
         // or the same slice and a lower row.
-        if (d < BACKWARD_DIRECTIONS) EXPECT_TRUE(o.dk < 0 || (o.dk == 0 && o.dj < 0)) << d;
+        bool earlier = o.dk < 0 || (o.dk == 0 && o.dj < 0);
+        EXPECT_EQ(earlier, d < BACKWARD_DIRECTIONS) << d;
     }
 }
 

@@ -198,8 +198,11 @@ TEST(PointVertices, BorderPointsWriteOnlyTheSlotsOfNeighboursThatExist)
     for (SampleRecord& r : n.records)
         for (int32_t slot : r.edge_vertex) written += slot != UNTOUCHED;
     EXPECT_EQ(written, __builtin_popcount(valid));
-    for (int d = 0; d < DIRECTION_COUNT; ++d)
-        if (valid & (1u << d)) EXPECT_NE(n.slot(d), UNTOUCHED) << d;
+    for (int d = 0; d < DIRECTION_COUNT; ++d) {
+        if (valid & (1u << d)) {
+            EXPECT_NE(n.slot(d), UNTOUCHED) << d;
+        }
+    }
     for (int v = 0; v < n.blocks.vertex_blocks.count; ++v) {
         const MeshVertex& m = n.blocks.vertex_blocks[v];
         EXPECT_NE(m.nx * m.nx + m.ny * m.ny + m.nz * m.nz, 0) << v;

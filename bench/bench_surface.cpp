@@ -1,0 +1,112 @@
+// Triangulation of one frame on the bundled examples, and of a ball field
+// without the morph field, to separate the tetrahedra from the sampling.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "core/app_state.h"
+#include "core/pipeline.h"
+#include "core/status.h"
+#include "shape/correspondence.h"
+#include "surface/frame_generation.h"
+#include "surface/mesh_checks.h"
+
+namespace {
+
+const char* const PAIRS[][2] = {{"icosphere.off", "torus.off"}, {"box.off", "blob_normals.off"}};
+
+// Loads a pair of examples once per (pair, resolution, points, quick).
+bool load(int pair, int resolution, int points, bool quick)
+{
+    static std::string loaded;
+    std::string key = std::to_string(pair) + "/" + std::to_string(resolution) + "/" + std::to_string(points) + "/" +
+                      std::to_string(quick);
+    if (key == loaded) return true;
+    status_reset();
+    app_state_init();
+    app.source_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/" + PAIRS[pair][0];
+    app.target_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/" + PAIRS[pair][1];
+    app.resolution = static_cast<uint16_t>(resolution);
+    app.min_points = static_cast<uint16_t>(points);
+    app.quick_morph = quick;
+    app.frame_count = 21;
+    if (run_pipeline() != PIPELINE_DONE) return false;
+    if (!app.quick_morph && correspond_spheres() != 0) return false;
+    loaded = key;
+    return true;
+}
+
+// Arguments: pair, resolution, min_points, frame (0 = the source surface,
+// 10 = the middle of 21 frames), quick morphing.
+void BM_TriangulateFrame(benchmark::State& state)
+{
+    int pair = static_cast<int>(state.range(0)), resolution = static_cast<int>(state.range(1));
+    int points = static_cast<int>(state.range(2)), frame = static_cast<int>(state.range(3));
+    bool quick = state.range(4) != 0;
+    if (!load(pair, resolution, points, quick)) {
+        state.SkipWithError("the examples did not load");
+        return;
+    }
+    size_t triangles = 0;
+    for (auto _ : state) {
+        SurfaceMesh mesh;
+        triangulate_frame(&mesh, frame);
+        triangles = mesh.triangles.size();
+        benchmark::DoNotOptimize(mesh.vertices.data());
+    }
+    double lattice = double(app.sample_grid_dims[0]) * app.sample_grid_dims[1] * app.sample_grid_dims[2];
+    state.SetLabel(std::string(PAIRS[pair][0]) + (frame == 0 ? " source" : quick ? " middle quick" : " middle spheres"));
+    state.counters["lattice"] = lattice;
+    state.counters["triangles"] = double(triangles);
+    // Lattice positions per second: half of them are lattice points.
+    state.counters["positions/s"] = benchmark::Counter(lattice, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_TriangulateFrame)
+    ->ArgNames({"pair", "R", "points", "frame", "quick"})
+    ->Args({0, 1, 20, 0, 0})
+    ->Args({0, 2, 20, 0, 0})
+    ->Args({0, 1, 20, 10, 0})
+    ->Args({0, 2, 20, 10, 0})
+    ->Args({0, 1, 20, 10, 1})
+    ->Args({0, 1, 60, 0, 0})
+    ->Args({0, 2, 60, 0, 0})
+    ->Args({0, 1, 60, 10, 1})
+    ->Args({1, 1, 20, 0, 0})
+    ->Args({1, 2, 20, 0, 0})
+    ->Args({1, 1, 20, 10, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// The tetrahedra alone: a ball field computed directly at each lattice point.
+void BM_TriangulateBallLattice(benchmark::State& state)
+{
+    int n = static_cast<int>(state.range(0));
+    bool regularise = state.range(1) != 0;
+    surface_test::BallField field;
+    field.balls = {{{n * 0.45, n * 0.5, n * 0.5}, n * 0.3}, {{n * 0.65, n * 0.55, n * 0.45}, n * 0.2}};
+    LatticeField f = surface_test::ball_lattice(field, n, 1);
+    f.regularise = regularise;
+    size_t triangles = 0;
+    for (auto _ : state) {
+        SurfaceMesh mesh;
+        triangulate_lattice(f, &mesh);
+        triangles = mesh.triangles.size();
+    }
+    double lattice = double(f.lx) * f.ly * f.lz;
+    state.SetLabel(regularise ? "regularised" : "plain");
+    state.counters["lattice"] = lattice;
+    state.counters["triangles"] = double(triangles);
+    state.counters["positions/s"] = benchmark::Counter(lattice, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(BM_TriangulateBallLattice)
+    ->ArgNames({"n", "regularise"})
+    ->Args({40, 1})
+    ->Args({40, 0})
+    ->Args({80, 1})
+    ->Args({80, 0})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
