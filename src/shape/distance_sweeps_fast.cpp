@@ -6,6 +6,7 @@
 #include "core/colour.h"
 #include "shape/distance_sweeps.h"
 #include "shape/row_relaxation.h"
+#include "shape/row_scan.h"
 
 // Each sweep works a row at a time. Twelve of the thirteen neighbours lie in
 // rows that this sweep has already finished, so the best of them is taken
@@ -16,16 +17,19 @@
 namespace {
 
 struct SweepState {
-    int nx, ny, nz;
-    Voxel* voxels;
+    int nx = 0, ny = 0, nz = 0;
+    Voxel* voxels = nullptr;
     // Two slices of finished rows, by slice parity, then the outer row.
     std::vector<int16_t> magnitude;
     std::vector<uint32_t> colour;
     std::vector<int16_t> outer_magnitude;
     std::vector<uint32_t> outer_colour;
-    // The row being worked: its values as found, and the best of the others.
-    std::vector<int16_t> raw, best, beaten;
-    std::vector<uint32_t> raw_colour, best_colour;
+    // The row being worked: its values as found, and the best of the others
+    // (these with room before position 0 for the row scan).
+    std::vector<int16_t> raw, best_store, beaten_store;
+    std::vector<uint32_t> raw_colour, best_colour_store;
+    int16_t *best = nullptr, *beaten = nullptr;
+    uint32_t* best_colour = nullptr;
 
     bool allocate()
     {
@@ -37,11 +41,15 @@ struct SweepState {
             colour.assign(ring, blank_colour());
             outer_magnitude.assign(row, static_cast<int16_t>(FAR_DISTANCE));
             outer_colour.assign(row, blank_colour());
+            size_t padded = row + 2 * ROW_SCAN_PAD;
             raw.assign(row, 0);
-            best.assign(row, 0);
-            beaten.assign(row, 0);
             raw_colour.assign(row, 0);
-            best_colour.assign(row, 0);
+            best_store.assign(padded, 0);
+            beaten_store.assign(padded, 0);
+            best_colour_store.assign(padded, 0);
+            best = best_store.data() + ROW_SCAN_PAD;
+            beaten = beaten_store.data() + ROW_SCAN_PAD;
+            best_colour = best_colour_store.data() + ROW_SCAN_PAD;
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -71,38 +79,6 @@ constexpr RowNeighbour FORWARD_ROWS[12] = {
     {-1, -1, 0}, {1, -1, 0}, {-1, -1, -1}, {-1, -1, 1}, {1, -1, -1}, {1, -1, 1},
 };
 
-// A conditional move, not a branch: which candidate wins changes often
-// near a surface.
-inline uint32_t select_colour(bool take, uint32_t taken, uint32_t other)
-{
-#if defined(__x86_64__)
-    __asm__("test %[take], %[take]\n\tcmovne %[taken], %[other]"
-            : [other] "+r"(other)
-            : [take] "r"(static_cast<int>(take)), [taken] "r"(taken)
-            : "cc");
-    return other;
-#else
-    return take ? taken : other;
-#endif
-}
-
-// The same-row neighbour: the one serial dependence, kept to an add, a
-// compare and two selects.
-__attribute__((noinline)) void scan_along_row(const int16_t* __restrict best, const int16_t* __restrict beaten,
-                    const uint32_t* __restrict best_colour, int x, int direction, int count, int carried,
-                    uint32_t carried_colour, int16_t* __restrict magnitude, uint32_t* __restrict colour)
-{
-    for (int i = 0; i < count; ++i, x += direction) {
-        int along = carried + CHAMFER_FACE;
-        // On a tie both give the same magnitude; only the colour cares
-        // which one wins.
-        carried = std::min(along, static_cast<int>(best[x]));
-        carried_colour = select_colour(along < beaten[x], carried_colour, best_colour[x]);
-        magnitude[x] = static_cast<int16_t>(carried);
-        colour[x] = carried_colour;
-    }
-}
-
 // Relaxes row (y, z), already unpacked into raw and raw_colour.
 void relax_row(SweepState& s, int y, int z, int direction)
 {
@@ -115,22 +91,20 @@ void relax_row(SweepState& s, int y, int z, int direction)
         colours[k] = s.colours(row_y, row_z) + dx;
     }
     const int nx = s.nx;
-    best_of_rows(s.raw.data(), s.raw_colour.data(), rows, colours, 1, nx - 1, s.best.data(), s.beaten.data(),
-                 s.best_colour.data());
+    best_of_rows(s.raw.data(), s.raw_colour.data(), rows, colours, 1, nx - 1, s.best, s.beaten, s.best_colour);
 
     int16_t* magnitude = s.magnitude.data() + s.ring_row(y, z);
     uint32_t* colour = s.colour.data() + s.ring_row(y, z);
-    int first = direction > 0 ? 1 : nx - 2;
-    int previous = first - direction;
+    // The voxel before the first is the outer layer's.
+    int previous = direction > 0 ? 0 : nx - 1;
     int carried = s.raw[previous] < 0 ? -s.raw[previous] : s.raw[previous];
-    scan_along_row(s.best.data(), s.beaten.data(), s.best_colour.data(), first, direction, nx - 2, carried,
-                   s.raw_colour[previous], magnitude, colour);
+    scan_row(s.best, s.beaten, s.best_colour, nx, direction, carried, s.raw_colour[previous], magnitude, colour);
     pack_row(s.row(y, z), 1, nx - 1, s.raw.data(), magnitude, colour);
 }
 
 // Rows this far ahead in a sweep's order are fetched early: the sweeps
 // stream through the whole grid and would otherwise wait on memory.
-constexpr long PREFETCH_ROWS = 4;
+constexpr long PREFETCH_ROWS = 2;
 
 bool unpack(SweepState& s, int y, int z, int direction)
 {
@@ -148,7 +122,8 @@ bool unpack(SweepState& s, int y, int z, int direction)
 
 void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz)
 {
-    SweepState s{nx, ny, nz, voxels, {}, {}, {}, {}, {}, {}, {}, {}, {}};
+    SweepState s;
+    s.nx = nx, s.ny = ny, s.nz = nz, s.voxels = voxels;
     // The row passes read voxels as 16-bit words.
     if (reinterpret_cast<uintptr_t>(voxels) % alignof(int16_t) != 0 || !s.allocate()) {
         direct_distance_transform(voxels, nx, ny, nz);

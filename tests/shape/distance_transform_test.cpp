@@ -3,6 +3,7 @@
 
 #include "shape/distance_sweeps.h"
 #include "shape/distance_transform.h"
+#include "shape/row_scan.h"
 #include "shape_support.h"
 
 namespace {
@@ -117,8 +118,14 @@ void fill_random(std::vector<Voxel>& grid, std::mt19937& rng, int pattern)
 
 TEST_F(DistanceTransformTest, RowSweepsMatchDirectSweepsBitForBit)
 {
-    const int sizes[][3] = {{3, 3, 3}, {4, 3, 5}, {5, 5, 5}, {17, 9, 6}, {33, 20, 7}, {70, 3, 9}, {9, 40, 4}};
+    // Rows shorter than, equal to and several times one 32-voxel block.
+    const int sizes[][3] = {{3, 3, 3},  {4, 3, 5},   {5, 5, 5},  {17, 9, 6},
+                            {34, 20, 7}, {70, 3, 9}, {9, 40, 4}, {131, 5, 4}};
     std::mt19937 rng(12345);
+    // Both ways of scanning along a row: the vector one where the processor
+    // has it, and the plain one.
+    for (bool vector_scan : {true, false}) {
+    allow_vector_row_scan(vector_scan);
     for (int pattern = 0; pattern < 4; ++pattern)
         for (const auto& size : sizes)
             for (int round = 0; round < 3; ++round) {
@@ -128,8 +135,11 @@ TEST_F(DistanceTransformTest, RowSweepsMatchDirectSweepsBitForBit)
                 direct_distance_transform(direct.data(), size[0], size[1], size[2]);
                 fast_distance_transform(fast.data(), size[0], size[1], size[2]);
                 ASSERT_EQ(std::memcmp(direct.data(), fast.data(), direct.size() * sizeof(Voxel)), 0)
-                    << "pattern " << pattern << " size " << size[0] << "x" << size[1] << "x" << size[2];
+                    << "pattern " << pattern << " size " << size[0] << "x" << size[1] << "x" << size[2]
+                    << (vector_scan ? " vector" : " plain") << " scan";
             }
+    }
+    allow_vector_row_scan(true);
 }
 
 TEST_F(DistanceTransformTest, OneWrappingValueMidwayStillMatchesDirectSweeps)

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+
+// The same-row neighbour of the distance sweeps, run along a whole row once
+// the best of the other candidates is known for every voxel (best, beaten,
+// best_colour as best_of_rows gives them).
+//
+// Positions 0 .. nx-1; the row's voxels are 1 .. nx-2, visited ascending
+// (direction 1) or descending (direction -1). The voxel before the first is
+// position 0 (or nx-1) with the given magnitude and colour. For each voxel,
+// in visiting order, with m and c the previous voxel's results:
+//   the neighbour's candidate m + 22 wins when it is below beaten[x]:
+//   magnitude[x] = min(m + 22, best[x]), colour[x] = it wins ? c : best_colour[x].
+//
+// best, beaten and best_colour must have ROW_SCAN_PAD readable entries
+// before position 0 and after position nx-1.
+constexpr int ROW_SCAN_PAD = 32;
+
+void scan_row(const int16_t* best, const int16_t* beaten, const uint32_t* best_colour, int nx, int direction,
+              int first_magnitude, uint32_t first_colour, int16_t* magnitude, uint32_t* colour);
+
+// Tests turn the vector version off to check the plain one; returns the
+// previous setting.
+bool allow_vector_row_scan(bool allow);
