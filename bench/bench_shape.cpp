@@ -97,18 +97,53 @@ void BM_DistanceTransform(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     const double sweeps = 2.0 * static_cast<double>(input.size());
-    state.counters["ns_per_voxel_sweep"] =
-        benchmark::Counter(sweeps * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    // Seconds per voxel and sweep (shown with an SI prefix, n = nanoseconds).
+    state.counters["per_voxel_sweep"] =
+        benchmark::Counter(sweeps, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     // Each sweep reads and writes every 6-byte voxel once.
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sweeps * 12));
 }
 BENCHMARK_TEMPLATE(BM_DistanceTransform, fast_distance_transform)->Arg(128)->Arg(256)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_DistanceTransform, direct_distance_transform)->Arg(128)->Arg(256)->Unit(benchmark::kMillisecond);
 
+// Many small random balls: a volume with thousands of ridge candidates.
+void load_foam_volume(int n)
+{
+    app_state_init();
+    release_volumes();
+    status_reset();
+    app.volume_dims[0] = app.volume_dims[1] = app.volume_dims[2] = static_cast<int16_t>(n);
+    std::mt19937 rng(11);
+    struct Ball {
+        double x, y, z, r;
+    };
+    std::vector<Ball> balls;
+    for (int i = 0; i < n * n / 40; ++i)
+        balls.push_back(Ball{4.0 + rng() % (n - 8), 4.0 + rng() % (n - 8), 4.0 + rng() % (n - 8), 2.0 + rng() % 5});
+    std::vector<double> depth(static_cast<size_t>(n) * n * n, -1e9);
+    for (const Ball& b : balls)
+        for (int z = std::max(0, int(b.z - b.r - 2)); z <= std::min(n - 1, int(b.z + b.r + 2)); ++z)
+            for (int y = std::max(0, int(b.y - b.r - 2)); y <= std::min(n - 1, int(b.y + b.r + 2)); ++y)
+                for (int x = std::max(0, int(b.x - b.r - 2)); x <= std::min(n - 1, int(b.x + b.r + 2)); ++x) {
+                    double d = b.r - std::sqrt((x - b.x) * (x - b.x) + (y - b.y) * (y - b.y) + (z - b.z) * (z - b.z));
+                    double& slot = depth[(static_cast<size_t>(z) * n + y) * n + x];
+                    slot = std::max(slot, d);
+                }
+    app.volumes[0].voxels.reset(new Voxel[depth.size()]);
+    for (size_t i = 0; i < depth.size(); ++i) {
+        double d = depth[i];
+        int16_t v = std::fabs(d) < 1.5 ? static_cast<int16_t>(std::lround(d * DISTANCE_UNITS))
+                    : d > 0           ? FAR_DISTANCE
+                                      : static_cast<int16_t>(-FAR_DISTANCE);
+        app.volumes[0].voxels[i] = Voxel{v, make_colour(1, 2, 3)};
+    }
+    distance_transform(0);
+}
+
 void BM_SphereExtraction(benchmark::State& state)
 {
-    const int n = 96;
-    load_blob_volumes(n, 0);
+    const int n = 128;
+    load_foam_volume(n);
     app.locality = state.range(0) / 100.0;
     SphereExtractionOptions options;
     options.direct_selection = state.range(1) != 0;
@@ -121,13 +156,14 @@ BENCHMARK(BM_SphereExtraction)
     ->Args({20, 0})
     ->Args({20, 1})
     ->Args({100, 0})
+    ->Args({100, 1})
     ->Unit(benchmark::kMillisecond);
 
-// Selection alone on the candidates of a blob volume.
+// Selection alone on the candidates of the foam volume.
 void BM_SphereSelection(benchmark::State& state)
 {
-    const int n = 96;
-    load_blob_volumes(n, 0);
+    const int n = 128;
+    load_foam_volume(n);
     CandidateList list;
     scan_candidates(app.volumes[0].voxels.get(), n, n, n, list);
     const double locality = state.range(0) / 100.0;
@@ -149,6 +185,8 @@ BENCHMARK(BM_SphereSelection)
     ->ArgNames({"locality_pct", "direct"})
     ->Args({20, 0})
     ->Args({20, 1})
+    ->Args({100, 0})
+    ->Args({100, 1})
     ->Unit(benchmark::kMillisecond);
 
 // A few hundred spheres a side, scattered inside the blobs, with manual vectors.
@@ -201,8 +239,9 @@ void BM_MorphSample(benchmark::State& state)
                     ++samples;
                 }
     }
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(static_cast<double>(samples) * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // Seconds per sample (shown with an SI prefix, n = nanoseconds).
+    state.counters["per_sample"] =
+        benchmark::Counter(static_cast<double>(samples), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["linked_source_spheres"] = linked;
     release_volumes();
 }

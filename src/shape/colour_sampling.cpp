@@ -7,25 +7,29 @@
 
 namespace {
 
-// Truncated toward zero and kept as the low byte, as an 8-bit store does. A
-// non-number (a non-finite t) keeps the second colour's byte.
-uint8_t blended_byte(double t, int a, int b)
+// Truncated toward zero (the conversion does that) and kept as the low
+// byte, as an 8-bit store does. A value out of all range (only from a
+// non-finite or huge t) keeps the second colour's byte.
+inline uint8_t blended_byte(double t, int a, int b)
 {
     double value = (1.0 - t) * b + t * a;
-    if (!std::isfinite(value) || std::fabs(value) > 1e9) return static_cast<uint8_t>(b);
-    return static_cast<uint8_t>(static_cast<long>(std::trunc(value)));
+    if (!(value > -1e9 && value < 1e9)) return static_cast<uint8_t>(b);
+    return static_cast<uint8_t>(static_cast<int>(value));
 }
 
 }  // namespace
 
 uint32_t blend_colour(double t, uint32_t a, uint32_t b)
 {
-    uint8_t bytes[4];
-    for (int n = 0; n < 3; ++n) bytes[n] = blended_byte(t, colour_byte(a, n), colour_byte(b, n));
-    bytes[3] = colour_flag(b);
-    uint32_t word;
-    std::memcpy(&word, bytes, 4);
-    return word;
+    // The ends give one colour exactly (with b's flag); samples on grid
+    // planes meet them all the time.
+    if (t == 0.0) return b;
+    if (t == 1.0)
+        return make_colour(static_cast<uint8_t>(colour_byte(a, 0)), static_cast<uint8_t>(colour_byte(a, 1)),
+                           static_cast<uint8_t>(colour_byte(a, 2)), colour_flag(b));
+    return make_colour(blended_byte(t, colour_byte(a, 0), colour_byte(b, 0)),
+                       blended_byte(t, colour_byte(a, 1), colour_byte(b, 1)),
+                       blended_byte(t, colour_byte(a, 2), colour_byte(b, 2)), colour_flag(b));
 }
 
 // A volume without a grid (or with no inner box) and a point with a

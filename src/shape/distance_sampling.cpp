@@ -16,7 +16,7 @@ int16_t field_value(double g)
     double f = 4.0 * g;
     if (!(f > -32000.0)) return -FIELD_LIMIT;
     if (f >= 32000.0) return FIELD_LIMIT;
-    return static_cast<int16_t>(std::trunc(f));
+    return static_cast<int16_t>(f);  // truncates toward zero
 }
 
 double lerp(double a, double b, double f) { return a + f * (b - a); }

@@ -16,7 +16,7 @@ int16_t field_value(double value)
 {
     if (!(value > -FIELD_LIMIT)) return -FIELD_LIMIT;
     if (value >= FIELD_LIMIT) return FIELD_LIMIT;
-    return static_cast<int16_t>(std::trunc(value));
+    return static_cast<int16_t>(value);  // truncates toward zero
 }
 
 }  // namespace

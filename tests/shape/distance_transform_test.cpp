@@ -43,7 +43,7 @@ TEST_F(DistanceTransformTest, OuterLayerIsFarOutsideAndWhiteWhateverWasThere)
                 bool outer = x == 0 || x == 5 || y == 0 || y == 4 || z == 0 || z == 6;
                 if (!outer) continue;
                 EXPECT_EQ(voxel(0, x, y, z).distance, -FAR_DISTANCE);
-                EXPECT_EQ(voxel(0, x, y, z).colour, blank_colour());
+                EXPECT_EQ(colour_at(0, x, y, z), blank_colour());
             }
     // The outer layer is far, not a surface: inside voxels measure to the zero.
     EXPECT_EQ(voxel(0, 1, 1, 1).distance, 38 + 22);
@@ -61,11 +61,11 @@ TEST_F(DistanceTransformTest, OwnValueWinsTiesAndKeepsItsColour)
     voxel(0, 3, 1, 1) = Voxel{-FAR_DISTANCE, blue};
     distance_transform(0);
     EXPECT_EQ(voxel(0, 1, 1, 1).distance, 0);
-    EXPECT_EQ(voxel(0, 1, 1, 1).colour, red);
+    EXPECT_EQ(colour_at(0, 1, 1, 1), red);
     EXPECT_EQ(voxel(0, 2, 1, 1).distance, 22);  // ties with 0 + 22 from x = 1
-    EXPECT_EQ(voxel(0, 2, 1, 1).colour, green);
+    EXPECT_EQ(colour_at(0, 2, 1, 1), green);
     EXPECT_EQ(voxel(0, 3, 1, 1).distance, -44);
-    EXPECT_EQ(voxel(0, 3, 1, 1).colour, green);
+    EXPECT_EQ(colour_at(0, 3, 1, 1), green);
 }
 
 TEST_F(DistanceTransformTest, EarlierNeighbourWinsTiesWithItsColour)
@@ -87,7 +87,7 @@ TEST_F(DistanceTransformTest, EarlierNeighbourWinsTiesWithItsColour)
     };
     for (const Expected& e : expected) {
         EXPECT_EQ(voxel(0, e.x, e.y, 1).distance, e.distance) << e.x << "," << e.y;
-        EXPECT_EQ(voxel(0, e.x, e.y, 1).colour, e.colour) << e.x << "," << e.y;
+        EXPECT_EQ(colour_at(0, e.x, e.y, 1), e.colour) << e.x << "," << e.y;
     }
 }
 

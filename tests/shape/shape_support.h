@@ -30,6 +30,13 @@ inline long voxel_index(int x, int y, int z)
 
 inline Voxel& voxel(int v, int x, int y, int z) { return app.volumes[v].voxels[voxel_index(x, y, z)]; }
 
+// The colour by value: a voxel's colour word is not 4-byte aligned.
+inline uint32_t colour_at(int v, int x, int y, int z)
+{
+    uint32_t colour = voxel(v, x, y, z).colour;
+    return colour;
+}
+
 // Sets the common size and gives volume v a grid filled with one value.
 inline void make_volume(int v, int nx, int ny, int nz, int16_t distance = -FAR_DISTANCE,
                         uint32_t colour = make_colour(1, 2, 3))
