@@ -132,9 +132,22 @@ int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one)
 {
     int row = row_plus_one - 1;
     if (row < 1) return 0;  // a point in row 0 owns no tetrahedra
+    // The point and its seven backward neighbours are the corners of all six
+    // tetrahedra; where they all lie on one side there is nothing to do.
+    int16_t value[BACKWARD_DIRECTIONS] = {};
     int16_t a = corner_value(lattice, column, row, POINT);
-    int16_t d = corner_value(lattice, column, row, 4);
-    int result = 0;
+    bool any_inside = a >= 0, any_outside = a < 0;
+    for (int d = 0; d < BACKWARD_DIRECTIONS; ++d) {
+        if (d == 1 && row < 2) continue;  // direction 1 leaves the lattice in row 1
+        if ((d == 0 || d == 3) && column >= lattice.lx - 1) continue;
+        if ((d == 2 || d == 5) && column <= 0) continue;
+        if (d == 6 && row >= lattice.ly - 1) continue;
+        value[d] = corner_value(lattice, column, row, d);
+        any_inside |= value[d] >= 0;
+        any_outside |= value[d] < 0;
+    }
+    if (!(any_inside && any_outside)) return 0;
+
     for (int i = 0; i < 6; ++i) {
         if (!tetrahedron_exists(i, column, row, lattice.lx, lattice.ly)) continue;
         const Tetrahedron& t = tetrahedra().t[i];
@@ -143,10 +156,9 @@ int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one)
             const SlotPlace& s = t.edge[e];
             slot[e] = lattice.record(column + s.di, row + s.dj).edge_vertex[s.entry];
         }
-        result |= triangulate_tetrahedron(*lattice.blocks, a, corner_value(lattice, column, row, t.b),
-                                          corner_value(lattice, column, row, t.c), d, slot[0], slot[1], slot[2],
-                                          slot[3], slot[4], slot[5]);
+        int result = triangulate_tetrahedron(*lattice.blocks, a, value[t.b], value[t.c], value[4], slot[0], slot[1],
+                                             slot[2], slot[3], slot[4], slot[5]);
         if (result) return result;
     }
-    return result;
+    return 0;
 }
