@@ -213,7 +213,7 @@ int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int
     uint16_t assigned = own.crossing_flags & valid;
     if (assigned == 0) return 0;
 
-    Neighbourhood n;
+    Neighbourhood n{};
     gather(lattice, column, row, valid, n);
     Vector3 p = own.position;
     int16_t vp = own.value;
