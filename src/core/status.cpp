@@ -11,10 +11,16 @@ StatusHooks status_hooks;
 
 namespace {
 
-void format_into(char* dest, const char* format, va_list args)
+// A formatted message, cut to its first 120 characters.
+struct MessageText {
+    char text[STATUS_TEXT_LENGTH + 1];
+};
+
+MessageText format_message(const char* format, va_list args)
 {
-    // vsnprintf cuts the message to its first 120 characters.
-    std::vsnprintf(dest, STATUS_TEXT_LENGTH + 1, format, args);
+    MessageText message;
+    std::vsnprintf(message.text, sizeof message.text, format, args);
+    return message;
 }
 
 void redraw()
@@ -39,14 +45,14 @@ void end_progress_state()
 
 void show_info(const char* format, ...)
 {
-    char text[STATUS_TEXT_LENGTH + 1];
     va_list args;
     va_start(args, format);
-    format_into(text, format, args);
+    const MessageText message = format_message(format, args);
     va_end(args);
+    const char* text = message.text;
     report(StatusKind::Info, text);
     if (status_line.status_state == STATUS_WARNING || status_line.status_state == STATUS_FATAL) return;
-    std::memcpy(status_line.info_text, text, sizeof text);
+    std::memcpy(status_line.info_text, text, sizeof message.text);
     if (status_line.status_state != STATUS_PROGRESS) status_line.status_state = STATUS_INFO;
     redraw();
 }
@@ -62,16 +68,16 @@ void show_progress(void (*cancel)())
 
 void show_warning(const char* format, ...)
 {
-    char text[STATUS_TEXT_LENGTH + 1];
     va_list args;
     va_start(args, format);
-    format_into(text, format, args);
+    const MessageText message = format_message(format, args);
     va_end(args);
+    const char* text = message.text;
     report(StatusKind::Warning, text);
     if (status_line.status_state == STATUS_FATAL) return;
     status_line.cancel_action = nullptr;
     end_progress_state();
-    std::memcpy(status_line.notice_text, text, sizeof text);
+    std::memcpy(status_line.notice_text, text, sizeof message.text);
     status_line.status_state = STATUS_WARNING;
     status_line.button_pressed = false;
     redraw();
@@ -79,15 +85,15 @@ void show_warning(const char* format, ...)
 
 void show_error(const char* format, ...)
 {
-    char text[STATUS_TEXT_LENGTH + 1];
     va_list args;
     va_start(args, format);
-    format_into(text, format, args);
+    const MessageText message = format_message(format, args);
     va_end(args);
+    const char* text = message.text;
     report(StatusKind::Error, text);
     status_line.cancel_action = nullptr;
     end_progress_state();
-    std::memcpy(status_line.notice_text, text, sizeof text);
+    std::memcpy(status_line.notice_text, text, sizeof message.text);
     status_line.status_state = STATUS_FATAL;
     status_line.button_pressed = false;
     redraw();
