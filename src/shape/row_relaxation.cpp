@@ -57,14 +57,13 @@ void best_of_rows(const int16_t* raw, const uint32_t* raw_colour, const int16_t*
     for (int block = first; block < last; block += ROW_BLOCK)
 #pragma GCC ivdep
         for (int x = block; x < block + ROW_BLOCK; ++x) {
-            int16_t b = static_cast<int16_t>(raw[x] < 0 ? -raw[x] : raw[x]);
+            const int16_t own = static_cast<int16_t>(raw[x] < 0 ? -raw[x] : raw[x]);
+            int16_t b = own;
             uint32_t c = raw_colour[x];
-            int16_t replaced = 0;
             int16_t v;
 #define KESTRANE_OFFER(p, q, weight)           \
     v = static_cast<int16_t>(p[x] + (weight)); \
     c = v < b ? q[x] : c;                      \
-    replaced = v < b ? 1 : replaced;           \
     b = v < b ? v : b;
             KESTRANE_OFFER(p0, q0, CHAMFER_FACE)
             KESTRANE_OFFER(p1, q1, CHAMFER_FACE)
@@ -80,7 +79,9 @@ void best_of_rows(const int16_t* raw, const uint32_t* raw_colour, const int16_t*
             KESTRANE_OFFER(p11, q11, CHAMFER_CORNER)
 #undef KESTRANE_OFFER
             best[x] = b;
-            beaten[x] = static_cast<int16_t>(b + replaced);
+            // Only strictly smaller candidates replace, so a neighbour won
+            // exactly when the best is below the voxel's own value.
+            beaten[x] = static_cast<int16_t>(b + (b < own));
             colour[x] = c;
         }
 }

@@ -52,74 +52,108 @@ void scan_row_plain(const int16_t* __restrict best, const int16_t* __restrict be
 // whose own best was kept: both are prefix scans, done 32 voxels at a time
 // with log-step shifts across the lanes. Saturating adds keep the shifted-in
 // fill (32767) above every real candidate, which never exceeds 32751.
-__attribute__((target("avx512f,avx512bw"))) void scan_row_avx512(const int16_t* best, const int16_t* beaten,
-                                                                  const uint32_t* best_colour, int nx,
-                                                                  int direction, int carried,
-                                                                  uint32_t carried_colour_value,
-                                                                  int16_t* magnitude, uint32_t* colour)
+
+#define KESTRANE_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// Moves every 16-bit lane `Lanes` places along the visiting direction,
+// filling the lanes left empty from `fill`. Even counts move whole 32-bit
+// pairs, which is cheaper than a word permute.
+template <bool Forward, int Lanes>
+KESTRANE_AVX512 inline __m512i shift_lanes(__m512i v, __m512i fill)
+{
+    static_assert(Lanes % 2 == 0 && Lanes >= 2 && Lanes <= 16, "whole 32-bit pairs");
+    if constexpr (Forward) return _mm512_alignr_epi32(v, fill, 16 - Lanes / 2);
+    else return _mm512_alignr_epi32(fill, v, Lanes / 2);
+}
+
+template <bool Forward>
+KESTRANE_AVX512 inline __m512i shift_one_lane(__m512i v, __m512i fill)
 {
     const __m512i lane = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
                                           14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    if constexpr (Forward)
+        return _mm512_mask_permutexvar_epi16(fill, 0xfffffffeu, _mm512_sub_epi16(lane, _mm512_set1_epi16(1)), v);
+    else
+        return _mm512_mask_permutexvar_epi16(fill, 0x7fffffffu, _mm512_add_epi16(lane, _mm512_set1_epi16(1)), v);
+}
+
+// Running minimum of v[j] + 22 (distance from j), within the block.
+template <bool Forward>
+KESTRANE_AVX512 inline __m512i spread_minimum(__m512i m)
+{
     const __m512i far = _mm512_set1_epi16(32767);
-    const int forward = direction > 0;
-    // Shifting by s lanes towards the visiting direction: lane i takes lane
-    // i - s (ascending) or i + s (descending); the rest take a fill.
-    __m512i shift_index[5];
-    __mmask32 shift_mask[5];
-    for (int k = 0; k < 5; ++k) {
-        int s = 1 << k;
-        shift_index[k] = forward ? _mm512_sub_epi16(lane, _mm512_set1_epi16(static_cast<int16_t>(s)))
-                                 : _mm512_add_epi16(lane, _mm512_set1_epi16(static_cast<int16_t>(s)));
-        shift_mask[k] = forward ? static_cast<__mmask32>(0xffffffffu << s) : static_cast<__mmask32>(0xffffffffu >> s);
-    }
+    m = _mm512_min_epi16(m, _mm512_adds_epi16(shift_one_lane<Forward>(m, far), _mm512_set1_epi16(CHAMFER_FACE)));
+    m = _mm512_min_epi16(m, _mm512_adds_epi16(shift_lanes<Forward, 2>(m, far), _mm512_set1_epi16(2 * CHAMFER_FACE)));
+    m = _mm512_min_epi16(m, _mm512_adds_epi16(shift_lanes<Forward, 4>(m, far), _mm512_set1_epi16(4 * CHAMFER_FACE)));
+    m = _mm512_min_epi16(m, _mm512_adds_epi16(shift_lanes<Forward, 8>(m, far), _mm512_set1_epi16(8 * CHAMFER_FACE)));
+    m = _mm512_min_epi16(m, _mm512_adds_epi16(shift_lanes<Forward, 16>(m, far), _mm512_set1_epi16(16 * CHAMFER_FACE)));
+    return m;
+}
+
+// Running maximum (ascending) or minimum (descending) of positions.
+template <bool Forward>
+KESTRANE_AVX512 inline __m512i keep(__m512i a, __m512i b)
+{
+    if constexpr (Forward) return _mm512_max_epi16(a, b);
+    else return _mm512_min_epi16(a, b);
+}
+
+template <bool Forward>
+KESTRANE_AVX512 inline __m512i spread_position(__m512i p, __m512i fill)
+{
+    p = keep<Forward>(p, shift_one_lane<Forward>(p, fill));
+    p = keep<Forward>(p, shift_lanes<Forward, 2>(p, fill));
+    p = keep<Forward>(p, shift_lanes<Forward, 4>(p, fill));
+    p = keep<Forward>(p, shift_lanes<Forward, 8>(p, fill));
+    p = keep<Forward>(p, shift_lanes<Forward, 16>(p, fill));
+    return p;
+}
+
+template <bool Forward>
+KESTRANE_AVX512 void scan_row_avx512(const int16_t* best, const int16_t* beaten, const uint32_t* best_colour,
+                                     int nx, int carried, uint32_t carried_colour_value, int16_t* magnitude,
+                                     uint32_t* colour)
+{
+    const __m512i lane = _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15,
+                                          14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
     // Distance in voxels from the previous block's last voxel to each lane.
-    const __m512i steps = forward ? _mm512_add_epi16(lane, _mm512_set1_epi16(1))
+    const __m512i steps = Forward ? _mm512_add_epi16(lane, _mm512_set1_epi16(1))
                                   : _mm512_sub_epi16(_mm512_set1_epi16(32), lane);
     const __m512i carry_ramp = _mm512_mullo_epi16(steps, _mm512_set1_epi16(CHAMFER_FACE));
-    const __m512i last_lane = _mm512_set1_epi16(forward ? 31 : 0);
+    const __m512i last_lane = _mm512_set1_epi16(Forward ? 31 : 0);
+    const __m512i last_colour_lane = _mm512_set1_epi32(Forward ? 15 : 0);
     const __m512i face = _mm512_set1_epi16(CHAMFER_FACE);
-    const int16_t sentinel = static_cast<int16_t>(forward ? 0 : nx - 1);
+    const __m512i sentinel = _mm512_set1_epi16(static_cast<int16_t>(Forward ? 0 : nx - 1));
 
     __m512i carried_magnitude = _mm512_set1_epi16(static_cast<int16_t>(carried));
-    __m512i carried_source = _mm512_set1_epi16(sentinel);
+    __m512i carried_source = sentinel;
     __m512i carried_colour = _mm512_set1_epi32(static_cast<int>(carried_colour_value));
-    const __m512i last_colour_lane = _mm512_set1_epi32(forward ? 15 : 0);
     const int blocks = (nx - 2 + 31) / 32;
     for (int b = 0; b < blocks; ++b) {
         // Lane i is position base + i; lanes outside 1 .. nx-2 are masked.
         // A carried-in magnitude and colour stand for the voxels before.
-        int base = forward ? 1 + 32 * b : nx - 2 - 31 - 32 * b;
+        int base = Forward ? 1 + 32 * b : nx - 2 - 31 - 32 * b;
         __mmask32 valid = 0xffffffffu;
         if (base < 1) valid &= 0xffffffffu << (1 - base);
         if (base + 31 > nx - 2) valid &= 0xffffffffu >> (base + 31 - (nx - 2));
 
-        __m512i m = _mm512_maskz_loadu_epi16(valid, best + base);
-        for (int k = 0; k < 5; ++k) {
-            __m512i t = _mm512_mask_permutexvar_epi16(far, shift_mask[k], shift_index[k], m);
-            t = _mm512_adds_epi16(t, _mm512_set1_epi16(static_cast<int16_t>(CHAMFER_FACE << k)));
-            m = _mm512_min_epi16(m, t);
-        }
+        __m512i m = spread_minimum<Forward>(_mm512_maskz_loadu_epi16(valid, best + base));
         m = _mm512_min_epi16(m, _mm512_adds_epi16(carried_magnitude, carry_ramp));
 
         // Who wins at each voxel depends on the voxel before it.
-        __m512i previous = _mm512_mask_permutexvar_epi16(carried_magnitude, shift_mask[0], shift_index[0], m);
+        __m512i previous = shift_one_lane<Forward>(m, carried_magnitude);
         __m512i bt = _mm512_maskz_loadu_epi16(valid, beaten + base);
         __mmask32 along_wins = _mm512_mask_cmplt_epi16_mask(valid, _mm512_adds_epi16(previous, face), bt);
 
         // The last voxel that kept its own candidate, or the sentinel.
         __m512i position = _mm512_add_epi16(lane, _mm512_set1_epi16(static_cast<int16_t>(base)));
-        __m512i fill = _mm512_set1_epi16(sentinel);
-        __m512i src = _mm512_mask_blend_epi16(along_wins, position, fill);
-        for (int k = 0; k < 5; ++k) {
-            __m512i t = _mm512_mask_permutexvar_epi16(fill, shift_mask[k], shift_index[k], src);
-            src = forward ? _mm512_max_epi16(src, t) : _mm512_min_epi16(src, t);
-        }
-        src = forward ? _mm512_max_epi16(src, carried_source) : _mm512_min_epi16(src, carried_source);
+        __m512i src = spread_position<Forward>(_mm512_mask_blend_epi16(along_wins, position, sentinel), sentinel);
+        src = keep<Forward>(src, carried_source);
 
         // The colour of a position inside this block comes from the block's
         // own colours; one before it is the colour carried in.
         __m512i offset = _mm512_sub_epi16(src, _mm512_set1_epi16(static_cast<int16_t>(base)));
-        __mmask32 inside = forward ? _mm512_cmpge_epi16_mask(offset, _mm512_setzero_si512())
+        __mmask32 inside = Forward ? _mm512_cmpge_epi16_mask(offset, _mm512_setzero_si512())
                                    : _mm512_cmple_epi16_mask(offset, _mm512_set1_epi16(31));
         __m512i own_low = _mm512_loadu_si512(best_colour + base);
         __m512i own_high = _mm512_loadu_si512(best_colour + base + 16);
@@ -142,7 +176,7 @@ __attribute__((target("avx512f,avx512bw"))) void scan_row_avx512(const int16_t* 
         }
         carried_magnitude = _mm512_permutexvar_epi16(last_lane, m);
         carried_source = _mm512_permutexvar_epi16(last_lane, src);
-        carried_colour = _mm512_permutexvar_epi32(last_colour_lane, forward ? colour_high : colour_low);
+        carried_colour = _mm512_permutexvar_epi32(last_colour_lane, Forward ? colour_high : colour_low);
     }
 }
 
@@ -168,7 +202,10 @@ void scan_row(const int16_t* best, const int16_t* beaten, const uint32_t* best_c
 {
 #if KESTRANE_ROW_SCAN_AVX512
     if (vector_allowed && has_avx512()) {
-        scan_row_avx512(best, beaten, best_colour, nx, direction, first_magnitude, first_colour, magnitude, colour);
+        if (direction > 0)
+            scan_row_avx512<true>(best, beaten, best_colour, nx, first_magnitude, first_colour, magnitude, colour);
+        else
+            scan_row_avx512<false>(best, beaten, best_colour, nx, first_magnitude, first_colour, magnitude, colour);
         return;
     }
 #endif
