@@ -220,6 +220,7 @@ void BM_MorphSample(benchmark::State& state)
     const int n = 64;
     load_blob_volumes(n, 0.05);
     app.quick_morph = state.range(0) != 0;
+    app.locality = 0.3;  // a few dozen spheres a side
     if (!app.quick_morph) {
         extract_spheres(0);
         extract_spheres(1);
