@@ -9,13 +9,11 @@
 #include "core/window_helpers.h"
 #include "viewer/camera.h"
 #include "viewer/frame_rate.h"
+#include "viewer/screen_dump_gl.h"
 #include "menu/help_screens.h"
 
 #include "viewer/view_state.h"
 #include "viewer/viewer.h"
-
-// Defined with the screen dumps.
-void write_screen_dump();
 
 namespace {
 
