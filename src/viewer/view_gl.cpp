@@ -7,11 +7,10 @@
 #include "core/status.h"
 #include "core/widgets.h"
 #include "core/window_helpers.h"
+#include "menu/help_screens.h"
 #include "viewer/camera.h"
 #include "viewer/frame_rate.h"
 #include "viewer/screen_dump_gl.h"
-#include "menu/help_screens.h"
-
 #include "viewer/view_state.h"
 #include "viewer/viewer.h"
 
