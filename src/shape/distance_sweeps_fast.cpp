@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -11,7 +10,7 @@
 // Each sweep works a row at a time. Twelve of the thirteen neighbours lie in
 // rows that this sweep has already finished, so the best of them is taken
 // for the whole row in one vectorised pass; only the neighbour in the same
-// row is left to a serial scan along x. Finished rows are kept unpacked
+// row is left to a scan along x (row_scan.h). Finished rows are kept unpacked
 // (magnitudes and colours apart) for the two slices the sweep reads.
 
 namespace {
