@@ -153,15 +153,6 @@ inline MeshReport check_mesh(const SurfaceMesh& mesh)
 
 inline Vector3 vertex_position(const MeshVertex& v) { return {double(v.x), double(v.y), double(v.z)}; }
 
-// Right-hand normal of a triangle (not normalised).
-inline Vector3 face_normal(const SurfaceMesh& mesh, const MeshTriangle& t)
-{
-    Vector3 a = vertex_position(mesh.vertices[t.v[0]]);
-    Vector3 b = vertex_position(mesh.vertices[t.v[1]]);
-    Vector3 c = vertex_position(mesh.vertices[t.v[2]]);
-    return vec_cross(vec_sub(b, a), vec_sub(c, a));
-}
-
 // Six times the enclosed volume, positive when the triangles face outwards.
 inline double signed_volume(const SurfaceMesh& mesh)
 {

@@ -1,5 +1,4 @@
-// The case table, the diagonal choice, the tetrahedra of a point and the
-// mesh block lists.
+// The case table, the diagonal choice and the mesh block lists.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,42 +14,19 @@ const int EDGE_ENDS[6][2] = {{0, 1}, {1, 2}, {0, 2}, {0, 3}, {1, 3}, {2, 3}};
 
 Vector3 lattice_position(LatticeOffset o) { return {double(o.di), o.dj * LATTICE_Y_FACTOR, double(o.dk)}; }
 
-// The corners of a point's tetrahedra, as the point emits them: A is the
-// point, D its neighbour in direction 4, B and C as listed.
-const int TETRAHEDRA[6][2] = {{1, 0}, {2, 1}, {5, 2}, {0, 3}, {3, 6}, {6, 5}};
-
-double orientation(const Vector3 c[4])
-{
-    return vec_dot(vec_sub(c[1], c[0]), vec_cross(vec_sub(c[2], c[0]), vec_sub(c[3], c[0])));
-}
-
-TEST(Tetrahedra, AllTetrahedraOfAPointHaveTheSameHandedness)
-{
-    double first = 0;
-    for (const auto& t : TETRAHEDRA) {
-        Vector3 c[4] = {{0, 0, 0}, lattice_position(DIRECTION_OFFSET[t[0]]), lattice_position(DIRECTION_OFFSET[t[1]]),
-                        lattice_position(DIRECTION_OFFSET[4])};
-        double o = orientation(c);
-        EXPECT_NE(o, 0.0);
-        if (first == 0) first = o;
-        EXPECT_GT(o * first, 0.0);
-    }
-}
-
-struct Emitted {
-    std::vector<MeshTriangle> triangles;
-};
-
-Emitted triangulate(int16_t a, int16_t b, int16_t c, int16_t d)
+// The triangles of one tetrahedron, naming its edges instead of vertices.
+std::vector<MeshTriangle> triangulate(int16_t a, int16_t b, int16_t c, int16_t d)
 {
     MeshBlocks blocks;
     reset_mesh_blocks(blocks, 4, 4);
     EXPECT_EQ(triangulate_tetrahedron(blocks, a, b, c, d, AB, BC, AC, AD, BD, CD), 0);
-    Emitted e;
-    for (int n = 0; n < blocks.triangle_blocks.count; ++n) e.triangles.push_back(blocks.triangle_blocks[n]);
+    std::vector<MeshTriangle> triangles;
+    for (int n = 0; n < blocks.triangle_blocks.count; ++n) triangles.push_back(blocks.triangle_blocks[n]);
     free_mesh_blocks(blocks);
-    return e;
+    return triangles;
 }
+
+bool crosses(int index, int edge) { return !(index & (8 >> EDGE_ENDS[edge][0])) != !(index & (8 >> EDGE_ENDS[edge][1])); }
 
 // Every one of the 16 sign cases, on the lattice's first tetrahedron with the
 // crossing points at the edge midpoints: only crossing edges are used, every
@@ -68,12 +44,11 @@ TEST(Tetrahedra, CaseTableCoversTheCrossingEdgesAndFacesOutwards)
                 int16_t m = static_cast<int16_t>(10 + spread * (i * 7 % 5));
                 v[i] = inside ? m : static_cast<int16_t>(-m);
             }
-            Emitted e = triangulate(v[0], v[1], v[2], v[3]);
+            std::vector<MeshTriangle> triangles = triangulate(v[0], v[1], v[2], v[3]);
             int inside_count = __builtin_popcount(index);
             size_t expected = inside_count == 0 || inside_count == 4 ? 0 : inside_count == 2 ? 2 : 1;
-            ASSERT_EQ(e.triangles.size(), expected) << index;
-
-            if (e.triangles.empty()) continue;
+            ASSERT_EQ(triangles.size(), expected) << index;
+            if (triangles.empty()) continue;
             Vector3 in{0, 0, 0}, out{0, 0, 0};
             for (int i = 0; i < 4; ++i) {
                 if (index & (8 >> i))
@@ -83,24 +58,20 @@ TEST(Tetrahedra, CaseTableCoversTheCrossingEdgesAndFacesOutwards)
             }
             Vector3 outward = vec_sub(out, in);
             unsigned used = 0;
-            for (const MeshTriangle& t : e.triangles) {
+            for (const MeshTriangle& t : triangles) {
                 Vector3 p[3];
                 for (int k = 0; k < 3; ++k) {
                     int edge = t.v[k];
                     const int* ends = EDGE_ENDS[edge];
-                    bool crossing = ((index & (8 >> ends[0])) != 0) != ((index & (8 >> ends[1])) != 0);
-                    EXPECT_TRUE(crossing) << index << " uses edge " << edge;
+                    EXPECT_TRUE(crosses(index, edge)) << index << " uses edge " << edge;
                     used |= 1u << edge;
                     p[k] = vec_add_scaled(corner[ends[0]], vec_sub(corner[ends[1]], corner[ends[0]]), 0.5);
                 }
                 Vector3 normal = vec_cross(vec_sub(p[1], p[0]), vec_sub(p[2], p[0]));
                 EXPECT_GT(vec_dot(normal, outward), 0.0) << "case " << index;
             }
-            for (int edge = 0; edge < 6; ++edge) {
-                const int* ends = EDGE_ENDS[edge];
-                bool crossing = ((index & (8 >> ends[0])) != 0) != ((index & (8 >> ends[1])) != 0);
-                EXPECT_EQ((used >> edge) & 1u, crossing ? 1u : 0u) << "case " << index << " edge " << edge;
-            }
+            for (int edge = 0; edge < 6; ++edge)
+                EXPECT_EQ((used >> edge) & 1u, crosses(index, edge) ? 1u : 0u) << "case " << index << " edge " << edge;
         }
     }
 }
@@ -116,17 +87,14 @@ TEST(Tetrahedra, QuadDiagonalFollowsTheSmallerScoreAndTiesGoToTheFirstChoice)
 
     // Case 3 (C and D inside) with equal magnitudes everywhere: a tie, so the
     // first pair of triangles, split along AC-BD.
-    Emitted e = triangulate(-7, -7, 7, 7);
-    ASSERT_EQ(e.triangles.size(), 2u);
-    const int32_t expected[2][3] = {{AC, AD, BD}, {BD, BC, AC}};
-    for (int t = 0; t < 2; ++t)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(e.triangles[t].v[k], expected[t][k]);
-    // A clear preference for the other diagonal (AD-BC).
-    e = triangulate(-1, -30, 30, 1);
-    ASSERT_EQ(e.triangles.size(), 2u);
-    const int32_t other[2][3] = {{BC, AC, AD}, {AD, BD, BC}};
-    for (int t = 0; t < 2; ++t)
-        for (int k = 0; k < 3; ++k) EXPECT_EQ(e.triangles[t].v[k], other[t][k]);
+    // A clear preference for the other diagonal (AD-BC) gives the second pair.
+    auto edges = [](const std::vector<MeshTriangle>& t) {
+        std::vector<int32_t> e;
+        for (const MeshTriangle& x : t) e.insert(e.end(), x.v, x.v + 3);
+        return e;
+    };
+    EXPECT_EQ(edges(triangulate(-7, -7, 7, 7)), (std::vector<int32_t>{AC, AD, BD, BD, BC, AC}));
+    EXPECT_EQ(edges(triangulate(-1, -30, 30, 1)), (std::vector<int32_t>{BC, AC, AD, AD, BD, BC}));
 }
 
 TEST(MeshBlocks, BlocksAreAddedAtMultiplesOfTheBlockSize)

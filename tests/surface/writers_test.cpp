@@ -1,13 +1,13 @@
-// Frame files: read back with a parser of their own, and compared byte for
-// byte on small meshes.
+// Frame and sphere files: compared byte for byte on small inputs, and frame
+// files read back with a parser of their own.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,6 +18,7 @@
 #include "surface/frame_generation.h"
 #include "surface/mesh_checks.h"
 #include "surface/surface_writers.h"
+#include "viewer/sphere_writers.h"
 
 namespace {
 
@@ -32,24 +33,42 @@ std::string read_file(const std::string& name)
     return s.str();
 }
 
+bool exists(const std::string& name)
+{
+    struct stat s;
+    return stat(name.c_str(), &s) == 0;
+}
+
+// Every test runs in a fresh temporary directory.
 class WriterTest : public testing::Test {
 protected:
     std::string dir;
+    char previous[4096];
     void SetUp() override
     {
         app_state_init();
+        release_volumes();
         status_reset();
         status_hooks.report = record;
         messages.clear();
-        char pattern[] = "/tmp/kestrane-surface-XXXXXX";
+        char pattern[] = "/tmp/kestrane-writers-XXXXXX";
         dir = mkdtemp(pattern);
-        app.output_base = dir + "/m";
+        ASSERT_TRUE(getcwd(previous, sizeof previous));
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        app.output_base = "m";
+        app.volume_dims[0] = app.volume_dims[1] = app.volume_dims[2] = 41;
     }
     void TearDown() override
     {
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_EQ(chdir(previous), 0);
+        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+        release_volumes();
         status_reset();
+    }
+    static void set_spheres(int side, std::vector<Sphere> spheres)
+    {
+        app.volumes[side].sphere_count = static_cast<int32_t>(spheres.size());
+        app.volumes[side].spheres = std::move(spheres);
     }
 };
 
@@ -65,14 +84,10 @@ SurfaceMesh small_mesh()
     return m;
 }
 
-double colour_level(uint32_t c, int byte, double levels) { return static_cast<int8_t>((c >> (8 * byte)) & 0xff) / levels; }
-
-// --- An independent reader of the two formats -------------------------------
+// --- An independent reader of the two frame formats --------------------------
 
 struct ReadMesh {
-    std::vector<std::array<long, 3>> points;
-    std::vector<std::array<double, 3>> normals;
-    std::vector<std::array<double, 3>> colours;
+    std::vector<std::array<double, 9>> vertices;  // position, normal, colour
     std::vector<std::array<long, 3>> faces;
     bool ok = false;
 };
@@ -85,14 +100,11 @@ ReadMesh read_cnoff(const std::string& text)
     long nv, nf, ne;
     if (!(in >> keyword >> nv >> nf >> ne) || keyword != "CNOFF" || ne != 0) return r;
     for (long i = 0; i < nv; ++i) {
-        std::array<long, 3> p;
-        std::array<double, 3> n, c;
+        std::array<double, 9> v;
         double alpha;
-        if (!(in >> p[0] >> p[1] >> p[2] >> n[0] >> n[1] >> n[2] >> c[0] >> c[1] >> c[2] >> alpha) || alpha != 1.0)
-            return r;
-        r.points.push_back(p);
-        r.normals.push_back(n);
-        r.colours.push_back(c);
+        for (double& x : v) in >> x;
+        if (!(in >> alpha) || alpha != 1.0) return r;
+        r.vertices.push_back(v);
     }
     for (long i = 0; i < nf; ++i) {
         int sides;
@@ -108,28 +120,13 @@ ReadMesh read_cnoff(const std::string& text)
 // Tokens of a VRML 1.0 file: words, numbers and the punctuation { } [ ] ,
 std::vector<std::string> vrml_tokens(const std::string& text)
 {
+    const std::string header = "#VRML V1.0 ascii\n";
+    if (text.compare(0, header.size(), header) != 0) return {};
+    std::string spaced;
+    for (char ch : text.substr(header.size())) spaced += std::strchr("{}[],", ch) ? std::string(" ") + ch + " " : std::string(1, ch);
+    std::istringstream in(spaced);
     std::vector<std::string> tokens;
-    std::string line;
-    std::istringstream in(text);
-    bool first = true;
-    while (std::getline(in, line)) {
-        if (first) {
-            first = false;
-            if (line != "#VRML V1.0 ascii") return {};
-            continue;
-        }
-        std::string word;
-        for (char ch : line) {
-            if (ch == ' ' || ch == '{' || ch == '}' || ch == '[' || ch == ']' || ch == ',') {
-                if (!word.empty()) tokens.push_back(word);
-                word.clear();
-                if (ch != ' ') tokens.push_back(std::string(1, ch));
-            } else {
-                word += ch;
-            }
-        }
-        if (!word.empty()) tokens.push_back(word);
-    }
+    for (std::string word; in >> word;) tokens.push_back(word);
     return tokens;
 }
 
@@ -149,32 +146,24 @@ std::vector<double> vrml_list(const std::vector<std::string>& t, const std::stri
     return {};
 }
 
-bool vrml_balanced(const std::vector<std::string>& t)
-{
-    int braces = 0, brackets = 0;
-    for (const std::string& s : t) {
-        braces += (s == "{") - (s == "}");
-        brackets += (s == "[") - (s == "]");
-        if (braces < 0 || brackets < 0) return false;
-    }
-    return braces == 0 && brackets == 0;
-}
-
 ReadMesh read_vrml(const std::string& text)
 {
     ReadMesh r;
     std::vector<std::string> t = vrml_tokens(text);
-    if (t.size() < 2 || t[0] != "Separator" || !vrml_balanced(t)) return r;
+    int braces = 0, brackets = 0;
+    for (const std::string& s : t) {
+        braces += (s == "{") - (s == "}");
+        brackets += (s == "[") - (s == "]");
+        if (braces < 0 || brackets < 0) return r;
+    }
+    if (t.size() < 2 || t[0] != "Separator" || braces || brackets) return r;
     std::vector<double> p = vrml_list(t, "Coordinate3", "point");
     std::vector<double> n = vrml_list(t, "Normal", "vector");
     std::vector<double> c = vrml_list(t, "Material", "diffuseColor");
     std::vector<double> f = vrml_list(t, "IndexedFaceSet", "coordIndex");
     if (p.size() % 3 || n.size() != p.size() || c.size() != p.size() || f.size() % 4) return r;
-    for (size_t i = 0; i < p.size(); i += 3) {
-        r.points.push_back({long(p[i]), long(p[i + 1]), long(p[i + 2])});
-        r.normals.push_back({n[i], n[i + 1], n[i + 2]});
-        r.colours.push_back({c[i], c[i + 1], c[i + 2]});
-    }
+    for (size_t i = 0; i < p.size(); i += 3)
+        r.vertices.push_back({p[i], p[i + 1], p[i + 2], n[i], n[i + 1], n[i + 2], c[i], c[i + 1], c[i + 2]});
     for (size_t i = 0; i < f.size(); i += 4) {
         if (f[i + 3] != -1) return r;
         r.faces.push_back({long(f[i]), long(f[i + 1]), long(f[i + 2])});
@@ -186,53 +175,54 @@ ReadMesh read_vrml(const std::string& text)
 void expect_same(const ReadMesh& r, const SurfaceMesh& m)
 {
     ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.points.size(), m.vertices.size());
+    ASSERT_EQ(r.vertices.size(), m.vertices.size());
     ASSERT_EQ(r.faces.size(), m.triangles.size());
     for (size_t i = 0; i < m.vertices.size(); ++i) {
         const MeshVertex& v = m.vertices[i];
-        EXPECT_EQ(r.points[i][0], v.x);
-        EXPECT_EQ(r.points[i][1], v.y);
-        EXPECT_EQ(r.points[i][2], v.z);
-        EXPECT_NEAR(r.normals[i][0], v.nx / 32000.0, 6e-6);
-        EXPECT_NEAR(r.normals[i][1], v.ny / 32000.0, 6e-6);
-        EXPECT_NEAR(r.normals[i][2], v.nz / 32000.0, 6e-6);
-        EXPECT_NEAR(r.colours[i][0], colour_level(v.colour, 0, 31), 6e-6);
-        EXPECT_NEAR(r.colours[i][1], colour_level(v.colour, 1, 63), 6e-6);
-        EXPECT_NEAR(r.colours[i][2], colour_level(v.colour, 2, 31), 6e-6);
+        const double levels[3] = {31, 63, 31};
+        const double expected[6] = {double(v.x), double(v.y), double(v.z),
+                                    v.nx / 32000.0, v.ny / 32000.0, v.nz / 32000.0};
+        for (int k = 0; k < 6; ++k) EXPECT_NEAR(r.vertices[i][k], expected[k], k < 3 ? 0 : 6e-6) << i;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(r.vertices[i][6 + k], static_cast<int8_t>((v.colour >> (8 * k)) & 0xff) / levels[k], 6e-6);
     }
     for (size_t i = 0; i < m.triangles.size(); ++i)
         for (int k = 0; k < 3; ++k) EXPECT_EQ(r.faces[i][k], m.triangles[i].v[k]);
 }
 
-// --- Tests -------------------------------------------------------------------
+// --- Frame files ---------------------------------------------------------------
 
 TEST_F(WriterTest, FileNamesCountFromOneWithAtLeastThreeDigits)
 {
     app.output_base = "morph";
     EXPECT_EQ(surface_file_name(0, 1), "morph001.off");
-    EXPECT_EQ(surface_file_name(19, 1), "morph020.off");
     EXPECT_EQ(surface_file_name(0, 2), "morph001.wrl");
     EXPECT_EQ(surface_file_name(998, 1), "morph999.off");
     EXPECT_EQ(surface_file_name(999, 2), "morph1000.wrl");
     app.output_base = "out/run%s";  // taken literally, never as a format
     EXPECT_EQ(surface_file_name(4, 1), "out/run%s005.off");
+    // Sphere files follow the first and the last frame.
+    EXPECT_EQ(sphere_file_name(0, 1), "sphere001.sph");
+    EXPECT_EQ(sphere_file_name(1, 2), "sphere020.wrl");
+    app.frame_count = 1500;
+    EXPECT_EQ(sphere_file_name(1, 1), "sphere1500.sph");
 }
 
 TEST_F(WriterTest, SmallMeshIsWrittenByteForByte)
 {
     SurfaceMesh m = small_mesh();
     ASSERT_EQ(write_cnoff(m, 6), 0);
-    EXPECT_EQ(read_file(dir + "/m007.off"),
+    EXPECT_EQ(read_file("m007.off"),
               "CNOFF\n3 2 0\n"
               "-64 0 128 1.00000 0.00000 0.00000 1.00000 1.00000 1.00000 1\n"
               "0 64 128 0.00000 -0.50000 0.86600 0.00000 0.15873 0.00000 1\n"
               "64 -1 -32768 0.00000 0.00000 -1.00000 0.03226 0.00000 -0.03226 1\n"
               "3 0 1 2\n"
               "3 2 1 0\n");
-    EXPECT_EQ(messages.back(), "Saving surface to `" + dir + "/m007.off'");
+    EXPECT_EQ(messages.back(), "Saving surface to `m007.off'");
 
     ASSERT_EQ(write_vrml(m, 6), 0);
-    EXPECT_EQ(read_file(dir + "/m007.wrl"),
+    EXPECT_EQ(read_file("m007.wrl"),
               "#VRML V1.0 ascii\nSeparator {\n"
               " ShapeHints {\n  vertexOrdering COUNTERCLOCKWISE\n  shapeType SOLID\n  faceType CONVEX\n }\n"
               " Coordinate3 {\n  point [\n   -64 0 128,\n   0 64 128,\n   64 -1 -32768\n  ]\n }\n"
@@ -245,66 +235,106 @@ TEST_F(WriterTest, SmallMeshIsWrittenByteForByte)
               "  specularColor 0.1 0.1 0.1\n  emissiveColor 0 0 0\n  shininess     0.2\n  transparency  0\n }\n"
               " IndexedFaceSet {\n  coordIndex [\n   0, 1, 2, -1,\n   2, 1, 0, -1\n  ]\n }\n"
               "}\n");
-    EXPECT_EQ(messages.back(), "Saving surface to `" + dir + "/m007.wrl'");
+    EXPECT_EQ(messages.back(), "Saving surface to `m007.wrl'");
 }
 
 TEST_F(WriterTest, EmptyMeshesGiveWellFormedFiles)
 {
     SurfaceMesh empty;
     ASSERT_EQ(write_cnoff(empty, 0), 0);
-    EXPECT_EQ(read_file(dir + "/m001.off"), "CNOFF\n0 0 0\n");
+    EXPECT_EQ(read_file("m001.off"), "CNOFF\n0 0 0\n");
     ASSERT_EQ(write_vrml(empty, 0), 0);
-    std::string vrml = read_file(dir + "/m001.wrl");
+    std::string vrml = read_file("m001.wrl");
     EXPECT_NE(vrml.find(" Coordinate3 {\n  point [\n  ]\n }\n"), std::string::npos);
     EXPECT_NE(vrml.find(" Normal {\n  vector [\n  ]\n }\n"), std::string::npos);
     EXPECT_NE(vrml.find("  diffuseColor [\n  ]\n  specularColor"), std::string::npos);
     EXPECT_NE(vrml.find(" IndexedFaceSet {\n  coordIndex [\n  ]\n }\n}\n"), std::string::npos);
-    ReadMesh r = read_vrml(vrml);
-    EXPECT_TRUE(r.ok);
-    EXPECT_TRUE(r.points.empty());
+    expect_same(read_vrml(vrml), empty);
 
     // Vertices but no triangles: no face lines, an empty closed face list.
     SurfaceMesh points_only = small_mesh();
     points_only.triangles.clear();
     ASSERT_EQ(write_cnoff(points_only, 1), 0);
-    ReadMesh c = read_cnoff(read_file(dir + "/m002.off"));
-    expect_same(c, points_only);
+    expect_same(read_cnoff(read_file("m002.off")), points_only);
     ASSERT_EQ(write_vrml(points_only, 1), 0);
-    expect_same(read_vrml(read_file(dir + "/m002.wrl")), points_only);
+    expect_same(read_vrml(read_file("m002.wrl")), points_only);
 }
 
 TEST_F(WriterTest, RealSurfaceReadsBackInBothFormats)
 {
     surface_test::BallField field;
     field.balls = {{{10.2, 9.1, 10.7}, 4.5}, {{14.0, 12.0, 12.0}, 3.0}};
-    LatticeField f = surface_test::ball_lattice(field, 22, 1);
     SurfaceMesh mesh;
-    ASSERT_EQ(triangulate_lattice(f, &mesh), 0);
+    ASSERT_EQ(triangulate_lattice(surface_test::ball_lattice(field, 22, 1), &mesh), 0);
     ASSERT_GT(mesh.triangles.size(), 100u);
     app.output_format = 1;
     ASSERT_EQ(write_surface(mesh, 1234), 0);
-    expect_same(read_cnoff(read_file(dir + "/m1235.off")), mesh);
+    expect_same(read_cnoff(read_file("m1235.off")), mesh);
     app.output_format = 2;
     ASSERT_EQ(write_surface(mesh, 1234), 0);
-    expect_same(read_vrml(read_file(dir + "/m1235.wrl")), mesh);
+    expect_same(read_vrml(read_file("m1235.wrl")), mesh);
     // No format chosen: nothing written.
     app.output_format = 0;
     messages.clear();
     EXPECT_EQ(write_surface(mesh, 5), 0);
     EXPECT_TRUE(messages.empty());
-    struct stat s;
-    EXPECT_NE(stat((dir + "/m006.off").c_str(), &s), 0);
+    EXPECT_FALSE(exists("m006.off"));
 }
 
-TEST_F(WriterTest, UnopenableFileFailsSilently)
+TEST_F(WriterTest, UnopenableFilesFailSilently)
 {
-    app.output_base = dir + "/missing/m";
+    app.output_base = "missing/m";
     SurfaceMesh m = small_mesh();
     EXPECT_EQ(write_cnoff(m, 0), 1);
     EXPECT_EQ(write_vrml(m, 0), 1);
+    EXPECT_FALSE(exists("missing"));
+    set_spheres(0, {{20, 20, 20, 33, 1}});
+    ASSERT_EQ(mkdir("sphere001.sph", 0755), 0);  // a directory in the way
+    EXPECT_EQ(write_sphere_file_oogl(0), 1);
     EXPECT_TRUE(messages.empty());
-    struct stat s;
-    EXPECT_NE(stat((dir + "/missing").c_str(), &s), 0);
+}
+
+// --- Sphere files ----------------------------------------------------------------
+
+TEST_F(WriterTest, OoglListOfSpheresByteForByte)
+{
+    // Centre voxel 20 is the middle of 41; radius 33 units is 96 mesh units.
+    set_spheres(0, {{20, 20, 20, 33, 1}, {21, 20, 20, 22, 0}, {3, 4, 5, 0, 1}, {0, 40, 19, 1, 0}});
+    ASSERT_EQ(write_sphere_file_oogl(0), 0);
+    EXPECT_EQ(read_file("sphere001.sph"),
+              "LIST\n"
+              "appearance { material { diffuse 0.0 0.0 1.0 } }\n{\nSPHERE\n96.000000\n0 0 0\n}\n"
+              "appearance { material { diffuse 1.0 1.0 1.0 } }\n{\nSPHERE\n64.000000\n64 0 0\n}\n"
+              "appearance { material { diffuse 1.0 1.0 1.0 } }\n{\nSPHERE\n2.909091\n-1280 1280 -64\n}\n");
+    EXPECT_EQ(messages.back(), "Saving spheres to `sphere001.sph'");
+    // Written again without spheres: the file is replaced, not appended to.
+    set_spheres(0, {{20, 20, 20, 0, 1}});
+    ASSERT_EQ(write_sphere_file_oogl(0), 0);
+    EXPECT_EQ(read_file("sphere001.sph"), "LIST\n");
+}
+
+TEST_F(WriterTest, VrmlSceneOfSpheresByteForByte)
+{
+    const std::string header = "#VRML V1.0 ascii\nSeparator {\n"
+                               " MaterialBinding { value OVERALL }\n"
+                               " Material {\n  ambientColor 0.2 0.2 0.2\n  diffuseColor 1.0 1.0 1.0\n"
+                               "  specularColor 0.1 0.1 0.1\n  emissiveColor 0 0 0\n  shininess     0.2\n"
+                               "  transparency  0\n }\n";
+    ASSERT_EQ(write_sphere_file_vrml(1), 0);  // the target has no sphere array at all
+    EXPECT_EQ(read_file("sphere020.wrl"), header + "}\n");
+    set_spheres(1, {{20, 21, 19, 33, 1}, {5, 5, 5, 0, 0}, {22, 20, 20, 11, 0}});
+    ASSERT_EQ(write_sphere_file_vrml(1), 0);
+    EXPECT_EQ(read_file("sphere020.wrl"), header +
+                                              " Material { diffuseColor 0.0 0.0 1.0 }\n"
+                                              " Translation { translation 0 64 -64 }\n"
+                                              " Sphere { radius 96.000000 }\n"
+                                              " Translation { translation 0 -64 64 }\n"
+                                              " Material { diffuseColor 1.0 1.0 1.0 }\n"
+                                              " Translation { translation 128 0 0 }\n"
+                                              " Sphere { radius 32.000000 }\n"
+                                              " Translation { translation -128 0 0 }\n"
+                                              "}\n");
+    EXPECT_EQ(messages.back(), "Saving spheres to `sphere020.wrl'");
 }
 
 }  // namespace
