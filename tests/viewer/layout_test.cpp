@@ -2,7 +2,7 @@
 
 #include "core/window_layout.h"
 
-TEST(WindowLayout, SmallWindowSnapsBackToMinimum)
+TEST(WindowLayout, SmallWindowsSnapBackToTheMinimum)
 {
     WindowLayout l = compute_layout(300, 200, 25);
     EXPECT_TRUE(l.needs_resize);
@@ -12,11 +12,7 @@ TEST(WindowLayout, SmallWindowSnapsBackToMinimum)
     EXPECT_EQ(l.status_height, 25);
     EXPECT_EQ(l.view_width, 480);
     EXPECT_EQ(l.view_height, 320);
-}
-
-TEST(WindowLayout, OneSideTooSmallStillResizes)
-{
-    WindowLayout l = compute_layout(900, 300, 25);
+    l = compute_layout(900, 300, 25);  // one side too small
     EXPECT_TRUE(l.needs_resize);
     EXPECT_EQ(l.width, 900);
     EXPECT_EQ(l.height, 370);

@@ -1,23 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "core/status.h"
 #include "core/status_input.h"
 
 namespace {
 
-int redraws = 0;
 int cancels = 0;
-void count_redraw() { ++redraws; }
 void count_cancel() { ++cancels; }
 
 struct StatusInput : ::testing::Test {
     void SetUp() override
     {
         status_reset();
-        status_hooks.redraw = count_redraw;
-        redraws = cancels = 0;
+        cancels = 0;
     }
     void TearDown() override { status_reset(); }
 };
@@ -35,32 +30,23 @@ TEST_F(StatusInput, KeyDismissesWarningAndRestoresEarlierInfo)
     EXPECT_EQ(status_button_label(), nullptr);
     status_key_pressed();  // nothing to acknowledge
     EXPECT_EQ(status_line.status_state, STATUS_INFO);
+    // Without a button the mouse is ignored.
+    EXPECT_FALSE(status_accepts_mouse());
+    EXPECT_FALSE(status_mouse_pressed(1));
+    EXPECT_FALSE(status_line.button_pressed);
 }
 
-TEST_F(StatusInput, PressOnButtonThenReleaseAnywhereAcknowledges)
+TEST_F(StatusInput, OnlyAPressOnTheButtonAcknowledgesOnRelease)
 {
     show_warning("careful");
+    EXPECT_TRUE(status_mouse_pressed(-1));  // beside the button: still redrawn
+    EXPECT_FALSE(status_line.button_pressed);
+    status_mouse_released();
+    EXPECT_EQ(status_line.status_state, STATUS_WARNING);
     EXPECT_TRUE(status_mouse_pressed(1));
     EXPECT_TRUE(status_line.button_pressed);
     status_mouse_released();
     EXPECT_EQ(status_line.status_state, STATUS_INFO);
-}
-
-TEST_F(StatusInput, PressBesideButtonDoesNothingOnRelease)
-{
-    show_warning("careful");
-    EXPECT_TRUE(status_mouse_pressed(-1));  // still redrawn
-    EXPECT_FALSE(status_line.button_pressed);
-    status_mouse_released();
-    EXPECT_EQ(status_line.status_state, STATUS_WARNING);
-}
-
-TEST_F(StatusInput, MouseIgnoredWithoutButton)
-{
-    show_info("plain");
-    EXPECT_FALSE(status_accepts_mouse());
-    EXPECT_FALSE(status_mouse_pressed(1));
-    EXPECT_FALSE(status_line.button_pressed);
 }
 
 TEST_F(StatusInput, CancelRunsActionOnceAndEndsProgress)
@@ -77,24 +63,18 @@ TEST_F(StatusInput, CancelRunsActionOnceAndEndsProgress)
     EXPECT_EQ(cancels, 1);
 }
 
-TEST_F(StatusInput, WarningDuringProgressDropsCancelWithoutCalling)
-{
-    show_progress(count_cancel);
-    show_warning("Must be at most 100 frames");
-    EXPECT_EQ(status_line.cancel_action, nullptr);
-    status_key_pressed();
-    EXPECT_EQ(cancels, 0);
-    EXPECT_EQ(status_line.status_state, STATUS_INFO);
-}
-
-TEST_F(StatusInput, NewButtonStateReleasesPressedButton)
+TEST_F(StatusInput, WarningDuringProgressDropsCancelAndThePressedButton)
 {
     show_progress(count_cancel);
     status_mouse_pressed(1);
-    show_warning("replaced");
+    show_warning("Must be at most 100 frames");
+    EXPECT_EQ(status_line.cancel_action, nullptr);
     EXPECT_FALSE(status_line.button_pressed);
     status_mouse_released();
     EXPECT_EQ(status_line.status_state, STATUS_WARNING);
+    status_key_pressed();
+    EXPECT_EQ(cancels, 0);
+    EXPECT_EQ(status_line.status_state, STATUS_INFO);
 }
 
 TEST_F(StatusInput, ButtonGeometryFollowsWidth)
