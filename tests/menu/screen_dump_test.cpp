@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "core/app_state.h"
@@ -16,13 +19,17 @@ namespace {
 uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 uint32_t le16(const uint8_t* p) { return p[0] | p[1] << 8; }
 
-std::vector<uint8_t> file_bytes(std::FILE* f)
+// The bytes a writer puts into a file.
+template <typename Write>
+std::vector<uint8_t> written(Write write)
 {
-    std::fflush(f);
+    std::FILE* f = std::tmpfile();
+    if (!f) return {};
+    write(f);
     std::rewind(f);
     std::vector<uint8_t> bytes;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
     return bytes;
 }
 
@@ -58,31 +65,20 @@ TEST(ScreenDump, BmpHeaderOfA480By320View)
     bmp_header(h, 480, 320);
     EXPECT_EQ(h[0], 'B');
     EXPECT_EQ(h[1], 'M');
-    EXPECT_EQ(le32(h + 2), 230427u);  // half of 460854
-    EXPECT_EQ(le32(h + 6), 0u);
-    EXPECT_EQ(le32(h + 10), 54u);
-    EXPECT_EQ(le32(h + 14), 40u);
-    EXPECT_EQ(le32(h + 18), 480u);
-    EXPECT_EQ(le32(h + 22), 320u);
+    // The size field holds half of 460854; 3937 pixels per metre.
+    const std::pair<int, uint32_t> words[] = {{2, 230427}, {6, 0},       {10, 54},   {14, 40},
+                                              {18, 480},   {22, 320},    {30, 0},    {34, 460800},
+                                              {38, 3937},  {42, 3937},   {46, 0},    {50, 0}};
+    for (auto [offset, value] : words) EXPECT_EQ(le32(h + offset), value) << offset;
     EXPECT_EQ(le16(h + 26), 1u);
     EXPECT_EQ(le16(h + 28), 24u);
-    EXPECT_EQ(le32(h + 30), 0u);
-    EXPECT_EQ(le32(h + 34), 460800u);
-    EXPECT_EQ(le32(h + 38), 3937u);
-    EXPECT_EQ(le32(h + 42), 3937u);
-    EXPECT_EQ(le32(h + 46), 0u);
-    EXPECT_EQ(le32(h + 50), 0u);
 }
 
 TEST(ScreenDump, BmpRowsAreBgrWithZeroPadding)
 {
     const int w = 5, h = 3;  // stride 16: one padding byte per row
     std::vector<uint8_t> pixels = pattern(w, h);
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    write_bmp(f, pixels.data(), w, h);
-    std::vector<uint8_t> b = file_bytes(f);
-    std::fclose(f);
+    std::vector<uint8_t> b = written([&](std::FILE* f) { write_bmp(f, pixels.data(), w, h); });
     ASSERT_EQ(b.size(), 54u + 16u * 3u);
     EXPECT_EQ(le32(b.data() + 2), (54u + 48u) / 2);
     for (int y = 0; y < h; ++y) {
@@ -100,11 +96,7 @@ TEST(ScreenDump, PpmIsTopRowFirstWithoutPadding)
 {
     const int w = 5, h = 3;
     std::vector<uint8_t> pixels = pattern(w, h);
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    write_ppm(f, pixels.data(), w, h, 42);
-    std::vector<uint8_t> b = file_bytes(f);
-    std::fclose(f);
+    std::vector<uint8_t> b = written([&](std::FILE* f) { write_ppm(f, pixels.data(), w, h, 42); });
     const std::string header =
         "P6\n# Count 42 of morphing sequence.\n# Created by Kestrane v2.4b, Orvalle, Mar 2002.\n5 3\n255\n";
     ASSERT_EQ(b.size(), header.size() + 3u * w * h);
@@ -118,40 +110,6 @@ TEST(ScreenDump, PpmIsTopRowFirstWithoutPadding)
         }
 }
 
-class ScreenDumpFiles : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        app_state_init();
-        view_state_reset();
-        status_reset();
-        char pattern[] = "/tmp/kestrane-dump-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        view.view_width = 6;
-        view.view_height = 2;
-        view.dump_pixels.assign(static_cast<size_t>(dump_stride(6)) * 2, 0);
-        app.dump_enabled = true;
-        app.dump_base = dir + "/shot";
-    }
-    void TearDown() override
-    {
-        status_reset();
-        for (const char* n : {"/shot000.bmp", "/shot001.ppm", "/shot002.bmp"}) std::remove((dir + n).c_str());
-        rmdir(dir.c_str());
-    }
-    static long size_of(const std::string& path)
-    {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) return -1;
-        std::fseek(f, 0, SEEK_END);
-        long n = std::ftell(f);
-        std::fclose(f);
-        return n;
-    }
-    std::string dir;
-};
-
 int reads = 0;
 void fake_read(uint8_t* pixels, int32_t w, int32_t h)
 {
@@ -159,41 +117,48 @@ void fake_read(uint8_t* pixels, int32_t w, int32_t h)
     std::memset(pixels, 0x80, static_cast<size_t>(dump_stride(w)) * h);
 }
 
-TEST_F(ScreenDumpFiles, NumbersGrowAcrossFormats)
+long size_of(const std::string& path)
 {
-    reads = 0;
-    app.dump_format = 2;
-    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
-    app.dump_format = 1;
-    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
-    app.dump_format = 2;
-    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
-    EXPECT_EQ(view.dump_index, 3);
+    struct stat s;
+    return stat(path.c_str(), &s) == 0 ? static_cast<long>(s.st_size) : -1;
+}
+
+TEST(ScreenDumpFiles, NumbersGrowAcrossFormatsAndFailures)
+{
+    app_state_init();
+    view_state_reset();
+    status_reset();
+    char pattern[] = "/tmp/kestrane-dump-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    view.view_width = 6;
+    view.view_height = 2;
+    view.dump_pixels.assign(static_cast<size_t>(dump_stride(6)) * 2, 0);
+    app.dump_enabled = true;
+    app.dump_base = dir + "/shot";
+    for (int format : {2, 1, 2}) {
+        app.dump_format = format;
+        EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_WRITTEN);
+    }
     EXPECT_EQ(reads, 3);
     EXPECT_EQ(size_of(dir + "/shot000.bmp"), 54 + 20 * 2);
     EXPECT_GT(size_of(dir + "/shot001.ppm"), 36);
     EXPECT_EQ(size_of(dir + "/shot002.bmp"), 54 + 20 * 2);
+    // An unopenable file uses up its number and leaves dumping on.
+    app.dump_base = dir + "/missing/shot";
+    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_NOT_OPENED);
+    EXPECT_EQ(view.dump_index, 4);
     EXPECT_TRUE(app.dump_enabled);
-}
-
-TEST_F(ScreenDumpFiles, NoFormatSwitchesDumpingOff)
-{
+    EXPECT_EQ(status_line.status_state, STATUS_EMPTY);
+    // No format switches dumping off.
     app.dump_format = 0;
     EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_NO_FORMAT);
     EXPECT_FALSE(app.dump_enabled);
-    EXPECT_EQ(view.dump_index, 0);
+    EXPECT_EQ(view.dump_index, 4);
     EXPECT_EQ(status_line.status_state, STATUS_WARNING);
     EXPECT_STREQ(status_line.notice_text, "Screen dump format is not defined");
-}
-
-TEST_F(ScreenDumpFiles, UnopenableFileUsesUpItsNumber)
-{
-    app.dump_format = 2;
-    app.dump_base = dir + "/missing/shot";
-    EXPECT_EQ(write_screen_dump_with(fake_read), DUMP_NOT_OPENED);
-    EXPECT_EQ(view.dump_index, 1);
-    EXPECT_TRUE(app.dump_enabled);
-    EXPECT_EQ(status_line.status_state, STATUS_EMPTY);
+    status_reset();
+    ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 }  // namespace
