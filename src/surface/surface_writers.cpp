@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "core/app_state.h"
-#include "core/status.h"
+#include "core/output_file.h"
 
 namespace {
 
@@ -17,10 +17,7 @@ double normal_component(int16_t n) { return n / 32000.0; }
 
 FILE* open_surface_file(int frame, int format)
 {
-    std::string name = surface_file_name(frame, format);
-    FILE* file = std::fopen(name.c_str(), "w");
-    if (file) show_info("Saving surface to `%s'", name.c_str());
-    return file;
+    return open_output_file(surface_file_name(frame, format), "surface");
 }
 
 // Writes the entries of a list, the last one with its own closing text.
@@ -69,7 +66,7 @@ int write_vrml(const SurfaceMesh& mesh, int frame)
     long vertices = static_cast<long>(v.size());
     long triangles = static_cast<long>(mesh.triangles.size());
 
-    std::fputs("#VRML V1.0 ascii\nSeparator {\n", f);
+    write_vrml_header(f);
     std::fputs(" ShapeHints {\n", f);
     std::fputs("  vertexOrdering COUNTERCLOCKWISE\n", f);
     std::fputs("  shapeType SOLID\n", f);
@@ -87,18 +84,13 @@ int write_vrml(const SurfaceMesh& mesh, int frame)
                      normal_component(v[n].nz), comma);
     });
     std::fputs(" MaterialBinding {\n  value PER_VERTEX_INDEXED\n }\n", f);
-    std::fputs(" Material {\n", f);
-    std::fputs("  ambientColor 0.2 0.2 0.2\n", f);
+    write_vrml_material_start(f);
     std::fputs("  diffuseColor [\n", f);
     write_list(f, vertices, "  ]\n", [&](long n, const char* comma) {
         std::fprintf(f, "   %.5f %.5f %.5f%s\n", colour_level(v[n].colour, 0, 31), colour_level(v[n].colour, 1, 63),
                      colour_level(v[n].colour, 2, 31), comma);
     });
-    std::fputs("  specularColor 0.1 0.1 0.1\n", f);
-    std::fputs("  emissiveColor 0 0 0\n", f);
-    std::fputs("  shininess     0.2\n", f);
-    std::fputs("  transparency  0\n", f);
-    std::fputs(" }\n", f);
+    write_vrml_material_end(f);
 
     std::fputs(" IndexedFaceSet {\n  coordIndex [\n", f);
     write_list(f, triangles, "  ]\n }\n", [&](long n, const char* comma) {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "core/app_state.h"
-#include "core/status.h"
+#include "core/output_file.h"
 
 namespace {
 
@@ -22,10 +22,7 @@ SpherePlace place_of(const Sphere& s)
 
 FILE* open_sphere_file(int side, int format)
 {
-    std::string name = sphere_file_name(side, format);
-    FILE* file = std::fopen(name.c_str(), "w");
-    if (file) show_info("Saving spheres to `%s'", name.c_str());
-    return file;
+    return open_output_file(sphere_file_name(side, format), "spheres");
 }
 
 // The spheres written: those with a radius of at least one distance unit.
@@ -71,16 +68,11 @@ int32_t write_sphere_file_vrml(int side)
 {
     FILE* f = open_sphere_file(side, 2);
     if (!f) return 1;
-    std::fputs("#VRML V1.0 ascii\nSeparator {\n", f);
+    write_vrml_header(f);
     std::fputs(" MaterialBinding { value OVERALL }\n", f);
-    std::fputs(" Material {\n", f);
-    std::fputs("  ambientColor 0.2 0.2 0.2\n", f);
+    write_vrml_material_start(f);
     std::fputs("  diffuseColor 1.0 1.0 1.0\n", f);
-    std::fputs("  specularColor 0.1 0.1 0.1\n", f);
-    std::fputs("  emissiveColor 0 0 0\n", f);
-    std::fputs("  shininess     0.2\n", f);
-    std::fputs("  transparency  0\n", f);
-    std::fputs(" }\n", f);
+    write_vrml_material_end(f);
     for_each_sphere(side, [&](const Sphere& s, const SpherePlace& p) {
         std::fputs(s.linked == 1 ? " Material { diffuseColor 0.0 0.0 1.0 }\n" : " Material { diffuseColor 1.0 1.0 1.0 }\n",
                    f);
