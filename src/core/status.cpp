@@ -41,6 +41,18 @@ void end_progress_state()
     }
 }
 
+// A warning or an error ends any progress and holds the line until it is
+// acknowledged.
+void show_notice(const MessageText& message, int32_t state)
+{
+    status_line.cancel_action = nullptr;
+    end_progress_state();
+    std::memcpy(status_line.notice_text, message.text, sizeof message.text);
+    status_line.status_state = state;
+    status_line.button_pressed = false;
+    redraw();
+}
+
 }  // namespace
 
 void show_info(const char* format, ...)
@@ -75,12 +87,7 @@ void show_warning(const char* format, ...)
     const char* text = message.text;
     report(StatusKind::Warning, text);
     if (status_line.status_state == STATUS_FATAL) return;
-    status_line.cancel_action = nullptr;
-    end_progress_state();
-    std::memcpy(status_line.notice_text, text, sizeof message.text);
-    status_line.status_state = STATUS_WARNING;
-    status_line.button_pressed = false;
-    redraw();
+    show_notice(message, STATUS_WARNING);
 }
 
 void show_error(const char* format, ...)
@@ -91,12 +98,7 @@ void show_error(const char* format, ...)
     va_end(args);
     const char* text = message.text;
     report(StatusKind::Error, text);
-    status_line.cancel_action = nullptr;
-    end_progress_state();
-    std::memcpy(status_line.notice_text, text, sizeof message.text);
-    status_line.status_state = STATUS_FATAL;
-    status_line.button_pressed = false;
-    redraw();
+    show_notice(message, STATUS_FATAL);
     if (status_hooks.on_fatal) status_hooks.on_fatal();
 }
 
