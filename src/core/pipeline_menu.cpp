@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/app_state.h"
 #include "core/pipeline.h"
@@ -17,26 +18,27 @@ bool can_open(const char* name)
     return true;
 }
 
+// A new input surface reloads both; one that cannot be opened is refused.
+void set_input(const char* name, std::string& path, const char* refusal)
+{
+    if (!can_open(name)) {
+        show_warning("%s", refusal);
+        return;
+    }
+    path = name;
+    run_pipeline();
+}
+
 }  // namespace
 
 void pipeline_set_source(const char* name)
 {
-    if (!can_open(name)) {
-        show_warning("Not able to open source input file");
-        return;
-    }
-    app.source_path = name;
-    run_pipeline();
+    set_input(name, app.source_path, "Not able to open source input file");
 }
 
 void pipeline_set_target(const char* name)
 {
-    if (!can_open(name)) {
-        show_warning("Not able to open target input file");
-        return;
-    }
-    app.target_path = name;
-    run_pipeline();
+    set_input(name, app.target_path, "Not able to open target input file");
 }
 
 void pipeline_set_alias(const char* text)
