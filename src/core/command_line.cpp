@@ -86,6 +86,10 @@ int parse_command_line(int argc, char** argv)
                 examined = value;
                 parameter = arg;
                 ++i;  // the value is consumed whatever it starts with
+                if (!value) {
+                    result = 1;
+                    continue;
+                }
             }
             switch (option) {
             case '?':
@@ -93,7 +97,6 @@ int parse_command_line(int argc, char** argv)
                 print_help(argv[0]);
                 std::exit(0);
             case 'A':
-                if (!value) { result = 1; break; }
                 app.antialias_distance = std::atof(value);
                 if (app.antialias_distance > 1) {
                     app.antialias = true;
@@ -107,18 +110,19 @@ int parse_command_line(int argc, char** argv)
                 app.scale_sizes = false;
                 break;
             case 'F':
-                if (!value) { result = 1; break; }
                 // A value that wraps to below 2 in 16 bits is as illegal as 1.
                 app.frame_count = static_cast<uint16_t>(std::atoi(value));
                 if (std::atoi(value) < 2 || app.frame_count < 2) result = 1;
                 break;
             case 'O':
-                if (!value || value[0] == '\0' || !fits_path(value)) { result = 1; break; }
+                if (value[0] == '\0' || !fits_path(value)) {
+                    result = 1;
+                    break;
+                }
                 app.output_base = value;
                 app.output_format = 1;
                 break;
             case 'P':
-                if (!value) { result = 1; break; }
                 app.min_points = static_cast<uint16_t>(std::atoi(value));
                 if (std::atoi(value) < 10 || app.min_points < 10) result = 1;
                 break;
@@ -126,11 +130,9 @@ int parse_command_line(int argc, char** argv)
                 app.quick_morph = true;
                 break;
             case 'R':
-                if (!value) { result = 1; break; }
                 app.resolution = clamp_resolution(static_cast<int16_t>(std::atoi(value)));
                 break;
             case 'T': {
-                if (!value) { result = 1; break; }
                 int read = parse_transform(value, app.transform);
                 app.scale_centres = false;
                 app.scale_sizes = false;
