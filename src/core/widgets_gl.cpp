@@ -1,5 +1,6 @@
 #include <GL/glut.h>
 
+#include "core/selection_gl.h"
 #include "core/widgets.h"
 
 namespace {
@@ -67,20 +68,13 @@ int32_t pick_widget(void (*draw)(), int x, int y)
 {
     GLuint buffer[10] = {0};
     GLint viewport[4];
-    glSelectBuffer(10, buffer);
-    glRenderMode(GL_SELECT);
-    glInitNames();
-    glPushName(static_cast<GLuint>(-1));
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const int height = glutGet(GLUT_WINDOW_HEIGHT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPickMatrix(x, height - y, 1, 1, viewport);
-    glOrtho(x - 1.5, x + 1.5, height - y - 1.5, height - y + 1.5, -1, 1);
+    begin_selection(buffer, 10);
+    const int row = glutGet(GLUT_WINDOW_HEIGHT) - y;
+    load_pick_matrix(x, row, 1, viewport);
+    glOrtho(x - 1.5, x + 1.5, row - 1.5, row + 1.5, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     draw();
-    glPopName();
-    GLint hits = glRenderMode(GL_RENDER);
+    GLint hits = end_selection();
     if (hits != 0) return static_cast<int32_t>(buffer[3]);
     return -1;
 }

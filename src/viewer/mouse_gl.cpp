@@ -1,6 +1,7 @@
 #include <GL/glut.h>
 
 #include "core/app_state.h"
+#include "core/selection_gl.h"
 #include "viewer/mouse_logic.h"
 #include "viewer/view_state.h"
 #include "viewer/viewer.h"
@@ -11,6 +12,13 @@ namespace {
 // plus the two 25-pixel bars.
 int gl_row(int y) { return view.view_height - y + 49; }
 
+// The view's perspective narrowed to a size x size region at the pointer.
+void load_view_pick(int x, int y, int size, GLint viewport[4])
+{
+    load_pick_matrix(x, gl_row(y), size, viewport);
+    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
+}
+
 // Selection pick of the correspondence overlay in a size x size region at
 // the pointer. Returns the hit count; *name is the first name of the first
 // hit record (not the nearest).
@@ -18,20 +26,12 @@ GLint select_in_overlay(int x, int y, int size, int32_t* name)
 {
     GLuint buffer[10] = {0};
     GLint viewport[4];
-    glSelectBuffer(10, buffer);
-    glRenderMode(GL_SELECT);
-    glInitNames();
-    glPushName(static_cast<GLuint>(-1));
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPickMatrix(x, gl_row(y), size, size, viewport);
-    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
+    begin_selection(buffer, 10);
+    load_view_pick(x, y, size, viewport);
     glMatrixMode(GL_MODELVIEW);
     set_camera();
     draw_correspondence_overlay();
-    glPopName();
-    const GLint hits = glRenderMode(GL_RENDER);
+    const GLint hits = end_selection();
     view_reshape(view.view_width, view.view_height);
     *name = hits > 0 ? static_cast<int32_t>(buffer[3]) : -1;
     return hits;
@@ -149,11 +149,7 @@ int32_t pick_surface_point(int x, int y, int side, float out[3])
     GLdouble projection[16], modelview[16];
     glFeedbackBuffer(1100, GL_3D, feedback);
     glRenderMode(GL_FEEDBACK);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPickMatrix(x, gl_row(y), 1, 1, viewport);
-    gluPerspective(45, static_cast<double>(viewport[2]) / viewport[3], 0.2, 40);
+    load_view_pick(x, y, 1, viewport);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glGetIntegerv(GL_VIEWPORT, viewport);
     glMatrixMode(GL_MODELVIEW);
