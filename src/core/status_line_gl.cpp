@@ -9,32 +9,14 @@
 
 int status_init()
 {
-    glShadeModel(GL_FLAT);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_DITHER);
-    glDisable(GL_FOG);
-    glDisable(GL_LOGIC_OP);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_TEXTURE_1D);
-    glDisable(GL_TEXTURE_2D);
-    glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
+    set_widget_window_state();
     glDrawBuffer(GL_FRONT_AND_BACK);
     glClear(GL_COLOR_BUFFER_BIT);
     glDrawBuffer(GL_BACK);
     return 0;
 }
 
-void status_reshape(int width, int height)
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-0.5, width - 0.5, -0.5, height - 0.5, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glViewport(0, 0, width, height);
-}
+void status_reshape(int width, int height) { set_pixel_projection(width, height); }
 
 void status_display()
 {

@@ -14,3 +14,11 @@ void draw_button_sunken(int32_t name, const char* label, int label_offset, int x
 // Selection name of the widget under (x, y) (y from the top as GLUT reports
 // it) in the current window, drawn by draw; -1 when none.
 int32_t pick_widget(void (*draw)(), int x, int y);
+// The flat grey drawing state of the status line and menu bar windows, with
+// lighting, depth test and the other 3-D features off.
+void set_widget_window_state();
+// A projection onto the pixel centres of a width x height area, with an
+// identity model-view.
+void load_pixel_projection(int width, int height);
+// The same for a whole window of that size, with its viewport.
+void set_pixel_projection(int width, int height);

@@ -78,3 +78,33 @@ int32_t pick_widget(void (*draw)(), int x, int y)
     if (hits != 0) return static_cast<int32_t>(buffer[3]);
     return -1;
 }
+
+void set_widget_window_state()
+{
+    glShadeModel(GL_FLAT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_DITHER);
+    glDisable(GL_FOG);
+    glDisable(GL_LOGIC_OP);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_TEXTURE_1D);
+    glDisable(GL_TEXTURE_2D);
+    glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
+}
+
+void load_pixel_projection(int width, int height)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-0.5, width - 0.5, -0.5, height - 0.5, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void set_pixel_projection(int width, int height)
+{
+    load_pixel_projection(width, height);
+    glViewport(0, 0, width, height);
+}

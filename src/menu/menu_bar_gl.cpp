@@ -67,18 +67,8 @@ void band(float grey, const int32_t (&points)[12])
 
 int menu_init()
 {
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_DITHER);
-    glDisable(GL_FOG);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_LOGIC_OP);
+    set_widget_window_state();
     glEnable(GL_STENCIL_TEST);
-    glDisable(GL_TEXTURE_1D);
-    glDisable(GL_TEXTURE_2D);
-    glShadeModel(GL_FLAT);
-    glClearColor(0.7f, 0.7f, 0.7f, 0.0f);
     glDrawBuffer(GL_FRONT);
     glClear(GL_COLOR_BUFFER_BIT);
     glDrawBuffer(GL_BACK);
@@ -87,15 +77,7 @@ int menu_init()
     return 0;
 }
 
-void menu_reshape(int width, int height)
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-0.5, width - 0.5, -0.5, height - 0.5, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glViewport(0, 0, width, height);
-}
+void menu_reshape(int width, int height) { set_pixel_projection(width, height); }
 
 void draw_text_field(int32_t name, const char* label, const char* text, int32_t cursor, int32_t label_offset,
                      int32_t x, int32_t y, int32_t width, int32_t height, bool active)

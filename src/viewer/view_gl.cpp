@@ -290,11 +290,8 @@ void draw_overlay()
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     glShadeModel(GL_FLAT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-0.5, 499.5, -0.5, 499.5, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    // A 500 x 500 grid stretched over the view, whatever its size.
+    load_pixel_projection(500, 500);
     if (app.show_help) {
         glEnable(GL_BLEND);
         glColor4f(0.5f, 0.5f, 0.5f, 0.5f);
