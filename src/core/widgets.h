@@ -11,6 +11,9 @@ void draw_button_raised(int32_t name, const char* label, int label_offset, int x
                         int height, bool active);
 void draw_button_sunken(int32_t name, const char* label, int label_offset, int x, int y, int width,
                         int height, bool active);
+// The white, sunken box of a text field with its label; the text goes inside.
+void draw_field_box(int32_t name, const char* label, int label_offset, int x, int y, int width, int height,
+                    bool active);
 // Selection name of the widget under (x, y) (y from the top as GLUT reports
 // it) in the current window, drawn by draw; -1 when none.
 int32_t pick_widget(void (*draw)(), int x, int y);

@@ -64,6 +64,12 @@ void draw_button_sunken(int32_t name, const char* label, int label_offset, int x
     draw_button(name, label, label_offset, x, y, width, height, active, 0.5f, 0.3f, 0.9f);
 }
 
+void draw_field_box(int32_t name, const char* label, int label_offset, int x, int y, int width, int height,
+                    bool active)
+{
+    draw_button(name, label, label_offset, x, y, width, height, active, 1.0f, 0.3f, 0.9f);
+}
+
 int32_t pick_widget(void (*draw)(), int x, int y)
 {
     GLuint buffer[10] = {0};

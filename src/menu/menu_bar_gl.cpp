@@ -55,14 +55,6 @@ void draw_widget(int32_t row, int32_t y, bool deepest, int32_t open_below, int l
     }
 }
 
-void band(float grey, const int32_t (&points)[12])
-{
-    glColor3f(grey, grey, grey);
-    glBegin(GL_QUAD_STRIP);
-    for (int i = 0; i < 12; i += 2) glVertex2i(points[i], points[i + 1]);
-    glEnd();
-}
-
 }  // namespace
 
 int menu_init()
@@ -83,22 +75,7 @@ void draw_text_field(int32_t name, const char* label, const char* text, int32_t 
                      int32_t x, int32_t y, int32_t width, int32_t height, bool active)
 {
     const int32_t w = width, h = height;
-    glLoadName(static_cast<GLuint>(active ? name : -1));
-    glColor3f(1.0f, 1.0f, 1.0f);
-    glBegin(GL_QUADS);
-    glVertex2i(x, y);
-    glVertex2i(x, y + h);
-    glVertex2i(x + w, y + h);
-    glVertex2i(x + w, y);
-    glEnd();
-    band(0.3f, {x, y, x + 2, y + 2, x, y + h, x + 2, y + h - 2, x + w, y + h, x + w - 2, y + h - 2});
-    band(0.9f, {x, y, x + 2, y + 2, x + w, y, x + w - 2, y + 2, x + w, y + h, x + w - 2, y + h - 2});
-
-    const float grey = active ? 0.0f : 0.8f;
-    glColor3f(grey, grey, grey);
-    glFlush();
-    glRasterPos2i(x + label_offset, y + 7);
-    draw_text(GLUT_BITMAP_HELVETICA_12, label);
+    draw_field_box(name, label, label_offset, x, y, w, h, active);
 
     const int32_t len = static_cast<int32_t>(std::strlen(text));
     const FieldWindow shown = field_visible_range(w, len, cursor);
