@@ -14,41 +14,45 @@
 
 namespace {
 
+void draw_item_button(int32_t row, int32_t y, bool sunken, bool active)
+{
+    const MenuItem& item = menu_items[row];
+    if (sunken)
+        draw_button_sunken(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, active);
+    else
+        draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, active);
+}
+
+void draw_item_field(int32_t row, int32_t y, const char* text, int32_t cursor, bool active)
+{
+    const MenuItem& item = menu_items[row];
+    draw_text_field(row, item.label, text, cursor, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, active);
+}
+
 void draw_widget(int32_t row, int32_t y, bool deepest, int32_t open_below, int level)
 {
     const MenuItem& item = menu_items[row];
     switch (item.kind) {
-    case ITEM_BUTTON:
-        if (open_below != -1 && item.child == open_below) {
-            draw_button_sunken(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, true);
-            menu_state.open_button[level] = row;
-        } else {
-            draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT,
-                               deepest);
-        }
+    case ITEM_BUTTON: {
+        // The button of the open list below stays pressed and live.
+        const bool open = open_below != -1 && item.child == open_below;
+        draw_item_button(row, y, open, open || deepest);
+        if (open) menu_state.open_button[level] = row;
         break;
+    }
     case ITEM_TOGGLE:
-        if (!item.render) {
-            draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT, false);
-        } else if (item.render()[0] == '1') {
-            draw_button_sunken(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT,
-                               deepest);
-        } else {
-            draw_button_raised(row, item.label, item.label_offset, item.x, y, item.width, WIDGET_HEIGHT,
-                               deepest);
-        }
+        if (!item.render)
+            draw_item_button(row, y, false, false);
+        else
+            draw_item_button(row, y, item.render()[0] == '1', deepest);
         break;
     case ITEM_FIELD:
-        if (!item.render) {
-            draw_text_field(row, item.label, "(undefined)", -1, item.label_offset, item.x, y, item.width,
-                            WIDGET_HEIGHT, false);
-        } else if (menu_state.edit_cursor != -1 && menu_state.edit_item == row) {
-            draw_text_field(row, item.label, menu_state.edit_buffer, menu_state.edit_cursor, item.label_offset,
-                            item.x, y, item.width, WIDGET_HEIGHT, deepest);
-        } else {
-            draw_text_field(row, item.label, item.render(), -1, item.label_offset, item.x, y, item.width,
-                            WIDGET_HEIGHT, deepest);
-        }
+        if (!item.render)
+            draw_item_field(row, y, "(undefined)", -1, false);
+        else if (menu_state.edit_cursor != -1 && menu_state.edit_item == row)
+            draw_item_field(row, y, menu_state.edit_buffer, menu_state.edit_cursor, deepest);
+        else
+            draw_item_field(row, y, item.render(), -1, deepest);
         break;
     default:
         break;
