@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,26 +30,35 @@ inline TempFile file_with(const std::string& text)
     return TempFile(f);
 }
 
-// A box from lo to hi as six quadrilaterals, counter-clockwise seen from
-// outside unless inward is set. extra_vertex adds text to each vertex line.
+// A box from lo to hi as six quadrilaterals (or twelve triangles),
+// counter-clockwise seen from outside unless inward is set. extra_vertex adds
+// text to each vertex line.
 inline std::string box_object(Vector3 lo, Vector3 hi, bool inward = false, const char* keyword = "OFF",
-                              const char* extra_vertex = "")
+                              const char* extra_vertex = "", bool triangles = false)
 {
     static const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
                                     {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    std::string text = std::string(keyword) + "\n8 6 12\n";
+    std::string text = std::string(keyword) + (triangles ? "\n8 12 18\n" : "\n8 6 12\n");
     char line[256];
     for (int i = 0; i < 8; ++i) {
         std::snprintf(line, sizeof line, "%.17g %.17g %.17g%s\n", (i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y,
                       (i & 4) ? hi.z : lo.z, extra_vertex);
         text += line;
     }
+    auto polygon = [&](std::vector<int> corners) {
+        if (inward) std::reverse(corners.begin(), corners.end());
+        text += std::to_string(corners.size());
+        for (int c : corners) text += " " + std::to_string(c);
+        text += "\n";
+    };
     for (const auto& f : faces) {
-        if (inward)
-            std::snprintf(line, sizeof line, "4 %d %d %d %d\n", f[3], f[2], f[1], f[0]);
-        else
-            std::snprintf(line, sizeof line, "4 %d %d %d %d\n", f[0], f[1], f[2], f[3]);
-        text += line;
+        if (!triangles) {
+            polygon({f[0], f[1], f[2], f[3]});
+        } else {
+            // Split along the second diagonal, keeping a right angle at a first corner.
+            polygon({f[0], f[1], f[3]});
+            polygon({f[1], f[2], f[3]});
+        }
     }
     return text;
 }
@@ -91,17 +101,12 @@ protected:
         app.volumes[which].voxels.reset(new Voxel[static_cast<size_t>(n) * n * n]);
     }
 
-    static int16_t distance_at(int which, int x, int y, int z)
+    static const Voxel& voxel_at(int which, int x, int y, int z)
     {
-        const int nx = app.volume_dims[0], ny = app.volume_dims[1];
-        return app.volumes[which].voxels[(static_cast<size_t>(z) * ny + y) * nx + x].distance;
+        return app.volumes[which].voxels[(static_cast<size_t>(z) * app.volume_dims[1] + y) * app.volume_dims[0] + x];
     }
-
-    static uint32_t colour_at(int which, int x, int y, int z)
-    {
-        const int nx = app.volume_dims[0], ny = app.volume_dims[1];
-        return app.volumes[which].voxels[(static_cast<size_t>(z) * ny + y) * nx + x].colour;
-    }
+    static int16_t distance_at(int which, int x, int y, int z) { return voxel_at(which, x, y, z).distance; }
+    static uint32_t colour_at(int which, int x, int y, int z) { return voxel_at(which, x, y, z).colour; }
 
     static std::vector<int16_t> distances(int which)
     {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "core/colour.h"
@@ -70,6 +69,14 @@ TEST_F(ScanConvertTest, AntialiasedDistancesNearAFace)
     EXPECT_EQ(distance_at(1, 14, 7, 7), -32000);
     EXPECT_EQ(distance_at(1, 0, 7, 7), 0);     // border, no face near
     EXPECT_EQ(colour_at(1, 3, 7, 7), make_colour(22, 44, 22));
+    // A face 0.01 voxel from a voxel centre gives +-1, not 0.
+    ASSERT_EQ(convert(box_object({-5.49, -5, -5}, {4, 4, 4})), 0);
+    EXPECT_EQ(distance_at(1, 2, 7, 7), -1);
+    ASSERT_EQ(convert(box_object({-5.51, -5, -5}, {4, 4, 4})), 0);
+    EXPECT_EQ(distance_at(1, 2, 7, 7), 1);
+    // Coloured objects colour their voxels.
+    ASSERT_EQ(convert(box_object({-5, -5, -5}, {4, 4, 4}, false, "COFF", " 0 0 1 1")), 0);
+    EXPECT_EQ(colour_at(1, 3, 7, 7), make_colour(0, 0, 31));
 }
 
 TEST_F(ScanConvertTest, AntialiasedGridDoesNotDependOnWinding)
@@ -79,26 +86,12 @@ TEST_F(ScanConvertTest, AntialiasedGridDoesNotDependOnWinding)
     std::vector<int16_t> outward = distances(1);
     ASSERT_EQ(convert(slab_box(true)), 0);
     EXPECT_EQ(distances(1), outward);
-
     // Triangles with a right angle at their first corner count too.
-    std::string triangles = "OFF 8 12 18\n";
-    for (int i = 0; i < 8; ++i)
-        triangles += std::to_string((i & 1) ? 3 : -3) + " " + std::to_string((i & 2) ? 3 : -3) + " " +
-                     std::to_string((i & 4) ? 3 : -3) + "\n";
-    static const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                    {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    std::string reversed = triangles;
-    for (const auto& q : quads) {
-        triangles += "3 " + std::to_string(q[0]) + " " + std::to_string(q[1]) + " " + std::to_string(q[3]) + "\n";
-        triangles += "3 " + std::to_string(q[1]) + " " + std::to_string(q[2]) + " " + std::to_string(q[3]) + "\n";
-        reversed += "3 " + std::to_string(q[3]) + " " + std::to_string(q[1]) + " " + std::to_string(q[0]) + "\n";
-        reversed += "3 " + std::to_string(q[3]) + " " + std::to_string(q[2]) + " " + std::to_string(q[1]) + "\n";
-    }
-    ASSERT_EQ(convert(triangles), 0);
+    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3}, false, "OFF", "", true)), 0);
     std::vector<int16_t> ccw = distances(1);
     EXPECT_EQ(distance_at(1, 5, 7, 7), 11);  // face at x = 4.5
     EXPECT_EQ(distance_at(1, 7, 7, 7), 32000);
-    ASSERT_EQ(convert(reversed), 0);
+    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3}, true, "OFF", "", true)), 0);
     EXPECT_EQ(distances(1), ccw);
 }
 
@@ -146,56 +139,16 @@ TEST_F(ScanConvertTest, ProgressEveryHundredFacesAndAtTheEnd)
     EXPECT_EQ(captured_messages(), (std::vector<std::string>{"Sampling `shape.off', polygon 100 of 250",
                                                              "Sampling `shape.off', polygon 200 of 250",
                                                              "Sampling `shape.off', polygon 250 of 250"}));
-}
-
-TEST_F(ScanConvertTest, SkippedFacesStillCount)
-{
     // Faces of 0, 1 and 2 corners and one of 3000 count as faces but add nothing.
     std::string big = "3000";
     for (int i = 0; i < 3000; ++i) big += " " + std::to_string(i % 4);
-    std::string text = "OFF 4 102 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0\n1 0\n2 0 1\n" + big + "\n";
+    text = "OFF 4 102 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0\n1 0\n2 0 1\n" + big + "\n";
     for (int i = 0; i < 98; ++i) text += "3 0 1 2\n";
+    captured_messages().clear();
     prepare_grid(1, 8);
     ASSERT_EQ(convert(text), 0);
-    ASSERT_EQ(captured_messages().size(), 2u);
-    EXPECT_EQ(captured_messages()[0], "Sampling `target.off', polygon 100 of 102");
-    EXPECT_EQ(captured_messages()[1], "Sampling `target.off', polygon 102 of 102");
-}
-
-TEST_F(ScanConvertTest, ColouredObjectsColourTheirVoxels)
-{
-    prepare_grid(1, 12);
-    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3}, false, "COFF", " 0 0 1 1")), 0);
-    EXPECT_EQ(colour_at(1, 3, 5, 5), make_colour(0, 0, 31));
-}
-
-TEST_F(ScanConvertTest, DistancesBelowAUnitAreNeverZero)
-{
-    // A face 0.01 voxel from a voxel centre gives +-1, not 0.
-    prepare_grid(1, 16);
-    ASSERT_EQ(convert(box_object({-5.49, -5, -5}, {4, 4, 4})), 0);
-    EXPECT_EQ(distance_at(1, 2, 7, 7), -1);
-    ASSERT_EQ(convert(box_object({-5.51, -5, -5}, {4, 4, 4})), 0);
-    EXPECT_EQ(distance_at(1, 2, 7, 7), 1);
-}
-
-TEST_F(ScanConvertTest, PolygonDistanceOnAndBesideTheFace)
-{
-    std::vector<Vector3> v = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
-    int32_t idx[4] = {0, 1, 2, 3};
-    int16_t face_on = 0;
-    const Vector3 n{0, 0, 1};
-    EXPECT_EQ(polygon_distance({1, 1, 0}, 4, v.data(), idx, n, 1.1, face_on), 0.0);
-    EXPECT_DOUBLE_EQ(polygon_distance({1, 1, -0.5}, 4, v.data(), idx, n, 1.1, face_on), 0.5);
-    EXPECT_EQ(face_on, 32000);
-    // On the plane but beside the face: positive, and seen edge-on.
-    EXPECT_DOUBLE_EQ(polygon_distance({3, 1, 0}, 4, v.data(), idx, n, 1.1, face_on), 1.0);
-    EXPECT_EQ(face_on, 0);
-    EXPECT_EQ(polygon_distance({4, 1, 0}, 4, v.data(), idx, n, 1.1, face_on), 0.0);
-    // Diagonally off the corner: sqrt(0.5^2 + 0.5^2), below the plane.
-    double d = polygon_distance({2.5, 1, 0.5}, 4, v.data(), idx, n, 1.1, face_on);
-    EXPECT_NEAR(d, -std::sqrt(0.5), 1e-12);
-    EXPECT_EQ(face_on, static_cast<int16_t>(std::trunc(32000 * 0.5 / std::sqrt(0.5))));
+    EXPECT_EQ(captured_messages(), (std::vector<std::string>{"Sampling `target.off', polygon 100 of 102",
+                                                             "Sampling `target.off', polygon 102 of 102"}));
 }
 
 TEST_F(ScanConvertTest, WritesStayInsideTheGrid)
@@ -226,11 +179,15 @@ TEST_F(ScanConvertTest, WritesStayInsideTheGrid)
 
 TEST_F(ScanConvertTest, RepeatedLoadStartsFromACleanGrid)
 {
-    prepare_grid(1, 12);
-    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3})), 0);
-    std::vector<int16_t> first = distances(1);
-    ASSERT_EQ(convert(box_object({-3, -3, -3}, {3, 3, 3})), 0);
-    EXPECT_EQ(distances(1), first);
+    for (bool antialias : {false, true}) {
+        app.antialias = antialias;
+        prepare_grid(1, 12);
+        ASSERT_EQ(convert(box_object({-2, -2, -2}, {2, 2, 2})), 0);
+        std::vector<int16_t> small = distances(1);
+        ASSERT_EQ(convert(box_object({-4, -4, -4}, {4, 4, 4})), 0);
+        ASSERT_EQ(convert(box_object({-2, -2, -2}, {2, 2, 2})), 0);
+        EXPECT_EQ(distances(1), small) << antialias;
+    }
 }
 
 }  // namespace

@@ -2,112 +2,93 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <array>
 
 #include "input/off_reader.h"
 #include "input_support.h"
 
 namespace {
 
+using Dims = std::array<int, 3>;
+
 class VolumeSizingTest : public InputTest {
 protected:
-    int measure(const std::string& source, const std::string& target)
+    void SetUp() override
+    {
+        InputTest::SetUp();
+        app.min_points = 16;
+    }
+    static int measure(const std::string& source, const std::string& target)
     {
         TempFile s = file_with(source), t = file_with(target);
         return measure_surfaces(s.get(), t.get());
     }
+    static Dims volume() { return {app.volume_dims[0], app.volume_dims[1], app.volume_dims[2]}; }
+    static Dims lattice() { return {app.sample_grid_dims[0], app.sample_grid_dims[1], app.sample_grid_dims[2]}; }
 };
 
 TEST_F(VolumeSizingTest, TwoCubesOfSideTwo)
 {
-    app.min_points = 16;
-    app.resolution = 1;
     std::string cube = box_object({-1, -1, -1}, {1, 1, 1});
     ASSERT_EQ(measure(cube, cube), 0);
-    EXPECT_EQ(app.volume_dims[0], 21);
-    EXPECT_EQ(app.volume_dims[1], 21);
-    EXPECT_EQ(app.volume_dims[2], 21);
-    EXPECT_EQ(app.sample_grid_dims[0], 22);
-    EXPECT_EQ(app.sample_grid_dims[1], 30);
-    EXPECT_EQ(app.sample_grid_dims[2], 22);
+    EXPECT_EQ(volume(), (Dims{21, 21, 21}));
+    EXPECT_EQ(lattice(), (Dims{22, 30, 22}));
     EXPECT_DOUBLE_EQ(app.view_scale, 2.0 / 21);
     EXPECT_DOUBLE_EQ(app.volumes[0].scale, 8.0);  // 1 / h with h = 0.125
     EXPECT_DOUBLE_EQ(app.volumes[1].scale, 8.0);
-
-    ASSERT_EQ(captured_messages().size(), 2u);
-    EXPECT_EQ(captured_messages()[0], "Calculating size of volumes");
-    EXPECT_EQ(captured_messages()[1], "Interpolated volume is 21 by 21 by 21 voxels.\n");
-
+    EXPECT_EQ(captured_messages(), (std::vector<std::string>{"Calculating size of volumes",
+                                                             "Interpolated volume is 21 by 21 by 21 voxels.\n"}));
     app.resolution = 2;
     ASSERT_EQ(measure(cube, cube), 0);
-    EXPECT_EQ(app.volume_dims[0], 24);
-    EXPECT_EQ(app.sample_grid_dims[0], 13);
-    EXPECT_EQ(app.sample_grid_dims[1], 18);
-    EXPECT_EQ(app.sample_grid_dims[2], 13);
+    EXPECT_EQ(volume(), (Dims{24, 24, 24}));
+    EXPECT_EQ(lattice(), (Dims{13, 18, 13}));
 }
 
 TEST_F(VolumeSizingTest, TargetIsScaledToTheSourceBoxVolume)
 {
-    app.min_points = 16;
     ASSERT_EQ(measure(box_object({0, 0, 0}, {1, 2, 4}), box_object({10, 10, 10}, {12, 14, 18})), 0);
     const double h = 1.0 / 16;
-    EXPECT_DOUBLE_EQ(app.volumes[1].scale, 0.5 / h);
+    EXPECT_DOUBLE_EQ(app.volumes[1].scale, 0.5 / h);  // H = 0.5
     EXPECT_DOUBLE_EQ(app.volumes[0].scale, 1.0 / h);
     // The union box is the source box: 16, 32 and 64 steps plus the margin.
-    EXPECT_EQ(app.volume_dims[0], 21);
-    EXPECT_EQ(app.volume_dims[1], 37);
-    EXPECT_EQ(app.volume_dims[2], 69);
+    EXPECT_EQ(volume(), (Dims{21, 37, 69}));
     EXPECT_DOUBLE_EQ(app.volumes[0].centre.z, 2.0);
     EXPECT_DOUBLE_EQ(app.volumes[1].centre.x, 11.0);
     EXPECT_DOUBLE_EQ(app.volumes[1].centre.z, 14.0);
 }
 
-TEST_F(VolumeSizingTest, WithoutCentresBothSurfacesSitAboutTheUnionCentre)
+TEST_F(VolumeSizingTest, WithoutMatchingTheUnionBoxDecides)
 {
+    // Without centres both surfaces sit about the union centre.
     app.scale_centres = app.scale_sizes = false;
-    app.min_points = 16;
     ASSERT_EQ(measure(box_object({0, 0, 0}, {1, 1, 1}), box_object({3, 0, 0}, {4, 1, 1})), 0);
     EXPECT_DOUBLE_EQ(app.volumes[0].centre.x, 2.0);
     EXPECT_DOUBLE_EQ(app.volumes[1].centre.x, 2.0);
     EXPECT_DOUBLE_EQ(app.volumes[0].centre.y, 0.5);
-    EXPECT_EQ(app.volume_dims[0], 64 + 5);
-    EXPECT_EQ(app.volume_dims[1], 16 + 5);
+    EXPECT_EQ(volume(), (Dims{64 + 5, 16 + 5, 16 + 5}));
     EXPECT_DOUBLE_EQ(app.volumes[1].scale, 16.0);
-}
-
-TEST_F(VolumeSizingTest, ShortestSideGetsMinPointsWhicheverSurfaceIsSmaller)
-{
-    app.scale_sizes = false;
-    app.min_points = 16;
+    // The shortest side of the centred union gets min_points, whichever
+    // surface is smaller: 4 x 8 x 4 here.
+    app.scale_centres = true;
     ASSERT_EQ(measure(box_object({0, 0, 0}, {4, 4, 4}), box_object({0, 0, 0}, {1, 8, 2})), 0);
-    // Union after centring: 4 x 8 x 4, shortest side 4.
-    EXPECT_EQ(app.volume_dims[0], 16 + 5);
-    EXPECT_EQ(app.volume_dims[1], 32 + 5);
+    EXPECT_EQ(volume(), (Dims{16 + 5, 32 + 5, 16 + 5}));
+    // Beyond any fixed sentinel such as 1e10 the box must still be right.
+    std::string far = box_object({1e12, 1e12, 1e12}, {1e12 + 4e6, 1e12 + 4e6, 1e12 + 4e6});
+    ASSERT_EQ(measure(far, far), 0);
+    EXPECT_EQ(app.volume_dims[0], 21);
+    EXPECT_NEAR(app.volumes[0].centre.x, 1e12 + 2e6, 1e5);
 }
 
 TEST_F(VolumeSizingTest, OnlyTheSourceIsTransformed)
 {
     app.transform[12] = 1;
-    app.transform[13] = 2;
     app.transform[14] = 3;
     std::string cube = box_object({-1, -1, -1}, {1, 1, 1});
     ASSERT_EQ(measure(cube, cube), 0);
     EXPECT_DOUBLE_EQ(app.volumes[0].centre.x, 1.0);
-    EXPECT_DOUBLE_EQ(app.volumes[0].centre.y, 2.0);
     EXPECT_DOUBLE_EQ(app.volumes[0].centre.z, 3.0);
     EXPECT_DOUBLE_EQ(app.volumes[1].centre.x, 0.0);
     EXPECT_DOUBLE_EQ(app.volumes[1].centre.z, 0.0);
-}
-
-TEST_F(VolumeSizingTest, SurfacesFarFromTheOriginKeepTheirTrueBox)
-{
-    // Beyond any fixed sentinel such as 1e10 the box must still be right.
-    app.scale_sizes = false;
-    app.min_points = 16;
-    std::string far = box_object({1e12, 1e12, 1e12}, {1e12 + 4e6, 1e12 + 4e6, 1e12 + 4e6});
-    ASSERT_EQ(measure(far, far), 0);
-    EXPECT_EQ(app.volume_dims[0], 21);
-    EXPECT_NEAR(app.volumes[0].centre.x, 1e12 + 2e6, 1e5);
 }
 
 TEST_F(VolumeSizingTest, RefusesBoxesThatCannotBeSized)
