@@ -50,40 +50,4 @@ TEST(LatticeTables, RingMaskJoinsExactlyTheNeighbouringDirections)
     }
 }
 
-TEST(LatticeTables, RingPairsAreOppositeCornersOfTheRingAroundTheEdge)
-{
-    for (int d = 0; d < DIRECTION_COUNT; ++d) {
-        const RingPairs& p = RING_PAIRS[d];
-        int ring_size = __builtin_popcount(RING_MASK[d]);
-        EXPECT_EQ(p.count, LONG_DIRECTION[d] ? 2 : 3);
-        EXPECT_EQ(ring_size, 2 * p.count);
-        uint16_t members = 0;
-        for (int i = 0; i < p.count; ++i) {
-            EXPECT_TRUE(adjacent(d, p.a[i]) && adjacent(d, p.b[i])) << d;
-            // Opposite corners of the cycle are not joined to each other.
-            EXPECT_FALSE(adjacent(p.a[i], p.b[i])) << d;
-            members |= (1u << p.a[i]) | (1u << p.b[i]);
-        }
-        EXPECT_EQ(members, RING_MASK[d]) << d;
-    }
-}
-
-TEST(LatticeTables, LinkEdgesListEveryEdgeOfTheLinkWithItsTwoApexes)
-{
-    int edges = 0;
-    for (int a = 0; a < DIRECTION_COUNT; ++a) edges += __builtin_popcount(RING_MASK[a]);
-    EXPECT_EQ(edges / 2, 36);
-    for (int n = 0; n < 36; ++n) {
-        const LinkEdge& e = LINK_EDGES[n];
-        ASSERT_EQ(__builtin_popcount(e.edge), 2);
-        ASSERT_EQ(__builtin_popcount(e.apex), 2);
-        int a = __builtin_ctz(e.edge), b = 31 - __builtin_clz(e.edge);
-        EXPECT_TRUE(adjacent(a, b)) << n;
-        // The apexes are the only directions joined to both ends.
-        uint16_t common = RING_MASK[a] & RING_MASK[b];
-        EXPECT_EQ(common, e.apex) << n;
-        for (int m = 0; m < n; ++m) EXPECT_NE(LINK_EDGES[m].edge, e.edge);
-    }
-}
-
 }  // namespace

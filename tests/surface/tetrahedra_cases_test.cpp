@@ -97,32 +97,6 @@ TEST(Tetrahedra, QuadDiagonalFollowsTheSmallerScoreAndTiesGoToTheFirstChoice)
     EXPECT_EQ(edges(triangulate(-1, -30, 30, 1)), (std::vector<int32_t>{BC, AC, AD, AD, BD, BC}));
 }
 
-TEST(MeshBlocks, BlocksAreAddedAtMultiplesOfTheBlockSize)
-{
-    MeshBlocks blocks;
-    reset_mesh_blocks(blocks, 2, 4);
-    for (int n = 0; n < 5; ++n)
-        ASSERT_EQ(add_mesh_vertex(blocks, {n * 1.9, -n * 1.9, 0.5}, {1, 2, 3}, 0x11223344u), APPEND_DONE);
-    EXPECT_EQ(blocks.vertex_blocks.count, 5);
-    EXPECT_TRUE(blocks.vertex_blocks.blocks[2]);
-    EXPECT_FALSE(blocks.vertex_blocks.blocks[3]);
-    // Positions are truncated toward zero.
-    EXPECT_EQ(blocks.vertex_blocks[3].x, 5);
-    EXPECT_EQ(blocks.vertex_blocks[3].y, -5);
-    EXPECT_EQ(blocks.vertex_blocks[4].colour, 0x11223344u);
-
-    EXPECT_EQ(add_mesh_triangle(blocks, 0, 1, 2), APPEND_DONE);
-    // A triangle naming a vertex twice is dropped, and that is no failure.
-    EXPECT_EQ(add_mesh_triangle(blocks, 3, 4, 3), APPEND_DONE);
-    EXPECT_EQ(add_mesh_triangle(blocks, 4, 4, 4), APPEND_DONE);
-    EXPECT_EQ(blocks.triangle_blocks.count, 1);
-
-    free_mesh_blocks(blocks);
-    EXPECT_EQ(blocks.vertex_blocks.count, 0);
-    EXPECT_EQ(blocks.triangle_blocks.count, 0);
-    EXPECT_FALSE(blocks.vertex_blocks.blocks[0]);
-}
-
 TEST(MeshBlocks, AThirtySecondBlockIsRefusedWithAWarning)
 {
     status_reset();

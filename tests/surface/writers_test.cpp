@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -117,50 +117,34 @@ ReadMesh read_cnoff(const std::string& text)
     return r;
 }
 
-// Tokens of a VRML 1.0 file: words, numbers and the punctuation { } [ ] ,
-std::vector<std::string> vrml_tokens(const std::string& text)
-{
-    const std::string header = "#VRML V1.0 ascii\n";
-    if (text.compare(0, header.size(), header) != 0) return {};
-    std::string spaced;
-    for (char ch : text.substr(header.size())) spaced += std::strchr("{}[],", ch) ? std::string(" ") + ch + " " : std::string(1, ch);
-    std::istringstream in(spaced);
-    std::vector<std::string> tokens;
-    for (std::string word; in >> word;) tokens.push_back(word);
-    return tokens;
-}
-
 // The numbers of the list after `field` inside node `node`, commas dropped.
-std::vector<double> vrml_list(const std::vector<std::string>& t, const std::string& node, const std::string& field)
+std::vector<double> vrml_list(const std::string& text, const std::string& node, const std::string& field)
 {
-    for (size_t i = 0; i + 3 < t.size(); ++i) {
-        if (t[i] != node || t[i + 1] != "{") continue;
-        for (size_t j = i + 2; j + 1 < t.size() && t[j] != "}"; ++j) {
-            if (t[j] != field || t[j + 1] != "[") continue;
-            std::vector<double> values;
-            for (size_t k = j + 2; k < t.size() && t[k] != "]"; ++k)
-                if (t[k] != ",") values.push_back(std::stod(t[k]));
-            return values;
-        }
-    }
-    return {};
+    size_t n = text.find("\n " + node + " {\n");
+    size_t f = n == std::string::npos ? n : text.find(field + " [", n);
+    size_t e = f == std::string::npos ? f : text.find(']', f);
+    if (e == std::string::npos || text.find('}', n + node.size() + 4) < f) return {};
+    std::string body = text.substr(f + field.size() + 2, e - f - field.size() - 2);
+    std::replace(body.begin(), body.end(), ',', ' ');
+    std::istringstream in(body);
+    std::vector<double> values;
+    for (double x; in >> x;) values.push_back(x);
+    return in.eof() ? values : std::vector<double>{};
 }
 
 ReadMesh read_vrml(const std::string& text)
 {
     ReadMesh r;
-    std::vector<std::string> t = vrml_tokens(text);
-    int braces = 0, brackets = 0;
-    for (const std::string& s : t) {
-        braces += (s == "{") - (s == "}");
-        brackets += (s == "[") - (s == "]");
-        if (braces < 0 || brackets < 0) return r;
+    int depth = 0;
+    for (char ch : text) {
+        depth += (ch == '{' || ch == '[') - (ch == '}' || ch == ']');
+        if (depth < 0) return r;
     }
-    if (t.size() < 2 || t[0] != "Separator" || braces || brackets) return r;
-    std::vector<double> p = vrml_list(t, "Coordinate3", "point");
-    std::vector<double> n = vrml_list(t, "Normal", "vector");
-    std::vector<double> c = vrml_list(t, "Material", "diffuseColor");
-    std::vector<double> f = vrml_list(t, "IndexedFaceSet", "coordIndex");
+    if (depth != 0 || text.rfind("#VRML V1.0 ascii\nSeparator {\n", 0) != 0) return r;
+    std::vector<double> p = vrml_list(text, "Coordinate3", "point");
+    std::vector<double> n = vrml_list(text, "Normal", "vector");
+    std::vector<double> c = vrml_list(text, "Material", "diffuseColor");
+    std::vector<double> f = vrml_list(text, "IndexedFaceSet", "coordIndex");
     if (p.size() % 3 || n.size() != p.size() || c.size() != p.size() || f.size() % 4) return r;
     for (size_t i = 0; i < p.size(); i += 3)
         r.vertices.push_back({p[i], p[i + 1], p[i + 2], n[i], n[i + 1], n[i + 2], c[i], c[i + 1], c[i + 2]});
