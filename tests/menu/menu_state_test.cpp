@@ -6,7 +6,6 @@
 #include "core/app_state.h"
 #include "core/status.h"
 #include "menu/menu_state.h"
-#include "menu/menu_table.h"
 
 namespace {
 
@@ -130,31 +129,6 @@ TEST_F(MenuStateTest, BufferHoldsAtMostItsCapacity)
     type("b");
     EXPECT_EQ(menu_state.edit_buffer[EDIT_CAPACITY - 3], 'b');
     EXPECT_EQ(std::strlen(menu_state.edit_buffer), static_cast<size_t>(EDIT_CAPACITY - 1));
-}
-
-TEST(MenuTable, ListsAreWellFormed)
-{
-    EXPECT_EQ(menu_items[MENU_ROW_COUNT - 1].kind, ITEM_END);
-    int ends = 0;
-    for (int row = 0; row < MENU_ROW_COUNT; ++row) {
-        const MenuItem& item = menu_items[row];
-        if (item.kind == ITEM_END) ++ends;
-        if (item.kind == ITEM_BUTTON) {
-            ASSERT_GT(item.child, 0);
-            // A child list starts right after an ITEM_END row.
-            EXPECT_EQ(menu_items[item.child - 1].kind, ITEM_END) << item.label;
-        } else {
-            EXPECT_EQ(item.child, -1) << row;
-        }
-        if (item.kind == ITEM_TOGGLE || item.kind == ITEM_FIELD) {
-            EXPECT_NE(item.render, nullptr) << item.label;
-            EXPECT_NE(item.apply, nullptr) << item.label;
-        }
-        if (item.kind == ITEM_FIELD) {
-            EXPECT_LT(item.label_offset, 0) << item.label;
-        }
-    }
-    EXPECT_EQ(ends, 8);
 }
 
 }  // namespace
