@@ -52,11 +52,7 @@ TEST_F(RealVolumesTest, FastTransformAndGridSelectionMatchTheirOracles)
                 ASSERT_EQ(extract_spheres_with(v, rescanning), 0);
                 std::vector<Sphere> expected = app.volumes[v].spheres;
                 ASSERT_EQ(extract_spheres(v), 0);
-                ASSERT_EQ(app.volumes[v].spheres.size(), expected.size()) << pair[v] << " " << locality;
-                for (size_t i = 0; i < expected.size(); ++i) {
-                    const Sphere &a = expected[i], &b = app.volumes[v].spheres[i];
-                    EXPECT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z && a.radius == b.radius) << pair[v] << " " << i;
-                }
+                EXPECT_TRUE(same_spheres(app.volumes[v].spheres, expected)) << pair[v] << " " << locality;
             }
         }
         release_volumes();

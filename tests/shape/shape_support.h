@@ -1,9 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "core/app_state.h"
 #include "core/colour.h"
@@ -78,4 +80,12 @@ inline void make_ball(int v, int n, double cx, double cy, double cz, double radi
 inline uint32_t random_colour(std::mt19937& rng)
 {
     return make_colour(rng() % 32, rng() % 64, rng() % 32, rng() % 256);
+}
+
+// The same spheres at the same places, in the same order.
+inline bool same_spheres(const std::vector<Sphere>& a, const std::vector<Sphere>& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Sphere& p, const Sphere& q) {
+               return p.x == q.x && p.y == q.y && p.z == q.z && p.radius == q.radius;
+           });
 }
