@@ -77,16 +77,6 @@ TEST_F(MenuEntries, BaseNameSwitchesFrameOutput)
                                  "File will be written during morph creation"}));
 }
 
-TEST_F(MenuEntries, FileNameRefusesEmptyText)
-{
-    app.dump_base = "shot";
-    apply_file_name("");
-    EXPECT_EQ(app.dump_base, "shot");
-    apply_file_name("frame");
-    EXPECT_EQ(app.dump_base, "frame");
-    EXPECT_EQ(warnings, (Strings{"Name must contain some characters", "Use space bar to toggle screen dump"}));
-}
-
 TEST_F(MenuEntries, DisplayTogglesWarnOutsideTheirMode)
 {
     app.mode = 0;
@@ -124,105 +114,79 @@ TEST_F(MenuEntries, ScaleTogglesKeepFlagsConsistent)
     EXPECT_STREQ(render_sizes(), "0");
 }
 
-TEST_F(MenuEntries, TransformTextAndRepair)
+// Each field repairs what it is given and shows the value it keeps.
+TEST_F(MenuEntries, FieldsRepairTheirRangeAndShowTheirValue)
 {
-    EXPECT_STREQ(render_transform(),
-                 "1.00,0.00,0.00,0.00,0.00,1.00,0.00,0.00,0.00,0.00,1.00,0.00,0.00,0.00,0.00,1.00");
-    apply_transform("2,0,0,0,0,2,0,0,0,0,2,0,1.5,0,0,1");
-    EXPECT_EQ(app.transform[0], 2.0);
-    EXPECT_EQ(app.transform[12], 1.5);
-    EXPECT_STREQ(render_transform(),
-                 "2.00,0.00,0.00,0.00,0.00,2.00,0.00,0.00,0.00,0.00,2.00,0.00,1.50,0.00,0.00,1.00");
+    const char* identity = "1.00,0.00,0.00,0.00,0.00,1.00,0.00,0.00,0.00,0.00,1.00,0.00,0.00,0.00,0.00,1.00";
+    EXPECT_STREQ(render_transform(), identity);
+    EXPECT_STREQ(render_alias(), "1.10");
+    EXPECT_STREQ(render_background(), "0.0,0.0,0.0");
+    app.mode = -1;  // nothing loaded: no rebuilds
+    app.dump_base = "shot";
+    struct Step {
+        void (*apply)(const char*);
+        const char* text;
+        const char* (*render)();
+        const char* shown;
+        const char* warning;  // or nullptr
+    } steps[] = {
+        {apply_points, "-3", render_points, "500", "Must be at most 500 points"},
+        {apply_frames, "1", render_frames, "10", "Must have at least 2 frames"},
+        {apply_frames, "101", render_frames, "100", "Must be at most 100 frames"},
+        {apply_frames, "abc", render_frames, "10", "Must have at least 2 frames"},  // not a number reads as 0
+        {apply_frames, "2", render_frames, "2", nullptr},
+        {apply_res, "1", render_res, "1", nullptr},
+        {apply_res, "0", render_res, "1", "Minimum triangle to volume resolution is 1"},
+        {apply_res, "9", render_res, "8", "Maximum triangle to volume resolution is 8"},
+        {apply_res, "-1", render_res, "8", "Maximum triangle to volume resolution is 8"},  // wraps to 65535
+        {apply_alias, "1", render_alias, "0.0", "Less than 1.1 - antialiasing disabled"},
+        {apply_alias, "2.5", render_alias, "2.50", nullptr},
+        {apply_alias, "25", render_alias, "10.00", "Maximum antialiasing distance is 10.0"},
+        // Blanks before a number are skipped; blanks between values are no separator.
+        {apply_background, "0.5, 0.5, 0.5", render_background, "0.5,0.5,0.5", nullptr},
+        {apply_background, "0.5 0.5 0.5", render_background, "0.0,0.0,0.0", "Background is input as R,G,B"},
+        {apply_background, "0.2,0.4,0.6", render_background, "0.2,0.4,0.6", nullptr},
+        {apply_background, "0.2,1.5,0.6", render_background, "0.0,0.0,0.0", "RGB values must be between 0.0 and 1.0"},
+        {apply_background, "nan,0,0", render_background, "0.0,0.0,0.0", "RGB values must be between 0.0 and 1.0"},
+        {apply_file_name, "", render_file_name, "shot", "Name must contain some characters"},
+        {apply_file_name, "frame", render_file_name, "frame", "Use space bar to toggle screen dump"},
+        {apply_transform, "2,0,0,0,0,2,0,0,0,0,2,0,1.5,0,0,1", render_transform,
+         "2.00,0.00,0.00,0.00,0.00,2.00,0.00,0.00,0.00,0.00,2.00,0.00,1.50,0.00,0.00,1.00", nullptr},
+        {apply_transform, "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0", render_transform, identity,  // 15 values
+         "Must have 16 comma separated entries"},
+    };
+    for (const Step& step : steps) {
+        warnings.clear();
+        step.apply(step.text);
+        EXPECT_STREQ(step.render(), step.shown) << step.text;
+        EXPECT_EQ(warnings, step.warning ? Strings{step.warning} : Strings{}) << step.text;
+    }
+    EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(MenuEntries, ChangesRebuildWhatDependsOnThem)
+{
+    // A repaired transform turns both scale flags back on.
     app.scale_centres = app.scale_sizes = false;
-    apply_transform("1,0,0,0,0,1,0,0,0,0,1,0,0,0,0");  // 15 values
-    EXPECT_EQ(app.transform[0], 1.0);
-    EXPECT_EQ(app.transform[12], 0.0);
+    apply_transform("1,0,0");
     EXPECT_TRUE(app.scale_centres);
     EXPECT_TRUE(app.scale_sizes);
-    EXPECT_EQ(warnings, (Strings{"Must have 16 comma separated entries"}));
-}
-
-TEST_F(MenuEntries, IntegerFieldsRepairTheirRange)
-{
-    apply_points("-3");
-    EXPECT_EQ(app.min_points, 500);
-    EXPECT_STREQ(render_points(), "500");
-    apply_frames("1");
-    EXPECT_EQ(app.frame_count, 10);
-    apply_frames("101");
-    EXPECT_EQ(app.frame_count, 100);
-    apply_frames("abc");  // not a number reads as 0
-    EXPECT_EQ(app.frame_count, 10);
-    apply_frames("2");
-    EXPECT_STREQ(render_frames(), "2");
-    EXPECT_EQ(warnings, (Strings{"Must be at most 500 points", "Must have at least 2 frames",
-                                 "Must be at most 100 frames", "Must have at least 2 frames"}));
-    EXPECT_TRUE(calls.empty());  // not in mode 2
-    app.mode = 2;
-    apply_frames("30");
-    EXPECT_EQ(calls, (Strings{"sequence"}));
-}
-
-TEST_F(MenuEntries, ResolutionRebuildsUnlessNothingIsLoaded)
-{
-    app.mode = -1;
-    apply_res("1");
-    EXPECT_EQ(app.resolution, 1);
-    EXPECT_TRUE(calls.empty());
-    apply_res("0");
-    EXPECT_EQ(app.resolution, 1);
-    apply_res("9");
-    EXPECT_EQ(app.resolution, 8);
-    apply_res("-1");  // wraps to 65535
-    EXPECT_EQ(app.resolution, 8);
-    EXPECT_EQ(warnings, (Strings{"Minimum triangle to volume resolution is 1",
-                                 "Maximum triangle to volume resolution is 8",
-                                 "Maximum triangle to volume resolution is 8"}));
-
+    // The resolution sets the lattice and rebuilds the lists, in the
+    // sequence the frames too.
     app.volume_dims[0] = 41;
     app.volume_dims[1] = 30;
     app.volume_dims[2] = 21;
-    app.mode = 0;
     apply_res("2");
     EXPECT_EQ(app.sample_grid_dims[0], 21);
     EXPECT_EQ(app.sample_grid_dims[1], 21);  // trunc(29 / 1.4142 + 1)
     EXPECT_EQ(app.sample_grid_dims[2], 11);
     EXPECT_EQ(calls, (Strings{"surfaces", "spheres"}));
-    EXPECT_STREQ(render_res(), "2");
     calls.clear();
     app.mode = 2;
     apply_res("1");
     EXPECT_EQ(app.sample_grid_dims[1], 42);  // trunc(29 / 0.7071 + 1)
-    EXPECT_EQ(calls, (Strings{"surfaces", "spheres", "sequence"}));
-}
-
-TEST_F(MenuEntries, AliasShowsItsDistance)
-{
-    EXPECT_STREQ(render_alias(), "1.10");
-    apply_alias("1");
-    EXPECT_STREQ(render_alias(), "0.0");
-    apply_alias("2.5");
-    EXPECT_STREQ(render_alias(), "2.50");
-}
-
-TEST_F(MenuEntries, BackgroundParsing)
-{
-    EXPECT_STREQ(render_background(), "0.0,0.0,0.0");
-    apply_background("0.5, 0.5, 0.5");  // blanks before a number are skipped
-    EXPECT_FLOAT_EQ(app.background[1], 0.5f);
-    EXPECT_STREQ(render_background(), "0.5,0.5,0.5");
-    EXPECT_TRUE(warnings.empty());
-    apply_background("0.5 0.5 0.5");  // reads as one value
-    EXPECT_FLOAT_EQ(app.background[0], 0.0f);
-    apply_background("0.2,0.4,0.6");
-    EXPECT_FLOAT_EQ(app.background[2], 0.6f);
-    apply_background("0.2,1.5,0.6");
-    EXPECT_FLOAT_EQ(app.background[0], 0.0f);
-    EXPECT_FLOAT_EQ(app.background[2], 0.0f);
-    apply_background("nan,0,0");
-    EXPECT_FLOAT_EQ(app.background[0], 0.0f);
-    EXPECT_EQ(warnings, (Strings{"Background is input as R,G,B", "RGB values must be between 0.0 and 1.0",
-                                 "RGB values must be between 0.0 and 1.0"}));
+    apply_frames("30");
+    EXPECT_EQ(calls, (Strings{"surfaces", "spheres", "sequence", "sequence"}));
 }
 
 TEST_F(MenuEntries, UnreadableSourceKeepsTheOldName)
