@@ -126,26 +126,6 @@ TEST_F(SphereExtractionTest, GridSelectionChoosesExactlyWhatRescanningChooses)
     }
 }
 
-TEST_F(SphereExtractionTest, GridSelectionMatchesOnANoiseVolume)
-{
-    // Random blobs: inside wherever a coarse noise is positive.
-    std::mt19937 rng(5);
-    make_volume(0, 24, 20, 16);
-    for (int z = 2; z < 14; ++z)
-        for (int y = 2; y < 18; ++y)
-            for (int x = 2; x < 22; ++x) voxel(0, x, y, z).distance = static_cast<int16_t>(rng() % 3 ? 11 : -11);
-    distance_transform(0);
-    for (double locality : {0.2, 0.5, 1.0, 1.5}) {
-        app.locality = locality;
-        SphereExtractionOptions direct;
-        direct.direct_selection = true;
-        ASSERT_EQ(extract_spheres_with(0, direct), 0);
-        std::vector<Sphere> expected = app.volumes[0].spheres;
-        ASSERT_EQ(extract_spheres(0), 0);
-        EXPECT_TRUE(same_spheres(app.volumes[0].spheres, expected)) << locality;
-    }
-}
-
 TEST_F(SphereExtractionTest, CandidateOverflowSwitchesToQuickMorphing)
 {
     status_hooks.report = record_warning;
