@@ -217,7 +217,8 @@ TEST_P(PipelineFrames, EveryFrameOfTheExampleMorphIsClosed)
         ASSERT_EQ(triangulate_frame(&mesh, frame), 0);
         MeshReport r = check_mesh(mesh);
         std::string what = std::string(source) + " frame " + std::to_string(frame);
-        EXPECT_TRUE(r.closed()) << what << ": " << r.unbalanced_edges << " unbalanced, " << r.pinched_edges << " pinched";
+        EXPECT_TRUE(r.closed()) << what << ": " << r.unbalanced_edges << " unbalanced, " << r.pinched_edges
+                                << " pinched";
         EXPECT_EQ(r.degenerate, 0) << what;
         EXPECT_EQ(r.unused_vertices, 0) << what;
         EXPECT_GT(signed_volume(mesh), 0) << what;

@@ -26,7 +26,11 @@ std::vector<MeshTriangle> triangulate(int16_t a, int16_t b, int16_t c, int16_t d
     return triangles;
 }
 
-bool crosses(int index, int edge) { return !(index & (8 >> EDGE_ENDS[edge][0])) != !(index & (8 >> EDGE_ENDS[edge][1])); }
+// Whether the edge joins an inside and an outside corner in sign case index.
+bool crosses(int index, int edge)
+{
+    return !(index & (8 >> EDGE_ENDS[edge][0])) != !(index & (8 >> EDGE_ENDS[edge][1]));
+}
 
 // Every one of the 16 sign cases, on the lattice's first tetrahedron with the
 // crossing points at the edge midpoints: only crossing edges are used, every
