@@ -15,7 +15,9 @@ std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 }  // namespace
 
-// Every plain form is replaced, so that all of them pair with free.
+// Every plain form is replaced, so that all of them pair with free. GCC
+// cannot see that pairing and warns about malloc beside delete.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size)
 {
     if (counting) ++allocations;
