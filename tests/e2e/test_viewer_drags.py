@@ -15,7 +15,7 @@ def main():
     with Session(args.bin, args.src, "drags") as s:
         s.launch(["-f", "3", s.example("box.off"), s.example("cube_coloured.off")])
         s.wait_for_window()
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 120, 0.3, "manual correspondence prompt")
+        s.wait_manual_mode(120)
         drags = [
             ("middle-button twist", dict(button=2)),
             ("right-button zoom", dict(button=3)),

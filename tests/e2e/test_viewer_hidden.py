@@ -18,7 +18,7 @@ def main():
         s.launch(["-q", "-o", "h", "-p", "40", "-f", str(FRAMES), s.example("icosphere.off"), s.example("torus.off")])
         wid = s.wait_for_window()
         s.wait_file("h%03d.off" % FRAMES, 120)
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 60, 0.3, "manual correspondence prompt")
+        s.wait_manual_mode()
         s.key("Return", at=(240, 300))
         s.wait_file("h002.off", 120)
         s.x("xdotool", "windowunmap", wid)

@@ -32,11 +32,10 @@ def main():
     with Session(args.bin, args.src, "links") as s:
         s.launch(["-f", "3", s.example("two_spheres.off"), s.example("torus.off")])
         s.wait_for_window()
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 120, 0.3, "manual correspondence prompt")
+        s.wait_manual_mode(120)
         s.zoom_camera(60)
         s.raise_camera(25)
-        s.key("Return", at=(240, 180))
-        wait_until(lambda: s.status_text_extent() > 320, 60, 0.3, "automatic correspondence prompt")
+        s.enter_automatic_mode(at=(240, 180))
         first = link_pixels(s.screenshot())
         check(len(first) > 50, "links are drawn in red and green (%d pixels)" % len(first))
 

@@ -11,9 +11,8 @@ def run_once(args, label, keys_during_generation):
         s.launch(["-o", "p", "-f", str(FRAMES), s.example("icosphere.off"), s.example("torus.off")])
         s.wait_for_window()
         s.wait_file("p%03d.off" % FRAMES, 120)
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 60, 0.3, "manual correspondence prompt")
-        s.key("Return", at=(240, 300))
-        wait_until(lambda: s.status_text_extent() > 320, 60, 0.3, "automatic correspondence prompt")
+        s.wait_manual_mode()
+        s.enter_automatic_mode()
         s.key("Return")
         if keys_during_generation:
             s.key("minus", "minus", "D", "plus", "less", "greater", "minus", "d", "D")

@@ -24,11 +24,10 @@ def main():
         check(names == ["m001.off", "m004.off"], "the load writes m001.off and m004.off only (%s)" % names)
         first_load = s.read("out/m001.off")
         check(first_load.startswith("CNOFF"), "frame files are CNOFF surfaces")
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 60, 0.3, "manual correspondence prompt")
+        s.wait_manual_mode()
         s.screenshot("viewer-mode0-surfaces")
 
-        s.key("Return", at=(240, 180))
-        wait_until(lambda: s.status_text_extent() > 320, 60, 0.3, "automatic correspondence prompt")
+        s.enter_automatic_mode(at=(240, 180))
         s.key("Return", at=(240, 180))
         for n in (1, 2, 3, 4):
             s.wait_file("out/m%03d.off" % n, 180)

@@ -14,11 +14,10 @@ def main():
         s.launch(["-o", "m", "-f", "3", s.example("two_spheres.off"), s.example("torus.off")])
         s.wait_for_window()
         s.wait_file("m003.off", 120)
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 60, 0.3, "manual correspondence prompt")
+        s.wait_manual_mode()
         s.zoom_camera(60)
         s.raise_camera(25)
-        s.key("Return", at=(240, 300))
-        wait_until(lambda: s.status_text_extent() > 320, 60, 0.3, "automatic correspondence prompt")
+        s.enter_automatic_mode()
         surfaces = s.screenshot()
 
         s.click(250, 12)   # Display

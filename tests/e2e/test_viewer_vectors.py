@@ -47,7 +47,7 @@ def session(args, label, draw_vector, delete_vector):
         s.launch(["-o", "f", "-f", "3", s.example("icosphere.off"), s.example("torus.off")])
         s.wait_for_window()
         s.wait_file("f003.off", 120)
-        wait_until(lambda: 260 < s.status_text_extent() < 320, 60, 0.3, "manual correspondence prompt")
+        s.wait_manual_mode()
         before = s.screenshot()
         check(not pixels(before, pure_blue), "%s: no vector drawn at first" % label)
         if draw_vector:

@@ -445,6 +445,15 @@ class Session:
         return right
 
     # -- files ------------------------------------------------------------------------
+    def wait_manual_mode(self, timeout=60):
+        """Waits for the mode 0 prompt, the length of its black text telling it apart."""
+        wait_until(lambda: 260 < self.status_text_extent() < 320, timeout, 0.3, "manual correspondence prompt")
+
+    def enter_automatic_mode(self, at=(240, 300), timeout=60):
+        """Enter over the view, then waits for the longer mode 1 prompt."""
+        self.key("Return", at=at)
+        wait_until(lambda: self.status_text_extent() > 320, timeout, 0.3, "automatic correspondence prompt")
+
     def wait_file(self, name, timeout=DEFAULT_TIMEOUT, stable=0.3):
         """Waits until a file in the working directory exists and its size has
         stopped changing; returns its absolute path."""
