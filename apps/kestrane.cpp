@@ -1,6 +1,6 @@
-#include "core/app_state.h"
-#include "core/command_line.h"
-#include "core/windows.h"
+#include "app/command_line.h"
+#include "base/app_state.h"
+#include "gl/windows.h"
 
 int main(int argc, char** argv)
 {

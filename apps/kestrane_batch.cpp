@@ -1,3 +1,3 @@
-#include "core/batch.h"
+#include "app/batch.h"
 
 int main(int argc, char** argv) { return batch_main(argc, argv); }

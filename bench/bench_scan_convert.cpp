@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/pipeline.h"
-#include "core/status.h"
+#include "app/pipeline.h"
+#include "base/app_state.h"
+#include "base/status.h"
 #include "input/scan_convert.h"
 #include "input/volume_sizing.h"
 
@@ -33,12 +33,12 @@ void convert_icosphere(benchmark::State& state, bool antialias)
         state.SkipWithError("examples/icosphere.off not found");
         return;
     }
-    if (measure_surfaces(source.get(), target.get()) != 0 || !allocate_voxels(0)) {
+    if (measure_volumes(source.get(), target.get()) != 0 || !allocate_voxels(0)) {
         state.SkipWithError("sizing or allocation failed");
         return;
     }
     for (auto _ : state) {
-        if (convert_surface(source.get(), 0) != 0) {
+        if (convert_volume(source.get(), 0) != 0) {
             state.SkipWithError("conversion failed");
             break;
         }

@@ -8,9 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/colour.h"
-#include "core/status.h"
+#include "app/analysis.h"
+#include "base/app_state.h"
+#include "base/colour.h"
+#include "base/status.h"
 #include "shape/correspondence.h"
 #include "shape/distance_sweeps.h"
 #include "shape/distance_transform.h"
@@ -65,7 +66,7 @@ void load_blob_volumes(int n, double target_shift)
         std::vector<Voxel> grid = blob_grid(n, v == 0 ? 0 : target_shift);
         app.volumes[v].voxels.reset(new Voxel[grid.size()]);
         std::memcpy(app.volumes[v].voxels.get(), grid.data(), grid.size() * sizeof(Voxel));
-        distance_transform(v);
+        transform_volume(v);
     }
 }
 
@@ -137,7 +138,7 @@ void load_foam_volume(int n)
                                       : static_cast<int16_t>(-FAR_DISTANCE);
         app.volumes[0].voxels[i] = Voxel{v, make_colour(1, 2, 3)};
     }
-    distance_transform(0);
+    transform_volume(0);
 }
 
 void BM_SphereExtraction(benchmark::State& state)
@@ -147,7 +148,7 @@ void BM_SphereExtraction(benchmark::State& state)
     app.locality = state.range(0) / 100.0;
     SphereExtractionOptions options;
     options.direct_selection = state.range(1) != 0;
-    for (auto _ : state) benchmark::DoNotOptimize(extract_spheres_with(0, options));
+    for (auto _ : state) benchmark::DoNotOptimize(extract_volume_spheres(0, options));
     state.counters["spheres"] = app.volumes[0].sphere_count;
     release_volumes();
 }
@@ -208,7 +209,7 @@ void BM_CorrespondSpheres(benchmark::State& state)
     }
     for (int i = 0; i < static_cast<int>(state.range(1)); ++i)
         app.vectors.push_back(CorrespondenceVector{{20.0 + i, 30, 30}, {22.0 + i, 31, 29}});
-    for (auto _ : state) benchmark::DoNotOptimize(correspond_spheres());
+    for (auto _ : state) benchmark::DoNotOptimize(link_spheres());
     state.counters["pairs"] = benchmark::Counter(double(count) * count, benchmark::Counter::kIsIterationInvariantRate);
     release_volumes();
 }
@@ -222,21 +223,22 @@ void BM_MorphSample(benchmark::State& state)
     app.quick_morph = state.range(0) != 0;
     app.locality = 0.3;  // a few dozen spheres a side
     if (!app.quick_morph) {
-        extract_spheres(0);
-        extract_spheres(1);
+        extract_volume_spheres(0);
+        extract_volume_spheres(1);
     }
     for (int i = 0; i < static_cast<int>(state.range(1)); ++i)
         app.vectors.push_back(CorrespondenceVector{{20.0 + 5 * i, 30, 30}, {22.0 + 5 * i, 31, 29}});
-    if (!app.quick_morph) correspond_spheres();
+    if (!app.quick_morph) link_spheres();
     int linked = 0;
     for (const Sphere& s : app.volumes[0].spheres) linked += s.linked;
+    const MorphInputs inputs = morph_inputs();
     int64_t samples = 0;
     for (auto _ : state) {
         for (double z = 0.5; z < n - 1; z += 2.0)
             for (double y = 0.5; y < n - 1; y += 2.0)
                 for (double x = 0.5; x < n - 1; x += 2.0) {
                     uint32_t colour;
-                    benchmark::DoNotOptimize(morph_sample(Vector3{x, y, z}, 0.37, &colour));
+                    benchmark::DoNotOptimize(morph_sample(inputs, Vector3{x, y, z}, 0.37, &colour));
                     ++samples;
                 }
     }

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "core/app_state.h"
-#include "core/pipeline.h"
-#include "core/status.h"
-#include "shape/correspondence.h"
+#include "app/analysis.h"
+#include "app/pipeline.h"
+#include "base/app_state.h"
+#include "base/status.h"
 #include "surface/frame_generation.h"
 #include "surface/mesh_checks.h"
 
@@ -31,7 +31,7 @@ bool load(int pair, int resolution, int points, bool quick)
     app.quick_morph = quick;
     app.frame_count = 21;
     if (run_pipeline() != PIPELINE_DONE) return false;
-    if (!app.quick_morph && correspond_spheres() != 0) return false;
+    if (!app.quick_morph && link_spheres() != 0) return false;
     loaded = key;
     return true;
 }
@@ -50,7 +50,7 @@ void BM_TriangulateFrame(benchmark::State& state)
     size_t triangles = 0;
     for (auto _ : state) {
         SurfaceMesh mesh;
-        triangulate_frame(&mesh, frame);
+        triangulate_current_frame(&mesh, frame);
         triangles = mesh.triangles.size();
         benchmark::DoNotOptimize(mesh.vertices.data());
     }

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/pipeline.h"
-#include "core/status.h"
-#include "shape/correspondence.h"
+#include "app/analysis.h"
+#include "app/pipeline.h"
+#include "base/app_state.h"
+#include "base/status.h"
 #include "surface/frame_generation.h"
 #include "surface/mesh_checks.h"
 
@@ -113,7 +113,7 @@ bool load(const char* source, const char* target, int resolution)
     app.target_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/" + target;
     app.resolution = static_cast<uint16_t>(resolution);
     app.frame_count = 21;
-    return run_pipeline() == PIPELINE_DONE && correspond_spheres() == 0;
+    return run_pipeline() == PIPELINE_DONE && link_spheres() == 0;
 }
 
 }  // namespace
@@ -133,8 +133,8 @@ int main()
             const char* names[] = {pair[0], "middle frame", pair[1]};
             for (int i = 0; i < 3; ++i) {
                 SurfaceMesh regular, plain;
-                triangulate_frame_with(&regular, frames[i], true);
-                triangulate_frame_with(&plain, frames[i], false);
+                triangulate_current_frame(&regular, frames[i], true);
+                triangulate_current_frame(&plain, frames[i], false);
                 compare(std::string(names[i]) + (i == 1 ? std::string(" (") + pair[0] + ")" : "") + ", R " +
                             std::to_string(resolution),
                         regular, plain, totals);

@@ -61,9 +61,9 @@ void close_object_antialiased(const VoxelGrid& grid, double volume_sum)
         }
 }
 
-int close_object(const VoxelGrid& grid, double volume_sum)
+int close_object(const VoxelGrid& grid, bool antialias, double volume_sum)
 {
-    if (app.antialias) {
+    if (antialias) {
         close_object_antialiased(grid, volume_sum);
         return 0;
     }

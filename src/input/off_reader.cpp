@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/colour.h"
+#include "base/colour.h"
 
 void skip_rest_of_line(std::FILE* stream)
 {
@@ -21,18 +20,8 @@ void skip_rest_of_line(std::FILE* stream)
     } while (c != EOF && c != '\n');
 }
 
-void skip_blanks(std::FILE* stream)
+Vector3 transform_point(const double* m, double x, double y, double z)
 {
-    int c;
-    do {
-        c = std::getc(stream);
-    } while (c == ' ');
-    if (c != EOF) std::ungetc(c, stream);
-}
-
-Vector3 transform_point(double x, double y, double z)
-{
-    const double* m = app.transform;
     return {m[0] * x + m[4] * y + m[8] * z + m[12], m[1] * x + m[5] * y + m[9] * z + m[13],
             m[2] * x + m[6] * y + m[10] * z + m[14]};
 }
@@ -117,11 +106,11 @@ int vertex_failure(bool has_colour, bool has_normal)
 }
 
 struct Reader {
-    Reader(std::FILE* s, ReadPass p, bool t, const SurfaceSink& k) : stream(s), pass(p), transform(t), sink(k) {}
+    Reader(std::FILE* s, ReadPass p, const double* t, const SurfaceSink& k) : stream(s), pass(p), transform(t), sink(k) {}
 
     std::FILE* stream;
     ReadPass pass;
-    bool transform;
+    const double* transform;  // null: vertices as read
     const SurfaceSink& sink;
 
     ReaderState state = ReaderState::Header;
@@ -203,7 +192,7 @@ struct Reader {
         skip_rest_of_line(stream);
 
         if (transform) {
-            Vector3 moved = transform_point(x, y, z);
+            Vector3 moved = transform_point(transform, x, y, z);
             x = static_cast<float>(moved.x);
             y = static_cast<float>(moved.y);
             z = static_cast<float>(moved.z);
@@ -321,7 +310,7 @@ struct Reader {
 
 }  // namespace
 
-int read_surface(std::FILE* stream, ReadPass pass, bool transform, const SurfaceSink& sink)
+int read_surface(std::FILE* stream, ReadPass pass, const double* transform, const SurfaceSink& sink)
 {
     if (!stream) return SURFACE_BAD_COUNTS;
     Reader reader(stream, pass, transform, sink);

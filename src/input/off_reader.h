@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "input/vector3.h"
+#include "base/vector3.h"
 
 // Results of the two passes over a surface file (sizing and conversion).
 // The loader does not tell them apart; the numbers keep tests and logs exact.
@@ -36,10 +36,9 @@ constexpr uint8_t DEFAULT_FACE_RED = 22, DEFAULT_FACE_GREEN = 44, DEFAULT_FACE_B
 
 // Reads up to and including the next newline (or to end of file).
 void skip_rest_of_line(std::FILE* stream);
-// Skips space characters only (code 32) and pushes the next character back.
-void skip_blanks(std::FILE* stream);
-// The source transform of AppState, applied to (x, y, z, 1) without division.
-Vector3 transform_point(double x, double y, double z);
+// The 16-value transform m (column-major, as OpenGL stores matrices) applied
+// to (x, y, z, 1) without division.
+Vector3 transform_point(const double* m, double x, double y, double z);
 
 // Colour levels 0..31, 0..63, 0..31 from three components, read as 0..255
 // values when any exceeds 1 and as 0..1 values otherwise.
@@ -62,6 +61,6 @@ struct SurfaceSink {
     int (*end_object)(void* context) = nullptr;
 };
 
-// Runs one pass over the stream from its start. transform: apply
-// transform_point to every vertex (the source surface only).
-int read_surface(std::FILE* stream, ReadPass pass, bool transform, const SurfaceSink& sink);
+// Runs one pass over the stream from its start. transform: 16 values that
+// transform_point applies to every vertex, or null.
+int read_surface(std::FILE* stream, ReadPass pass, const double* transform, const SurfaceSink& sink);

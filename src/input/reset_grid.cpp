@@ -1,4 +1,4 @@
-#include "core/colour.h"
+#include "base/colour.h"
 #include "input/scan_operations.h"
 
 void reset_grid(const VoxelGrid& grid, int16_t* tie_break, int16_t value)

@@ -19,7 +19,7 @@ bool is_zero(const Vector3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; 
 }  // namespace
 
 double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
-                      uint32_t colour, int16_t* tie_break)
+                      uint32_t colour, double limit, int16_t* tie_break)
 {
     if (n < 3) return 0.0;
     auto corner = [&](int i) -> const Vector3& { return vertices[indices[i]]; };
@@ -42,7 +42,6 @@ double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, con
     }
     const double orientation = p0.x * normal.x * twice_area;
 
-    const double limit = app.antialias_distance;
     Vector3 low = p0, high = p0;
     for (int i = 1; i < n; ++i) {
         const Vector3& p = corner(i);

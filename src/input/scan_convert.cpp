@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/status.h"
 #include "input/off_reader.h"
 #include "input/scan_operations.h"
 
@@ -21,7 +19,9 @@ struct Conversion {
     VoxelGrid surface;
     VoxelGrid temporary;
     int16_t* tie_break = nullptr;  // antialiased mode only
-    const std::string* path = nullptr;
+    bool antialias = true;
+    double antialias_distance = 0;
+    ConversionProgress progress;
     Vector3 centre{0, 0, 0};
     double scale = 0;
     double half_extent[3] = {0, 0, 0};  // where the centre lands on each axis
@@ -32,9 +32,9 @@ struct Conversion {
     double volume_sum = 0.0;
 };
 
-void show_sampling(const Conversion& c, long counter)
+void report_faces(const Conversion& c, long counter)
 {
-    show_info("Sampling `%s', polygon %li of %li", c.path->c_str(), counter, c.face_count);
+    if (c.progress.faces_done) c.progress.faces_done(c.progress.context, counter, c.face_count);
 }
 
 int begin_object(void* context, int32_t vertex_count, int32_t face_count)
@@ -62,19 +62,20 @@ int add_face(void* context, int32_t n, const int32_t* indices, uint32_t colour)
     // Faces of fewer than three corners enclose nothing; larger ones than
     // MAX_FACE_VERTICES arrive without indices and are not sampled.
     if (indices && n >= 3) {
-        if (app.antialias)
-            c.volume_sum += sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.tie_break);
+        if (c.antialias)
+            c.volume_sum += sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.antialias_distance,
+                                           c.tie_break);
         else
             rasterise_polygon(c.temporary, n, c.vertices.data(), indices, colour);
     }
-    if (++c.faces_done % PROGRESS_STEP == 0) show_sampling(c, c.faces_done);
+    if (++c.faces_done % PROGRESS_STEP == 0) report_faces(c, c.faces_done);
     return SURFACE_OK;
 }
 
 int end_object(void* context)
 {
     Conversion& c = *static_cast<Conversion*>(context);
-    if (close_object(c.temporary, c.volume_sum) != 0) return SURFACE_NOT_CLOSED;
+    if (close_object(c.temporary, c.antialias, c.volume_sum) != 0) return SURFACE_NOT_CLOSED;
     merge_object(c.surface, c.temporary);
     c.vertices.clear();
     c.vertices.shrink_to_fit();
@@ -85,17 +86,15 @@ int end_object(void* context)
 
 }  // namespace
 
-int convert_surface(std::FILE* stream, int which)
+int convert_surface(std::FILE* stream, const ConversionParameters& p, const ConversionProgress& progress)
 {
-    if (which != 0 && which != 1) return SURFACE_BAD_COUNTS;
-    Volume& volume = app.volumes[which];
-    const VoxelGrid surface = grid_of(volume.voxels.get());
+    const VoxelGrid& surface = p.grid;
     if (!stream || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
         return SURFACE_BAD_COUNTS;
 
     const size_t count = surface.size();
     std::unique_ptr<int16_t[]> tie_break;
-    if (app.antialias) {
+    if (p.antialias) {
         tie_break.reset(new (std::nothrow) int16_t[count]);
         if (!tie_break) return SURFACE_NO_TIE_BREAK_MEMORY;
     }
@@ -104,11 +103,13 @@ int convert_surface(std::FILE* stream, int which)
 
     Conversion c;
     c.surface = surface;
-    c.temporary = grid_of(temporary.get());
+    c.temporary = VoxelGrid{temporary.get(), surface.nx, surface.ny, surface.nz};
     c.tie_break = tie_break.get();
-    c.path = which == 0 ? &app.source_path : &app.target_path;
-    c.centre = volume.centre;
-    c.scale = volume.scale;
+    c.antialias = p.antialias;
+    c.antialias_distance = p.antialias_distance;
+    c.progress = progress;
+    c.centre = p.centre;
+    c.scale = p.scale;
     c.half_extent[0] = (surface.nx - 1) * 0.5;
     c.half_extent[1] = (surface.ny - 1) * 0.5;
     c.half_extent[2] = (surface.nz - 1) * 0.5;
@@ -121,8 +122,8 @@ int convert_surface(std::FILE* stream, int which)
     sink.vertex = add_vertex;
     sink.face = add_face;
     sink.end_object = end_object;
-    int status = read_surface(stream, ReadPass::Conversion, which == 0, sink);
+    int status = read_surface(stream, ReadPass::Conversion, p.transform, sink);
     if (status != SURFACE_OK) return status;
-    show_sampling(c, c.face_count);
+    report_faces(c, c.face_count);
     return SURFACE_OK;
 }

@@ -1,7 +1,31 @@
 #pragma once
+// The sizing pass: reads the vertices of both surfaces and fixes the common
+// voxel grid, the isosurface lattice over it and where each surface lands.
+//
+// Reads both streams from their start (the caller keeps them open for the
+// conversion pass); costs one parse of each file. Returns SURFACE_OK with
+// *out filled, or a SurfaceStatus code (reader failures, a flat box while
+// sizes are matched, a zero extent, counts beyond 16 bits) with *out
+// untouched.
+#include <cstdint>
 #include <cstdio>
 
-// The sizing pass: reads the vertices of both open files, fixes the common
-// grid (volume_dims), the lattice counts (sample_grid_dims), view_scale and
-// each volume's centre and scale. Returns 0 or a reader failure code.
-int measure_surfaces(std::FILE* source, std::FILE* target);
+#include "base/vector3.h"
+
+struct SizingParameters {
+    uint16_t min_points = 20;    // sample points along the smallest side
+    uint16_t resolution = 1;     // lattice step in voxels
+    bool scale_centres = true;   // both centres land on the grid centre
+    bool scale_sizes = true;     // the target is scaled to the source's volume
+    const double* source_transform = nullptr;  // 16 values applied to the source, or none
+};
+
+struct VolumeSizing {
+    int16_t volume_dims[3];       // voxels per axis, both volumes
+    int16_t sample_grid_dims[3];  // lattice points per axis
+    Vector3 centre[2];            // surface point placed at the grid centre, per side
+    double scale[2];              // voxels per surface unit, per side
+    double view_scale;            // drawing units per voxel
+};
+
+int measure_surfaces(std::FILE* source, std::FILE* target, const SizingParameters& parameters, VolumeSizing* out);

@@ -1,7 +1,6 @@
 #include <cmath>
 
-#include "core/app_state.h"
-#include "core/colour.h"
+#include "base/colour.h"
 #include "shape/box_projection.h"
 #include "shape/morph_field.h"
 
@@ -34,10 +33,10 @@ uint32_t blend_colour(double t, uint32_t a, uint32_t b)
 
 // A volume without a grid (or with no inner box) and a point with a
 // non-finite coordinate give the blank colour (white).
-uint32_t sample_colour(int v, double x, double y, double z)
+uint32_t sample_colour(const FieldView& field, double x, double y, double z)
 {
-    const Voxel* voxels = app.volumes[v].voxels.get();
-    int nx = app.volume_dims[0], ny = app.volume_dims[1], nz = app.volume_dims[2];
+    const Voxel* voxels = field.voxels;
+    const int nx = field.nx, ny = field.ny, nz = field.nz;
     if (!voxels || nx < 3 || ny < 3 || nz < 3) return blank_colour();
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return blank_colour();
     if (!inside_inner_box(x, y, z, nx, ny, nz)) {

@@ -5,7 +5,6 @@
 #include <new>
 #include <vector>
 
-#include "core/app_state.h"
 #include "shape/distance_transform.h"
 
 namespace {
@@ -28,16 +27,16 @@ void clear_links(Volume& volume)
 
 // The warp and the distance read depend on one sphere only, so they are
 // taken once per sphere rather than once per pair.
-void match_spheres(const Volume& volume, int side, std::vector<SphereMatch>& matches)
+void match_spheres(const Volume& volume, int side, const FieldView& other_field, const VectorSet& vectors,
+                   std::vector<SphereMatch>& matches)
 {
-    int other = 1 - side;
     for (const Sphere& s : volume.spheres) {
         SphereMatch m;
         m.centre = centre_of(s);
         Vector3 source_point, target_point;
-        warp_point(m.centre, side == 0 ? 0.0 : 1.0, &source_point, &target_point);
+        warp_point(vectors, m.centre, side == 0 ? 0.0 : 1.0, &source_point, &target_point);
         m.landing = side == 0 ? target_point : source_point;
-        m.landing_distance = sample_distance(other, m.landing.x, m.landing.y, m.landing.z) / 4;
+        m.landing_distance = sample_distance(other_field, m.landing.x, m.landing.y, m.landing.z) / 4;
         matches.push_back(m);
     }
 }
@@ -53,10 +52,9 @@ void divide_by_weights(Volume& volume, const std::vector<double>& weights)
 
 }  // namespace
 
-int correspond_spheres()
+int correspond_spheres(Volume& source, Volume& target, const FieldView fields[2], const VectorSet& vectors,
+                       double strength)
 {
-    Volume& source = app.volumes[0];
-    Volume& target = app.volumes[1];
     if (source.spheres.empty() || target.spheres.empty()) return 0;
     std::vector<double> source_weights, target_weights;
     std::vector<SphereMatch> source_matches, target_matches;
@@ -70,8 +68,8 @@ int correspond_spheres()
     } catch (const std::bad_alloc&) {
         return 1;
     }
-    match_spheres(source, 0, source_matches);
-    match_spheres(target, 1, target_matches);
+    match_spheres(source, 0, fields[1], vectors, source_matches);
+    match_spheres(target, 1, fields[0], vectors, target_matches);
 
     for (size_t i = 0; i < source.spheres.size(); ++i) {
         Sphere& s = source.spheres[i];
@@ -87,7 +85,7 @@ int correspond_spheres()
             double q = chamfer_length(b.x, b.y, b.z) - std::abs(g.radius - ms.landing_distance);
             double worst = std::max(q, r);
             // A perfect match stays a zero threshold whatever the strength.
-            double threshold = worst == 0 ? 0.0 : worst / app.strength;
+            double threshold = worst == 0 ? 0.0 : worst / strength;
             if (!(s.radius > threshold && g.radius > threshold)) continue;
             s.linked = 1;
             g.linked = 1;

@@ -1,23 +1,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/app_state.h"
 #include "shape/box_projection.h"
 #include "shape/distance_transform.h"
+#include "shape/field_value.h"
 
 namespace {
-
-constexpr int16_t FIELD_LIMIT = 31999;
-
-// Four times a distance, limited to the field's range; non-numbers read as
-// far outside.
-int16_t field_value(double g)
-{
-    double f = 4.0 * g;
-    if (!(f > -32000.0)) return -FIELD_LIMIT;
-    if (f >= 32000.0) return FIELD_LIMIT;
-    return static_cast<int16_t>(f);  // truncates toward zero
-}
 
 double lerp(double a, double b, double f) { return a + f * (b - a); }
 
@@ -47,16 +35,14 @@ double chamfer_length(double dx, double dy, double dz)
     return CHAMFER_FACE * a + (CHAMFER_EDGE - CHAMFER_FACE) * b + (CHAMFER_CORNER - CHAMFER_EDGE) * c;
 }
 
-// A volume without a grid (or with no inner box) and a point with a
-// non-finite coordinate read as far outside.
-int16_t sample_distance(int v, double x, double y, double z)
+int16_t sample_distance(const FieldView& field, double x, double y, double z)
 {
-    const Voxel* voxels = app.volumes[v].voxels.get();
-    int nx = app.volume_dims[0], ny = app.volume_dims[1], nz = app.volume_dims[2];
+    const Voxel* voxels = field.voxels;
+    const int nx = field.nx, ny = field.ny, nz = field.nz;
     if (!voxels || nx < 3 || ny < 3 || nz < 3) return -FIELD_LIMIT;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return -FIELD_LIMIT;
-    if (inside_inner_box(x, y, z, nx, ny, nz)) return field_value(interpolate(voxels, nx, ny, x, y, z));
+    if (inside_inner_box(x, y, z, nx, ny, nz)) return field_value(4.0 * interpolate(voxels, nx, ny, x, y, z));
     BoxPoint p = project_to_inner_box(x, y, z, nx, ny, nz);
-    int inner = field_value(interpolate(voxels, nx, ny, p.x, p.y, p.z)) / 4;
-    return field_value(inner - chamfer_length(x - p.x, y - p.y, z - p.z));
+    int inner = field_value(4.0 * interpolate(voxels, nx, ny, p.x, p.y, p.z)) / 4;
+    return field_value(4.0 * (inner - chamfer_length(x - p.x, y - p.y, z - p.z)));
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "core/app_state.h"
+#include "base/records.h"
 
 // The pieces of the distance transform, on a bare voxel grid of nx x ny x nz
 // (each count at least 3), so that tests and benchmarks can run them on

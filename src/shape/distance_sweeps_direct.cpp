@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "core/colour.h"
+#include "base/colour.h"
 #include "shape/distance_sweeps.h"
 #include "shape/distance_transform.h"
 

@@ -2,7 +2,7 @@
 #include <new>
 #include <vector>
 
-#include "core/colour.h"
+#include "base/colour.h"
 #include "shape/distance_sweeps.h"
 #include "shape/row_relaxation.h"
 #include "shape/row_scan.h"

@@ -1,13 +1,24 @@
 #pragma once
+// The signed chamfer distance transform of a volume and the reads of the
+// finished distance field.
+//
+// distance_transform rewrites a grid in place (no other memory than a few
+// row buffers); cost linear in the voxels. The reads take a read-only view
+// and are safe to call from several threads at once.
 #include <cstdint>
+
+#include "base/voxel_grid.h"
 
 constexpr int16_t CHAMFER_FACE = 22;
 constexpr int16_t CHAMFER_EDGE = 31;
 constexpr int16_t CHAMFER_CORNER = 38;
 
-// Signed chamfer distance transform of volume v, in place. Returns 0.
-int distance_transform(int v);
+// Signed chamfer distances, positive inside, from the scan-converted values.
+// A grid under 3 voxels thick is all outer layer.
+void distance_transform(const VoxelGrid& grid);
 // 22 a + 9 b + 7 c for the sorted absolute offsets a >= b >= c.
 double chamfer_length(double dx, double dy, double dz);
-// Four times the distance of volume v at a real voxel position, -31999..31999.
-int16_t sample_distance(int v, double x, double y, double z);
+// Four times the distance at a real voxel position, -31999..31999. Points
+// outside the inner box read the box surface plus the chamfer distance to it;
+// a view without voxels and a non-finite point read as far outside.
+int16_t sample_distance(const FieldView& field, double x, double y, double z);

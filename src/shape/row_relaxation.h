@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "core/app_state.h"
+#include "base/records.h"
 #include "shape/distance_transform.h"
 
 // The vectorisable passes of the row-wise distance sweeps. Each loops in

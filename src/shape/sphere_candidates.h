@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/app_state.h"
+#include "base/records.h"
 
 constexpr size_t CANDIDATE_BLOCK = 2000;
 

@@ -1,19 +1,19 @@
 #include <cmath>
 
-#include "core/app_state.h"
 #include "shape/correspondence.h"
 
 // Inverse-square weighted mean of the vectors' offsets from where each vector
 // stands at time t. Should every weight vanish (only with points so far away
 // that the squared distance overflows), the point is left where it is.
-void warp_point(Vector3 p, double t, Vector3* source_point, Vector3* target_point)
+void warp_point(const VectorSet& vectors, Vector3 p, double t, Vector3* source_point, Vector3* target_point)
 {
     *source_point = p;
     *target_point = p;
-    if (app.vectors.empty()) return;
+    if (vectors.count == 0) return;
     double w_sum = 0;
     Vector3 a{0, 0, 0}, b{0, 0, 0};
-    for (const CorrespondenceVector& v : app.vectors) {
+    for (size_t i = 0; i < vectors.count; ++i) {
+        const CorrespondenceVector& v = vectors.vectors[i];
         Vector3 start{v.start[0], v.start[1], v.start[2]};
         Vector3 end{v.end[0], v.end[1], v.end[2]};
         Vector3 now{(1 - t) * start.x + t * end.x, (1 - t) * start.y + t * end.y,

@@ -1,15 +1,39 @@
 #pragma once
+// One frame of the morph: the morph field sampled on the isosurface lattice
+// and triangulated with regularised marching tetrahedra.
+//
+// The request points at inputs the caller keeps unchanged meanwhile; nothing
+// global is read or written, so several frames may be triangulated at once on
+// the same inputs. Memory: a two-slice buffer of the lattice and the growing
+// mesh, all freed on every path. Returns a LatticeStatus.
+#include <cstdint>
+
+#include "shape/morph_field.h"
 #include "surface/lattice_walk.h"
 #include "surface/mesh.h"
 
-// Triangulates frame `frame` (0..frame_count-1) of the morph into mesh.
-// 0 success, 1 no slice buffer, 101 triangle storage ran out, 102 point
-// storage ran out, 40 / 41 no memory for the flat vertex / triangle array.
-int triangulate_frame(SurfaceMesh* mesh, int frame);
+// Told after each slice and once the walk is done, with the triangles so far.
+struct FrameProgress {
+    void (*slice_done)(void* context, int frame, long triangles) = nullptr;
+    void (*frame_done)(void* context, int frame, long triangles) = nullptr;
+    void* context = nullptr;
+};
 
-// The same with the regularisation switched on or off (off: plain marching
-// tetrahedra, for comparisons).
-int triangulate_frame_with(SurfaceMesh* mesh, int frame, bool regularise);
+struct FrameRequest {
+    const MorphInputs* inputs = nullptr;
+    LatticeField lattice;  // counts, step and mesh origin; its sampler is ignored
+    int frame = 0;         // 0 .. frame_count - 1
+    int frame_count = 2;
+    bool regularise = true;  // off: plain marching tetrahedra, for comparisons
+    FrameProgress progress;
+};
 
-// The lattice counts, step and mesh origin of the current volumes, without a sampler.
-LatticeField frame_lattice();
+// The frame's time: frame / (frame_count - 1), the frame number read as a
+// 16-bit count, so the last frame gives t = 1 exactly.
+double frame_time(int frame, int frame_count);
+
+// The lattice over a grid of volume_dims voxels with sample_grid_dims points
+// at the given resolution, with the middle voxel as the origin of mesh units.
+LatticeField frame_lattice(const int16_t volume_dims[3], const int16_t sample_grid_dims[3], int resolution);
+
+int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh);

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "base/lattice_geometry.h"
+
 // The isosurface lattice is body-centred: points (i, j, k) with i + j + k even,
 // at voxel position (i R, j R 0.7071, k R). Each point has 14 neighbours; the
 // directions 0..6 lead to points sampled earlier in the walk, d + 7 is the
@@ -9,7 +11,6 @@
 constexpr int DIRECTION_COUNT = 14;
 constexpr int BACKWARD_DIRECTIONS = 7;
 constexpr uint16_t ALL_DIRECTIONS = 0x3fff;
-constexpr double LATTICE_Y_FACTOR = 0.7071;
 constexpr double ISO_LEVEL = -0.5;
 constexpr double WEIGHT_FLOOR = 0.01;
 // A feature weight grows without bound only for a vanishing opening angle;

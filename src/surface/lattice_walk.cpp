@@ -53,10 +53,13 @@ int walk_row(Walk& w, int j, int k)
                 sample_point(w, i, j, k);
         }
         if (j > 0 && k > 0) {
-            if (place_edge_vertices(l, i, j, k) != APPEND_DONE) return LATTICE_POINTS_RAN_OUT;
+            int status = place_edge_vertices(l, i, j, k);
+            if (status != APPEND_DONE)
+                return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
             if (k > 1) {
-                int status = emit_tetrahedra(l, i, j);
-                if (status != APPEND_DONE) return 100 + APPEND_NO_MEMORY;
+                status = emit_tetrahedra(l, i, j);
+                if (status != APPEND_DONE)
+                    return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
             }
         }
     }

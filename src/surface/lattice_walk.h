@@ -1,15 +1,17 @@
 #pragma once
 #include <cstdint>
 
-#include "input/vector3.h"
+#include "base/vector3.h"
 #include "surface/mesh.h"
 
 // Status codes of a lattice triangulation (and of triangulate_frame).
 enum LatticeStatus {
     LATTICE_DONE = 0,
     LATTICE_NO_BUFFER = 1,           // the slice buffer could not be allocated
-    LATTICE_TRIANGLES_RAN_OUT = 101, // triangle storage ran out during the walk
-    LATTICE_POINTS_RAN_OUT = 102,    // vertex storage ran out during the walk
+    LATTICE_TRIANGLES_RAN_OUT = 101,   // all blocks of the triangle list are in use
+    LATTICE_POINTS_RAN_OUT = 102,      // all blocks of the vertex list are in use
+    LATTICE_NO_TRIANGLE_MEMORY = 103,  // a triangle block could not be allocated
+    LATTICE_NO_POINT_MEMORY = 104,     // a vertex block could not be allocated
     LATTICE_NO_VERTEX_ARRAY = 40,
     LATTICE_NO_TRIANGLE_ARRAY = 41,
 };

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <new>
 
-#include "core/status.h"
 
 namespace {
 
@@ -53,8 +52,6 @@ int add_mesh_vertex(MeshBlocks& blocks, Vector3 position, Direction16 normal, ui
 {
     BlockList<MeshVertex>& list = blocks.vertex_blocks;
     int status = reserve_slot(list);
-    if (status == APPEND_NO_MEMORY) show_error("Not enough room for point list");
-    if (status == APPEND_LIST_FULL) show_warning("Too many points in the surface - frame stopped");
     if (status != APPEND_DONE) return status;
     list[list.count] = MeshVertex{to_mesh_unit(position.x), to_mesh_unit(position.y), to_mesh_unit(position.z),
                                   normal.x, normal.y, normal.z, colour};
@@ -67,7 +64,6 @@ int add_mesh_triangle(MeshBlocks& blocks, int32_t first, int32_t second, int32_t
     if (first == second || second == third || first == third) return APPEND_DONE;
     BlockList<MeshTriangle>& list = blocks.triangle_blocks;
     int status = reserve_slot(list);
-    if (status == APPEND_LIST_FULL) show_warning("Too many triangles in the surface - frame stopped");
     if (status != APPEND_DONE) return status;
     list[list.count] = MeshTriangle{{first, second, third}};
     ++list.count;

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "input/vector3.h"
+#include "base/vector3.h"
 #include "surface/mesh.h"
 
 // A mesh grows in blocks of a fixed size so that nothing is copied while a
@@ -35,7 +35,7 @@ enum AppendStatus {
 // Empties both lists and sets their block sizes (at least 1 item each).
 void reset_mesh_blocks(MeshBlocks& blocks, int64_t vertex_block_size, int64_t triangle_block_size);
 // Appends a vertex; the position is truncated toward zero to mesh units.
-// Shows "Not enough room for point list" (fatal) when a block cannot be allocated.
+// Returns an AppendStatus.
 int add_mesh_vertex(MeshBlocks& blocks, Vector3 position, Direction16 normal, uint32_t colour);
 // Appends the triangle unless two of its indices are equal (a collapsed
 // triangle, dropped with success).

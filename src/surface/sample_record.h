@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "input/vector3.h"
+#include "base/vector3.h"
 
 // One column/row position of the slice buffer. A position is a lattice point
 // only every other slice, so the record keeps the newest sample and the one

@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/status.h"
-#include "input/vector3.h"
+#include "base/app_state.h"
+#include "base/status.h"
+#include "base/vector3.h"
+#include "base/voxel_grid.h"
+#include "input/scan_convert.h"
+#include "input/volume_sizing.h"
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -116,3 +119,40 @@ protected:
         return out;
     }
 };
+
+// The sizing and conversion passes over the parameters and volumes of the
+// global record, as the load uses them (without its status messages).
+inline int measure_surfaces(std::FILE* source, std::FILE* target)
+{
+    SizingParameters p;
+    p.min_points = app.min_points;
+    p.resolution = app.resolution;
+    p.scale_centres = app.scale_centres;
+    p.scale_sizes = app.scale_sizes;
+    p.source_transform = app.transform;
+    VolumeSizing out;
+    int status = measure_surfaces(source, target, p, &out);
+    if (status != 0) return status;
+    for (int axis = 0; axis < 3; ++axis) {
+        app.volume_dims[axis] = out.volume_dims[axis];
+        app.sample_grid_dims[axis] = out.sample_grid_dims[axis];
+    }
+    for (int side = 0; side < 2; ++side) {
+        app.volumes[side].centre = out.centre[side];
+        app.volumes[side].scale = out.scale[side];
+    }
+    app.view_scale = out.view_scale;
+    return 0;
+}
+
+inline int convert_surface(std::FILE* stream, int side)
+{
+    ConversionParameters p;
+    p.grid = grid_of(app.volumes[side].voxels.get(), app.volume_dims);
+    p.centre = app.volumes[side].centre;
+    p.scale = app.volumes[side].scale;
+    p.transform = side == 0 ? app.transform : nullptr;
+    p.antialias = app.antialias;
+    p.antialias_distance = app.antialias_distance;
+    return convert_surface(stream, p, ConversionProgress{});
+}

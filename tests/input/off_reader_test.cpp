@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/colour.h"
+#include "base/colour.h"
 #include "input_support.h"
 
 namespace {
@@ -40,7 +40,7 @@ Recording read_text(const std::string& text, ReadPass pass = ReadPass::Conversio
         return 0;
     };
     TempFile f = file_with(text);
-    r.status = read_surface(f.get(), pass, transform, sink);
+    r.status = read_surface(f.get(), pass, transform ? app.transform : nullptr, sink);
     return r;
 }
 

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "core/colour.h"
+#include "base/colour.h"
 #include "input/off_reader.h"
 #include "input/scan_operations.h"
 #include "input_support.h"
@@ -130,25 +132,32 @@ TEST_F(ScanConvertTest, OpenSurfaceFailsInPlainModeOnly)
 
 TEST_F(ScanConvertTest, ProgressEveryHundredFacesAndAtTheEnd)
 {
+    using Report = std::pair<long, long>;
+    static std::vector<Report> reports;
+    auto convert_reporting = [](const std::string& text, int side) {
+        reports.clear();
+        ConversionParameters p;
+        p.grid = grid_of(app.volumes[side].voxels.get(), app.volume_dims);
+        p.scale = 1;
+        ConversionProgress progress;
+        progress.faces_done = [](void*, long faces, long face_count) { reports.push_back({faces, face_count}); };
+        TempFile f = file_with(text);
+        return convert_surface(f.get(), p, progress);
+    };
     // 250 copies of one triangle: the antialiased mode accepts any surface.
     std::string text = "OFF 3 250 0\n0 0 0\n1 0 0\n0 1 0\n";
     for (int i = 0; i < 250; ++i) text += "3 0 1 2\n";
     prepare_grid(0, 8);
-    app.source_path = "shape.off";
-    ASSERT_EQ(convert(text, 0), 0);
-    EXPECT_EQ(captured_messages(), (std::vector<std::string>{"Sampling `shape.off', polygon 100 of 250",
-                                                             "Sampling `shape.off', polygon 200 of 250",
-                                                             "Sampling `shape.off', polygon 250 of 250"}));
+    ASSERT_EQ(convert_reporting(text, 0), 0);
+    EXPECT_EQ(reports, (std::vector<Report>{{100, 250}, {200, 250}, {250, 250}}));
     // Faces of 0, 1 and 2 corners and one of 3000 count as faces but add nothing.
     std::string big = "3000";
     for (int i = 0; i < 3000; ++i) big += " " + std::to_string(i % 4);
     text = "OFF 4 102 0\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n0\n1 0\n2 0 1\n" + big + "\n";
     for (int i = 0; i < 98; ++i) text += "3 0 1 2\n";
-    captured_messages().clear();
     prepare_grid(1, 8);
-    ASSERT_EQ(convert(text), 0);
-    EXPECT_EQ(captured_messages(), (std::vector<std::string>{"Sampling `target.off', polygon 100 of 102",
-                                                             "Sampling `target.off', polygon 102 of 102"}));
+    ASSERT_EQ(convert_reporting(text, 1), 0);
+    EXPECT_EQ(reports, (std::vector<Report>{{100, 102}, {102, 102}}));
 }
 
 TEST_F(ScanConvertTest, WritesStayInsideTheGrid)
@@ -168,13 +177,13 @@ TEST_F(ScanConvertTest, WritesStayInsideTheGrid)
     }
     // The operations on their own, with corners far outside.
     prepare_grid(1, 6);
-    VoxelGrid grid = grid_of(app.volumes[1].voxels.get());
+    VoxelGrid grid = grid_of(app.volumes[1].voxels.get(), app.volume_dims);
     std::vector<int16_t> tie(grid.size(), 0);
     reset_grid(grid, tie.data(), 0);
     std::vector<Vector3> far = {{-1e30, -1e30, -1e30}, {1e30, -1e30, 2}, {1e30, 1e30, 1e30}, {-3, 1e9, 2.5}};
     int32_t idx[4] = {0, 1, 2, 3};
     rasterise_polygon(grid, 4, far.data(), idx, 0);
-    sample_polygon(grid, 4, far.data(), idx, 0, tie.data());
+    sample_polygon(grid, 4, far.data(), idx, 0, 1.1, tie.data());
 }
 
 TEST_F(ScanConvertTest, RepeatedLoadStartsFromACleanGrid)

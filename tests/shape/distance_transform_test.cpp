@@ -14,7 +14,7 @@ void expect_single_voxel_spread(int16_t far_value, int sign)
 {
     make_volume(0, 7, 7, 7, far_value);
     voxel(0, 3, 3, 3).distance = 22;
-    ASSERT_EQ(distance_transform(0), 0);
+    distance_transform(0);
     EXPECT_EQ(voxel(0, 3, 3, 3).distance, 22);
     EXPECT_EQ(voxel(0, 2, 3, 3).distance, sign * 44);
     EXPECT_EQ(voxel(0, 3, 4, 3).distance, sign * 44);
@@ -203,7 +203,7 @@ TEST_F(DistanceTransformTest, SampleDistanceHasDefinedResultsWithoutAGrid)
     make_volume(1, 3, 3, 3, 40);
     EXPECT_EQ(sample_distance(1, 1, 1, 1), 160);
     EXPECT_EQ(sample_distance(1, 2, 1, 1), 4 * (40 - 22));
-    EXPECT_EQ(distance_transform(1), 0);
+    distance_transform(1);
     EXPECT_EQ(sample_distance(1, 1, 1, 1), 160);
 }
 

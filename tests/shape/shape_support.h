@@ -7,9 +7,14 @@
 #include <random>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/colour.h"
-#include "core/status.h"
+#include "base/app_state.h"
+#include "base/colour.h"
+#include "base/status.h"
+#include "base/voxel_grid.h"
+#include "shape/correspondence.h"
+#include "shape/distance_transform.h"
+#include "shape/morph_field.h"
+#include "shape/sphere_extraction.h"
 
 // Globals back to their start-up state around every test.
 class ShapeTest : public testing::Test {
@@ -89,3 +94,59 @@ inline bool same_spheres(const std::vector<Sphere>& a, const std::vector<Sphere>
                return p.x == q.x && p.y == q.y && p.z == q.z && p.radius == q.radius;
            });
 }
+
+// The shape algorithms over the volumes and parameters of the global record,
+// which the tests use as their store, as the load and the frames call them.
+inline FieldView field(int v) { return field_of(app.volumes[v].voxels.get(), app.volume_dims); }
+inline VectorSet vectors() { return {app.vectors.data(), app.vectors.size()}; }
+inline SphereSet sphere_set(int v)
+{
+    const Volume& volume = app.volumes[v];
+    return {volume.spheres.data(), volume.sphere_shift.data(),
+            std::min(volume.spheres.size(), volume.sphere_shift.size())};
+}
+inline MorphInputs inputs()
+{
+    MorphInputs in;
+    in.fields[0] = field(0);
+    in.fields[1] = field(1);
+    in.spheres[0] = sphere_set(0);
+    in.spheres[1] = sphere_set(1);
+    in.vectors = vectors();
+    in.quick_morph = app.quick_morph;
+    return in;
+}
+
+inline void distance_transform(int v) { distance_transform(grid_of(app.volumes[v].voxels.get(), app.volume_dims)); }
+inline int16_t sample_distance(int v, double x, double y, double z) { return sample_distance(field(v), x, y, z); }
+inline uint32_t sample_colour(int v, double x, double y, double z) { return sample_colour(field(v), x, y, z); }
+inline int16_t morph_sample(Vector3 p, double t, uint32_t* colour) { return morph_sample(inputs(), p, t, colour); }
+inline int sphere_displacement(int v, Vector3 q, int16_t d, Vector3* out)
+{
+    return sphere_displacement(sphere_set(v), q, d, out);
+}
+inline void warp_point(Vector3 p, double t, Vector3* s, Vector3* g) { warp_point(vectors(), p, t, s, g); }
+inline int correspond_spheres()
+{
+    const FieldView fields[2] = {field(0), field(1)};
+    return correspond_spheres(app.volumes[0], app.volumes[1], fields, vectors(), app.strength);
+}
+
+// Extraction into volume v with shifts, as the load does it; an overflow
+// switches to quick morphing and counts as done.
+inline int extract_spheres_with(int v, const SphereExtractionOptions& options)
+{
+    Volume& volume = app.volumes[v];
+    volume.sphere_count = 0;
+    volume.sphere_shift.clear();
+    ExtractionStatus status = extract_spheres(field(v), app.locality, &volume.spheres, options);
+    if (status == EXTRACT_OVERFLOW) {
+        app.quick_morph = true;
+        return 0;
+    }
+    if (status != EXTRACT_DONE) return status;
+    volume.sphere_shift.resize(volume.spheres.size());
+    volume.sphere_count = static_cast<int32_t>(volume.spheres.size());
+    return 0;
+}
+inline int extract_spheres(int v) { return extract_spheres_with(v, SphereExtractionOptions{}); }

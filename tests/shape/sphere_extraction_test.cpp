@@ -12,12 +12,6 @@ namespace {
 
 class SphereExtractionTest : public ShapeTest {};
 
-std::vector<std::string> warnings;
-void record_warning(StatusKind kind, const char* text)
-{
-    if (kind == StatusKind::Warning) warnings.push_back(text);
-}
-
 // A transformed ball of radius r voxels centred on voxel (c, c, c).
 void transformed_ball(int v, int n, double r)
 {
@@ -128,25 +122,17 @@ TEST_F(SphereExtractionTest, GridSelectionChoosesExactlyWhatRescanningChooses)
 
 TEST_F(SphereExtractionTest, CandidateOverflowSwitchesToQuickMorphing)
 {
-    status_hooks.report = record_warning;
-    warnings.clear();
     // Many ridge voxels: a field of isolated inside voxels.
     make_volume(0, 40, 40, 40);
     for (int z = 1; z < 39; z += 2)
         for (int y = 1; y < 39; y += 2)
             for (int x = 1; x < 39; x += 2) voxel(0, x, y, z).distance = 60;
-    app.volumes[0].spheres.assign(3, Sphere{1, 1, 1, 22, 1});
-    app.volumes[0].sphere_count = 3;
+    std::vector<Sphere> spheres(3, Sphere{1, 1, 1, 22, 1});
 
     SphereExtractionOptions small;
     small.candidate_capacity_limit = CANDIDATE_BLOCK;
-    EXPECT_EQ(extract_spheres_with(0, small), 0);
-    EXPECT_TRUE(app.quick_morph);
-    EXPECT_EQ(app.volumes[0].sphere_count, 0);
-    EXPECT_TRUE(app.volumes[0].spheres.empty());
-    EXPECT_TRUE(app.volumes[0].sphere_shift.empty());
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0], "Too many spheres - using simple interpolation");
+    EXPECT_EQ(extract_spheres(field(0), app.locality, &spheres, small), EXTRACT_OVERFLOW);
+    EXPECT_TRUE(spheres.empty());
 
     // With room for every candidate the same volume extracts normally; a
     // small locality keeps every isolated voxel.

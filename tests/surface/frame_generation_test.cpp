@@ -1,5 +1,4 @@
-// Frames of a morph: volumes filled with ball distances, and the real
-// pipeline on the bundled examples.
+// Frames of a morph of volumes filled with ball distances.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,12 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/pipeline.h"
-#include "core/status.h"
-#include "shape/correspondence.h"
-#include "shape/distance_transform.h"
-#include "shape/morph_field.h"
+#include "base/app_state.h"
+#include "shape/shape_support.h"
 #include "surface/frame_generation.h"
 #include "surface/mesh_checks.h"
 
@@ -20,8 +15,18 @@ using namespace surface_test;
 
 namespace {
 
-std::vector<std::string> messages;
-void record(StatusKind, const char* text) { messages.push_back(text); }
+// A frame of the volumes in the global record, as the frame driver asks for it.
+LatticeField frame_lattice() { return ::frame_lattice(app.volume_dims, app.sample_grid_dims, app.resolution); }
+int triangulate_frame(SurfaceMesh* mesh, int frame)
+{
+    const MorphInputs in = inputs();
+    FrameRequest request;
+    request.inputs = &in;
+    request.lattice = frame_lattice();
+    request.frame = frame;
+    request.frame_count = app.frame_count;
+    return ::triangulate_frame(request, mesh);
+}
 
 class FrameTest : public testing::Test {
 protected:
@@ -29,15 +34,8 @@ protected:
     {
         app_state_init();
         release_volumes();
-        status_reset();
-        status_hooks.report = record;
-        messages.clear();
     }
-    void TearDown() override
-    {
-        release_volumes();
-        status_reset();
-    }
+    void TearDown() override { release_volumes(); }
 
     // Both volumes n voxels a side, filled with the distances of two ball
     // sets in chamfer units; the lattice counts as the sizing pass sets them.
@@ -144,37 +142,8 @@ TEST_F(FrameTest, FirstAndLastFramesReproduceTheTwoSurfaces)
     EXPECT_EQ(last.vertices[0].colour, 0x001f3f00u);
 }
 
-TEST_F(FrameTest, ProgressAfterEachSliceAndTheTotalAtTheEnd)
-{
-    install_balls(20, {{{10, 9, 10}, 4.0}}, {{{10, 9, 10}, 4.0}}, 2);
-    app.frame_count = 12;
-    SurfaceMesh mesh;
-    ASSERT_EQ(triangulate_frame(&mesh, 10), 0);
-    int lz = app.sample_grid_dims[2];
-    ASSERT_EQ(static_cast<int>(messages.size()), lz + 1);
-    for (int k = 0; k < lz; ++k) EXPECT_EQ(messages[k].rfind("Frame 11 of 12 - ", 0), 0u) << messages[k];
-    EXPECT_EQ(messages[0], "Frame 11 of 12 - 0 triangles so far");
-    EXPECT_EQ(messages[lz - 1], "Frame 11 of 12 - " + std::to_string(mesh.triangles.size()) + " triangles so far");
-    EXPECT_EQ(messages[lz], "Frame 11 of 12 - " + std::to_string(mesh.triangles.size()) + " triangles");
-
-    // An empty field replaces what the mesh held, with the same messages.
-    messages.clear();
-    install_balls(16, {}, {}, 1);
-    app.frame_count = 3;
-    ASSERT_EQ(triangulate_frame(&mesh, 1), 0);
-    EXPECT_TRUE(mesh.vertices.empty());
-    EXPECT_TRUE(mesh.triangles.empty());
-    ASSERT_EQ(static_cast<int>(messages.size()), app.sample_grid_dims[2] + 1);
-    EXPECT_EQ(messages.back(), "Frame 2 of 3 - 0 triangles");
-    // No volumes loaded at all: nothing to triangulate.
-    release_volumes();
-    ASSERT_EQ(triangulate_frame(&mesh, 0), 0);
-    EXPECT_TRUE(mesh.vertices.empty());
-    EXPECT_EQ(messages.back(), "Frame 1 of 3 - 0 triangles");
-}
-
-// A field too busy for the block lists: the walk stops in order, the mesh is
-// left as it was, and the user is told.
+// A field too busy for the block lists: the walk stops in order and the mesh
+// is left as it was.
 TEST_F(FrameTest, ASurfaceTooLargeForTheBlockListsStopsTheFrame)
 {
     // Alternate slices inside and outside: eight of every point's edges cross.
@@ -194,44 +163,6 @@ TEST_F(FrameTest, ASurfaceTooLargeForTheBlockListsStopsTheFrame)
     int status = triangulate_lattice(f, &mesh);
     EXPECT_TRUE(status == LATTICE_TRIANGLES_RAN_OUT || status == LATTICE_POINTS_RAN_OUT) << status;
     EXPECT_EQ(mesh.vertices.size(), 2u);
-    EXPECT_EQ(status_line.status_state, STATUS_WARNING);
-    EXPECT_NE(std::string(status_line.notice_text).find("frame stopped"), std::string::npos);
 }
-
-class PipelineFrames : public FrameTest, public testing::WithParamInterface<std::tuple<const char*, const char*, int, bool>> {};
-
-TEST_P(PipelineFrames, EveryFrameOfTheExampleMorphIsClosed)
-{
-    auto [source, target, resolution, quick] = GetParam();
-    app.source_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/" + source;
-    app.target_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/" + target;
-    app.resolution = static_cast<uint16_t>(resolution);
-    app.quick_morph = quick;
-    app.frame_count = 6;
-    ASSERT_EQ(run_pipeline(), PIPELINE_DONE);
-    if (!app.quick_morph) {
-        ASSERT_EQ(correspond_spheres(), 0);
-    }
-    for (int frame = 0; frame < app.frame_count; ++frame) {
-        SurfaceMesh mesh;
-        ASSERT_EQ(triangulate_frame(&mesh, frame), 0);
-        MeshReport r = check_mesh(mesh);
-        std::string what = std::string(source) + " frame " + std::to_string(frame);
-        EXPECT_TRUE(r.closed()) << what << ": " << r.unbalanced_edges << " unbalanced, " << r.pinched_edges
-                                << " pinched";
-        EXPECT_EQ(r.degenerate, 0) << what;
-        EXPECT_EQ(r.unused_vertices, 0) << what;
-        EXPECT_GT(signed_volume(mesh), 0) << what;
-        if (frame == 0) {
-            EXPECT_EQ(r.euler, std::string(source) == "torus.off" ? 0 : 2) << what;
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Examples, PipelineFrames,
-                         testing::Values(std::make_tuple("icosphere.off", "torus.off", 1, false),
-                                         std::make_tuple("torus.off", "icosphere.off", 2, true),
-                                         std::make_tuple("torus.off", "two_spheres.off", 1, true),
-                                         std::make_tuple("box.off", "blob_normals.off", 2, false)));
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "input/vector3.h"
+#include "base/vector3.h"
 #include "surface/lattice_walk.h"
 #include "surface/mesh.h"
 

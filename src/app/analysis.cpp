@@ -1,0 +1,92 @@
+#include "app/analysis.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "base/app_state.h"
+#include "base/status.h"
+#include "shape/correspondence.h"
+#include "shape/distance_transform.h"
+#include "shape/sphere_extraction.h"
+#include "surface/frame_generation.h"
+
+namespace {
+
+SphereSet sphere_set(const Volume& v)
+{
+    return {v.spheres.data(), v.sphere_shift.data(), std::min(v.spheres.size(), v.sphere_shift.size())};
+}
+
+void release_spheres(Volume& volume)
+{
+    volume.sphere_count = 0;
+    std::vector<Sphere>().swap(volume.spheres);
+    std::vector<Vector3>().swap(volume.sphere_shift);
+}
+
+}  // namespace
+
+FieldView volume_field(int side) { return field_of(app.volumes[side].voxels.get(), app.volume_dims); }
+
+MorphInputs morph_inputs()
+{
+    MorphInputs in;
+    in.fields[0] = volume_field(0);
+    in.fields[1] = volume_field(1);
+    in.spheres[0] = sphere_set(app.volumes[0]);
+    in.spheres[1] = sphere_set(app.volumes[1]);
+    in.vectors = {app.vectors.data(), app.vectors.size()};
+    in.quick_morph = app.quick_morph;
+    return in;
+}
+
+LatticeField current_lattice() { return frame_lattice(app.volume_dims, app.sample_grid_dims, app.resolution); }
+
+FrameRequest frame_request(const MorphInputs& inputs, int frame)
+{
+    FrameRequest request;
+    request.inputs = &inputs;
+    request.lattice = current_lattice();
+    request.frame = frame;
+    request.frame_count = app.frame_count;
+    return request;
+}
+
+int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise)
+{
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, frame);
+    request.regularise = regularise;
+    return triangulate_frame(request, mesh);
+}
+
+void transform_volume(int side) { distance_transform(grid_of(app.volumes[side].voxels.get(), app.volume_dims)); }
+
+int extract_volume_spheres(int side, const SphereExtractionOptions& options)
+{
+    Volume& volume = app.volumes[side];
+    release_spheres(volume);
+    const ExtractionStatus status = extract_spheres(volume_field(side), app.locality, &volume.spheres, options);
+    if (status == EXTRACT_OVERFLOW) {
+        show_warning("Too many spheres - using simple interpolation");
+        app.quick_morph = true;
+        return 0;
+    }
+    if (status != EXTRACT_DONE) return status;
+    try {
+        volume.sphere_shift.resize(volume.spheres.size());
+    } catch (const std::bad_alloc&) {
+        release_spheres(volume);
+        return 4;
+    }
+    volume.sphere_count = static_cast<int32_t>(volume.spheres.size());
+    return 0;
+}
+
+int link_spheres()
+{
+    const FieldView fields[2] = {volume_field(0), volume_field(1)};
+    return correspond_spheres(app.volumes[0], app.volumes[1], fields, {app.vectors.data(), app.vectors.size()},
+                              app.strength);
+}

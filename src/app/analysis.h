@@ -1,0 +1,33 @@
+#pragma once
+// Adapters between the global record and the shape algorithms: each reads
+// the volumes and parameters of AppState, calls the algorithm with them as
+// arguments and stores what it returns. Interface thread only.
+#include "shape/morph_field.h"
+#include "shape/sphere_extraction.h"
+#include "surface/frame_generation.h"
+#include "surface/lattice_walk.h"
+
+// The read-only view of volume `side` (0 source, 1 target).
+FieldView volume_field(int side);
+// Everything a frame's morph field reads, pointing into AppState: valid
+// until the volumes, spheres, shifts or vectors change.
+MorphInputs morph_inputs();
+// The isosurface lattice of the current volumes and resolution.
+LatticeField current_lattice();
+// The request for frame `frame` of the current morph over inputs, without
+// progress reports.
+FrameRequest frame_request(const MorphInputs& inputs, int frame);
+// Frame `frame` of the current morph, quietly (benchmarks and comparisons).
+int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise = true);
+
+// Distance transform of volume `side`, in place.
+void transform_volume(int side);
+// Extracts the spheres of volume `side` with the current locality and
+// allocates their shifts. 0 done (also when the candidates overflowed: then
+// with a warning and quick morphing switched on), 1 no memory for
+// candidates, 2 no memory for the sphere list, 3 no sphere found, 4 no
+// memory for the shifts.
+int extract_volume_spheres(int side, const SphereExtractionOptions& options = SphereExtractionOptions{});
+// Links the spheres of both volumes with the current strength and vectors.
+// 0 done, 1 no memory.
+int link_spheres();

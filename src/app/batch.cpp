@@ -1,0 +1,110 @@
+#include "app/batch.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/analysis.h"
+#include "app/command_line.h"
+#include "app/frame_driver.h"
+#include "app/pipeline.h"
+#include "base/app_state.h"
+#include "base/status.h"
+#include "output/sphere_writers.h"
+#include "output/surface_writers.h"
+
+namespace {
+
+bool on_terminal = false;
+bool line_open = false;  // a progress line waits to be overwritten
+
+void console_report(StatusKind kind, const char* text)
+{
+    // Messages may carry their own trailing newline; print each as one line.
+    std::string line(text);
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    const char* prefix = kind == StatusKind::Warning ? "warning: " : kind == StatusKind::Error ? "error: " : "";
+    if (on_terminal && kind == StatusKind::Info) {
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        line_open = true;
+    } else {
+        if (line_open) std::fputc('\n', stderr);
+        line_open = false;
+        std::fprintf(stderr, "%s%s\n", prefix, line.c_str());
+    }
+    std::fflush(stderr);
+}
+
+void close_console_line()
+{
+    if (line_open) std::fputc('\n', stderr);
+    line_open = false;
+}
+
+int write_sphere_files()
+{
+    for (int side = 0; side < 2; ++side) {
+        if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
+        close_console_line();
+        std::printf("%s\n", sphere_file_name(side, app.frame_count, app.output_format).c_str());
+    }
+    return BATCH_DONE;
+}
+
+int write_frames()
+{
+    for (int frame = 0; frame < app.frame_count; ++frame) {
+        SurfaceMesh mesh;
+        const FrameOutcome outcome = build_frame(frame, &mesh, FAILURES_END_RUN);
+        if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
+        if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
+        const std::string name = surface_file_name(app.output_base, frame, app.output_format);
+        close_console_line();
+        std::printf("%s\n", name.c_str());
+        std::fflush(stdout);
+    }
+    return BATCH_DONE;
+}
+
+}  // namespace
+
+void install_console_reporter()
+{
+    on_terminal = isatty(fileno(stderr));
+    status_hooks.report = console_report;
+}
+
+int batch_main(int argc, char** argv)
+{
+    int parsed = parse_command_line(argc, argv);
+    if (parsed != 0) return BATCH_COMMAND_LINE;
+    if (app.source_path.empty() || app.target_path.empty()) {
+        std::fprintf(stderr, "Both an initial and a final file are required.\n");
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    // Without a chosen format the batch tool still writes CNOFF frames.
+    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
+
+    install_console_reporter();
+    int outcome = run_pipeline();
+    close_console_line();
+    if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
+    if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
+
+    if (!app.quick_morph) {
+        if (link_spheres() != 0) {
+            show_error("Not enough memory to link the spheres");
+            return BATCH_ANALYSIS_FAILED;
+        }
+        close_console_line();
+        std::fprintf(stderr, "Spheres: %i in the source, %i in the target\n", app.volumes[0].sphere_count,
+                     app.volumes[1].sphere_count);
+    }
+    int status = write_frames();
+    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
+    close_console_line();
+    release_volumes();
+    return status;
+}

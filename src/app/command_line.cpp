@@ -1,0 +1,179 @@
+#include "app/command_line.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/app_state.h"
+
+namespace {
+
+bool fits_path(const char* text) { return std::strlen(text) < static_cast<size_t>(PATH_CAPACITY); }
+
+// Resolution is a lattice step in voxels; only 1..8 may reach the pipeline.
+uint16_t clamp_resolution(int16_t value)
+{
+    if (value < 1) return 1;
+    if (value > 8) return 8;
+    return static_cast<uint16_t>(value);
+}
+
+}  // namespace
+
+void print_usage(const char* name)
+{
+    std::fprintf(stderr, "  Usage: %s [-o filename] [-f frames] [-p points] [-r resolution] [-c]\n", name);
+    std::fprintf(stderr, "         [-z] [-a distance] [-q] [-v] [-h] initial_file final_file\n");
+    std::fprintf(stderr, "  Use `%s -h' to display further help.\n", name);
+}
+
+void print_help(const char* name)
+{
+    std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "  Kestrane v%.1f%c, Orvalle, %9s\n", VERSION_NUMBER, VERSION_LETTER, RELEASE_DATE);
+    std::fprintf(stderr,
+                 "  -----------------------------------------------------------------------\n"
+                 "   For automatically generating and displaying a sequence of surfaces\n"
+                 "  which morph between two given surfaces. Input surfaces are in OOGL\n"
+                 "  'OFF' format, and output surfaces are triangulated using Regularised\n"
+                 "  Marching Tetrahedra.\n"
+                 "   The output files are either in VRML (if the -v option is used) or are\n"
+                 "  suitable for use with the Geomview visualisation package, available for\n"
+                 "  Unix and Linux platforms.\n"
+                 "\n");
+    std::fprintf(stderr, "  Usage: %s {parameters} initial_file final_file\n", name);
+    std::fprintf(stderr,
+                 "\n"
+                 "  Input parameters :                                            (default)\n"
+                 "    -{O|o} {filename}    output file name base                  no output\n"
+                 "    -{F|f} {frames}      number of frames in morph                     20\n"
+                 "    -{P|p} {points}      minimum sample points in any direction        20\n"
+                 "    -{R|r} {resolution}  resolution of isosurface cf samples            1\n"
+                 "    -{A|a} {distance}    antialias surfaces, initialising to a distance\n"
+                 "                         of {distance} samples (0 disables)       yes,1.1\n"
+                 "    -{C|c}               scale centres of surfaces                     no\n"
+                 "    -{Z|z}               scale centres and size of surfaces           yes\n"
+                 "    -{Q|q}               quick (shape-based) morphing                  no\n"
+                 "    -{V|v}               output as vrml                                no\n"
+                 "    -{H|h|?}             display this help screen                      no\n"
+                 "\n"
+                 "  Output files:\n"
+                 "    '{filename}###.off' OOGL format intermediate surface morphs\n"
+                 "    'sphere###.sph'     OOGL format sphere representation\n"
+                 "    '{filename}###.wrl' VRML format intermediate surface morphs\n"
+                 "    'sphere###.wrl'     VRML format sphere representation\n"
+                 "\n");
+}
+
+int parse_command_line(int argc, char** argv)
+{
+    app_state_init();
+    if (argc < 2) return 0;
+
+    int result = 0;
+    int files = 0;
+    int i = 1;
+    const char* examined = nullptr;  // the argument the error is about
+    const char* parameter = nullptr; // the argument before it
+    for (; i < argc && result == 0; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] == '-') {
+            char option = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
+            const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
+            bool takes_value = std::strchr("AFOPRT", option) != nullptr && option != '\0';
+            if (takes_value) {
+                examined = value;
+                parameter = arg;
+                ++i;  // the value is consumed whatever it starts with
+                if (!value) {
+                    result = 1;
+                    continue;
+                }
+            }
+            switch (option) {
+            case '?':
+            case 'H':
+                print_help(argv[0]);
+                std::exit(0);
+            case 'A':
+                app.antialias_distance = std::atof(value);
+                if (app.antialias_distance > 1) {
+                    app.antialias = true;
+                } else {
+                    app.antialias = false;
+                    app.antialias_distance = 0.0;
+                }
+                break;
+            case 'C':
+                app.scale_centres = true;
+                app.scale_sizes = false;
+                break;
+            case 'F':
+                // A value that wraps to below 2 in 16 bits is as illegal as 1.
+                app.frame_count = static_cast<uint16_t>(std::atoi(value));
+                if (std::atoi(value) < 2 || app.frame_count < 2) result = 1;
+                break;
+            case 'O':
+                if (value[0] == '\0' || !fits_path(value)) {
+                    result = 1;
+                    break;
+                }
+                app.output_base = value;
+                app.output_format = SURFACE_FORMAT_OOGL;
+                break;
+            case 'P':
+                app.min_points = static_cast<uint16_t>(std::atoi(value));
+                if (std::atoi(value) < 10 || app.min_points < 10) result = 1;
+                break;
+            case 'Q':
+                app.quick_morph = true;
+                break;
+            case 'R':
+                app.resolution = clamp_resolution(static_cast<int16_t>(std::atoi(value)));
+                break;
+            case 'T': {
+                int read = parse_transform(value, app.transform);
+                app.scale_centres = false;
+                app.scale_sizes = false;
+                if (read < 16) result = 1;
+                break;
+            }
+            case 'V':
+                app.output_format = SURFACE_FORMAT_VRML;
+                break;
+            case 'Z':
+                app.scale_centres = false;
+                app.scale_sizes = false;
+                break;
+            default:
+                std::fprintf(stderr, "Unknown input parameter `%s'.\n", arg);
+                print_usage(argv[0]);
+                return 2;
+            }
+        } else {
+            examined = arg;
+            parameter = argv[i - 1];
+            if (files >= 2) {
+                std::fprintf(stderr, "Unknown string input `%s'.\n", arg);
+                print_usage(argv[0]);
+                return 2;
+            }
+            if (arg[0] == '\0' || !fits_path(arg)) {
+                result = 1;
+                break;
+            }
+            if (files == 0)
+                app.source_path = arg;
+            else
+                app.target_path = arg;
+            ++files;
+        }
+    }
+    if (result == 1) {
+        std::fprintf(stderr, "Illegal argument `%s' for parameter `%s'.\n", examined ? examined : "(null)",
+                     parameter ? parameter : "(null)");
+        print_usage(argv[0]);
+    }
+    return result;
+}

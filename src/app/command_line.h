@@ -1,0 +1,8 @@
+#pragma once
+
+// Parse the arguments into app (after app_state_init). Returns 0 accepted,
+// 1 illegal or missing argument, 2 unknown option or surplus file name.
+// Prints every message itself; the help option ends the process (status 0).
+int parse_command_line(int argc, char** argv);
+void print_help(const char* program_name);
+void print_usage(const char* program_name);

@@ -1,0 +1,94 @@
+#include "app/frame_driver.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/analysis.h"
+#include "base/app_state.h"
+#include "base/status.h"
+#include "output/sphere_writers.h"
+#include "output/surface_writers.h"
+#include "surface/frame_generation.h"
+
+namespace {
+
+void report_slice(void*, int frame, long triangles)
+{
+    show_info("Frame %i of %i - %li triangles so far", frame + 1, static_cast<int>(app.frame_count), triangles);
+}
+
+void report_frame(void*, int frame, long triangles)
+{
+    show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count), triangles);
+}
+
+void report_triangulation_failure(int frame, int status, FailureHandling handling)
+{
+    const bool ends_run = handling == FAILURES_END_RUN;
+    switch (status) {
+    case LATTICE_POINTS_RAN_OUT:
+        if (ends_run) show_error("Too many points in the surface - frame stopped");
+        else show_warning("Too many points in the surface - frame stopped");
+        break;
+    case LATTICE_TRIANGLES_RAN_OUT:
+        if (ends_run) show_error("Too many triangles in the surface - frame stopped");
+        else show_warning("Too many triangles in the surface - frame stopped");
+        break;
+    case LATTICE_NO_POINT_MEMORY:
+        show_error("Not enough room for point list");
+        break;
+    default:
+        show_error("Not enough memory to triangulate frame %i (status %i)", frame + 1, status);
+        break;
+    }
+}
+
+// A file that cannot be written ends the batch run; the viewer goes on
+// without writing.
+void report_write_failure(const std::string& name, FailureHandling handling)
+{
+    if (handling == FAILURES_END_RUN) {
+        show_error("Could not write `%s'", name.c_str());
+        return;
+    }
+    app.output_format = SURFACE_FORMAT_NONE;
+    show_warning("Could not write `%s' - file output is off", name.c_str());
+}
+
+}  // namespace
+
+FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
+{
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, frame);
+    request.progress.slice_done = report_slice;
+    request.progress.frame_done = report_frame;
+    const int status = triangulate_frame(request, mesh);
+    if (status != LATTICE_DONE) {
+        report_triangulation_failure(frame, status, handling);
+        return FRAME_NOT_TRIANGULATED;
+    }
+    if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
+    const std::string name = surface_file_name(app.output_base, frame, app.output_format);
+    if (write_surface(*mesh, name, app.output_format) != 0) {
+        report_write_failure(name, handling);
+        return FRAME_NOT_WRITTEN;
+    }
+    return FRAME_BUILT;
+}
+
+bool write_sphere_file(int side, FailureHandling handling)
+{
+    const SurfaceFormat format = app.output_format;
+    if (format == SURFACE_FORMAT_NONE) return true;
+    const Volume& v = app.volumes[side];
+    SphereFile file;
+    file.spheres = v.spheres.data();
+    file.count = v.sphere_count < 0 ? 0 : std::min(static_cast<size_t>(v.sphere_count), v.spheres.size());
+    file.volume_dims = app.volume_dims;
+    const std::string name = sphere_file_name(side, app.frame_count, format);
+    const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
+                                                     : write_sphere_file_oogl(file, name);
+    if (failed) report_write_failure(name, handling);
+    return failed == 0;
+}

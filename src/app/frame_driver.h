@@ -1,0 +1,29 @@
+#pragma once
+// The frame driver: builds frame i of the morph from the current volumes
+// (triangulate, then write it when frame output is on) with one failure
+// policy for both programs. Every failure is reported on the status line
+// here, naming the frame or the file; the caller only decides what happens
+// next from the outcome.
+#include "surface/mesh.h"
+
+enum FrameOutcome {
+    FRAME_BUILT = 0,
+    FRAME_NOT_TRIANGULATED = 1,  // the mesh is empty or cut short
+    FRAME_NOT_WRITTEN = 2,       // the mesh is complete, its file is not
+};
+
+// What a failure means to the program running.
+enum FailureHandling {
+    // The batch tool: every failure is an error that ends the run.
+    FAILURES_END_RUN,
+    // The viewer: a full mesh list or an unwritable file is a warning (an
+    // unwritable file also switches frame output off), running out of
+    // memory is fatal.
+    FAILURES_KEEP_RUNNING,
+};
+
+FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling);
+
+// Writes the sphere file of side 0 (source) or 1 (target) in the current
+// output format, reporting a failure as build_frame does. True when written.
+bool write_sphere_file(int side, FailureHandling handling);

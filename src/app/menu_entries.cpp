@@ -1,0 +1,209 @@
+#include "app/menu_entries.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/pipeline.h"
+#include "base/app_state.h"
+#include "base/status.h"
+
+MenuHooks menu_hooks;
+
+namespace {
+
+const char* flag(bool on) { return on ? "1" : "0"; }
+
+// Selecting a format that is on switches output off; any other selects it.
+template <typename Format>
+void toggle_format(Format& field, Format value)
+{
+    field = field == value ? static_cast<Format>(0) : value;
+}
+
+// Integer entries are stored in 16 bits before their range is checked, so a
+// negative entry wraps to a large value and meets the upper bound.
+uint16_t read_uint16(const char* text) { return static_cast<uint16_t>(std::atoi(text)); }
+
+const char* format_int(std::string& buffer, int value)
+{
+    buffer = std::to_string(value);
+    return buffer.c_str();
+}
+
+void call(void (*hook)())
+{
+    if (hook) hook();
+}
+
+}  // namespace
+
+// Toggles
+
+const char* render_help() { return flag(app.show_help); }
+void apply_help(const char*) { app.show_help = !app.show_help; }
+
+const char* render_as_vrml() { return flag(app.output_format == SURFACE_FORMAT_VRML); }
+void apply_as_vrml(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_VRML); }
+const char* render_as_oogl() { return flag(app.output_format == SURFACE_FORMAT_OOGL); }
+void apply_as_oogl(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_OOGL); }
+const char* render_as_bmp() { return flag(app.dump_format == DUMP_FORMAT_BMP); }
+void apply_as_bmp(const char*) { toggle_format(app.dump_format, DUMP_FORMAT_BMP); }
+const char* render_as_ppm() { return flag(app.dump_format == DUMP_FORMAT_PPM); }
+void apply_as_ppm(const char*) { toggle_format(app.dump_format, DUMP_FORMAT_PPM); }
+
+const char* render_centres() { return flag(app.scale_centres); }
+void apply_centres(const char*) { pipeline_toggle_centres(); }
+const char* render_sizes() { return flag(app.scale_sizes); }
+void apply_sizes(const char*) { pipeline_toggle_sizes(); }
+
+const char* render_spheres() { return flag(app.show_spheres); }
+void apply_spheres(const char*)
+{
+    app.show_spheres = !app.show_spheres;
+    if (app.mode != MODE_AUTOMATIC) show_warning("This only affects automatic correspondence display");
+}
+
+const char* render_shadow() { return flag(app.show_shadow); }
+void apply_shadow(const char*)
+{
+    app.show_shadow = !app.show_shadow;
+    if (app.mode != MODE_SEQUENCE) show_warning("This only affects morph sequence");
+}
+
+const char* render_smooth() { return flag(app.smooth_shading); }
+void apply_smooth(const char*)
+{
+    app.smooth_shading = !app.smooth_shading;
+    if (menu_hooks.set_shade_model) menu_hooks.set_shade_model(app.smooth_shading);
+}
+
+const char* render_base() { return flag(app.show_base); }
+void apply_base(const char*) { app.show_base = !app.show_base; }
+
+// Fields
+
+const char* render_source() { return app.source_path.c_str(); }
+void apply_source(const char* text) { pipeline_set_source(text); }
+const char* render_target() { return app.target_path.c_str(); }
+void apply_target(const char* text) { pipeline_set_target(text); }
+
+const char* render_base_name() { return app.output_base.c_str(); }
+void apply_base_name(const char* text)
+{
+    app.output_base = text;
+    if (app.output_base.empty()) {
+        app.output_format = SURFACE_FORMAT_NONE;
+        return;
+    }
+    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
+    show_warning("File will be written during morph creation");
+}
+
+const char* render_file_name() { return app.dump_base.c_str(); }
+void apply_file_name(const char* text)
+{
+    if (text[0] == '\0') {
+        show_warning("Name must contain some characters");
+        return;
+    }
+    app.dump_base = text;
+    show_warning("Use space bar to toggle screen dump");
+}
+
+const char* render_transform()
+{
+    static std::string buffer;
+    buffer.clear();
+    char number[400];
+    for (int i = 0; i < 16; ++i) {
+        std::snprintf(number, sizeof number, i ? ",%.2f" : "%.2f", app.transform[i]);
+        buffer += number;
+    }
+    return buffer.c_str();
+}
+void apply_transform(const char* text) { pipeline_set_transform(text); }
+
+const char* render_points()
+{
+    static std::string buffer;
+    return format_int(buffer, app.min_points);
+}
+void apply_points(const char* text) { pipeline_set_points(text); }
+
+const char* render_alias()
+{
+    static char buffer[400];
+    if (!app.antialias) return "0.0";
+    std::snprintf(buffer, sizeof buffer, "%4.2f", app.antialias_distance);
+    return buffer;
+}
+void apply_alias(const char* text) { pipeline_set_alias(text); }
+
+const char* render_res()
+{
+    static std::string buffer;
+    return format_int(buffer, app.resolution);
+}
+void apply_res(const char* text)
+{
+    uint16_t r = read_uint16(text);
+    if (r == 0) {
+        r = 1;
+        show_warning("Minimum triangle to volume resolution is 1");
+    } else if (r > 8) {
+        r = 8;
+        show_warning("Maximum triangle to volume resolution is 8");
+    }
+    app.resolution = r;
+    if (app.mode == MODE_NOTHING_LOADED) return;
+    // The lattice steps 0.7071 r voxels along y; the load adds 2 instead of 1.
+    app.sample_grid_dims[0] = static_cast<int16_t>((app.volume_dims[0] - 1) / r + 1);
+    app.sample_grid_dims[1] = static_cast<int16_t>((app.volume_dims[1] - 1) / (r * 0.7071) + 1);
+    app.sample_grid_dims[2] = static_cast<int16_t>((app.volume_dims[2] - 1) / r + 1);
+    call(menu_hooks.rebuild_surface_lists);
+    call(menu_hooks.rebuild_sphere_lists);
+    if (app.mode == MODE_SEQUENCE) call(menu_hooks.restart_sequence);
+}
+
+const char* render_frames()
+{
+    static std::string buffer;
+    return format_int(buffer, app.frame_count);
+}
+void apply_frames(const char* text)
+{
+    uint16_t n = read_uint16(text);
+    if (n < 2) {
+        n = 10;
+        show_warning("Must have at least 2 frames");
+    } else if (n > 100) {
+        n = 100;
+        show_warning("Must be at most 100 frames");
+    }
+    app.frame_count = n;
+    if (app.mode == MODE_SEQUENCE) call(menu_hooks.restart_sequence);
+}
+
+const char* render_background()
+{
+    static char buffer[200];
+    std::snprintf(buffer, sizeof buffer, "%.1f,%.1f,%.1f", app.background[0], app.background[1],
+                  app.background[2]);
+    return buffer;
+}
+void apply_background(const char* text)
+{
+    float* c = app.background;
+    int read = std::sscanf(text, "%f,%f,%f", &c[0], &c[1], &c[2]);
+    bool bad = false;
+    if (read != 3) {
+        show_warning("Background is input as R,G,B");
+        bad = true;
+    } else {
+        for (int i = 0; i < 3; ++i)
+            if (!(c[i] >= 0.0f && c[i] <= 1.0f)) bad = true;
+        if (bad) show_warning("RGB values must be between 0.0 and 1.0");
+    }
+    if (bad) c[0] = c[1] = c[2] = 0.0f;
+}

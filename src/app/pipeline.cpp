@@ -1,0 +1,190 @@
+#include "app/pipeline.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "app/analysis.h"
+#include "app/sequence.h"
+#include "base/app_state.h"
+#include "base/status.h"
+#include "input/off_reader.h"
+#include "input/scan_convert.h"
+#include "input/volume_sizing.h"
+
+PipelineHooks pipeline_hooks;
+
+namespace {
+
+// Closes whatever files a step opened, on every path out of the load.
+struct OpenFiles {
+    std::FILE* source = nullptr;
+    std::FILE* target = nullptr;
+    ~OpenFiles()
+    {
+        if (source) std::fclose(source);
+        if (target) std::fclose(target);
+    }
+};
+
+int64_t physical_memory_bytes()
+{
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page_size = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || page_size <= 0) return INT64_MAX;
+    return static_cast<int64_t>(pages) * page_size;
+}
+
+}  // namespace
+
+int measure_volumes(std::FILE* source, std::FILE* target)
+{
+    show_info("Calculating size of volumes");
+    SizingParameters p;
+    p.min_points = app.min_points;
+    p.resolution = app.resolution;
+    p.scale_centres = app.scale_centres;
+    p.scale_sizes = app.scale_sizes;
+    p.source_transform = app.transform;
+    VolumeSizing sizing;
+    int status = measure_surfaces(source, target, p, &sizing);
+    if (status != SURFACE_OK) return status;
+    for (int axis = 0; axis < 3; ++axis) {
+        app.volume_dims[axis] = sizing.volume_dims[axis];
+        app.sample_grid_dims[axis] = sizing.sample_grid_dims[axis];
+    }
+    for (int side = 0; side < 2; ++side) {
+        app.volumes[side].centre = sizing.centre[side];
+        app.volumes[side].scale = sizing.scale[side];
+    }
+    show_info("Interpolated volume is %hu by %hu by %hu voxels.\n", static_cast<unsigned short>(app.volume_dims[0]),
+              static_cast<unsigned short>(app.volume_dims[1]), static_cast<unsigned short>(app.volume_dims[2]));
+    app.view_scale = sizing.view_scale;
+    return SURFACE_OK;
+}
+
+namespace {
+
+void show_sampling(void* context, long faces, long face_count)
+{
+    show_info("Sampling `%s', polygon %li of %li", static_cast<const std::string*>(context)->c_str(), faces,
+              face_count);
+}
+
+}  // namespace
+
+int convert_volume(std::FILE* stream, int side)
+{
+    const Volume& volume = app.volumes[side];
+    ConversionParameters p;
+    p.grid = grid_of(volume.voxels.get(), app.volume_dims);
+    p.centre = volume.centre;
+    p.scale = volume.scale;
+    p.transform = side == 0 ? app.transform : nullptr;
+    p.antialias = app.antialias;
+    p.antialias_distance = app.antialias_distance;
+    ConversionProgress progress;
+    progress.faces_done = show_sampling;
+    progress.context = const_cast<std::string*>(side == 0 ? &app.source_path : &app.target_path);
+    return convert_surface(stream, p, progress);
+}
+
+namespace {
+
+int load_volumes()
+{
+    OpenFiles files;
+    files.source = std::fopen(app.source_path.c_str(), "r");
+    if (!files.source) {
+        show_warning("Not able to open source input file");
+        return 1;
+    }
+    files.target = std::fopen(app.target_path.c_str(), "r");
+    if (!files.target) {
+        show_warning("Not able to open target input file");
+        return 1;
+    }
+    if (measure_volumes(files.source, files.target) != 0) {
+        show_warning("Couldn't understand file formats");
+        return 1;
+    }
+    if (!allocate_voxels(0)) {
+        show_warning("Not enough memory for source data");
+        return 1;
+    }
+    if (convert_volume(files.source, 0) != 0) {
+        show_warning("Couldn't scan convert source data");
+        app.volumes[0].voxels.reset();
+        return 1;
+    }
+    if (!allocate_voxels(1)) {
+        show_warning("Not enough memory for target data");
+        app.volumes[0].voxels.reset();
+        return 1;
+    }
+    if (convert_volume(files.target, 1) != 0) {
+        show_warning("Couldn't scan convert target data");
+        app.volumes[0].voxels.reset();
+        app.volumes[1].voxels.reset();
+        return 1;
+    }
+    return 0;
+}
+
+int analyse_volumes()
+{
+    show_info("Performing distance transform on source volume");
+    transform_volume(0);
+    if (!app.quick_morph) {
+        show_info("Performing sphere extraction on source volume");
+        if (extract_volume_spheres(0) != 0) return 2;
+    }
+    show_info("Performing distance transform on target volume");
+    transform_volume(1);
+    // An overflow in the source extraction switches to quick morphing.
+    if (!app.quick_morph) {
+        show_info("Performing sphere extraction on target volume");
+        if (extract_volume_spheres(1) != 0) return 4;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool allocate_voxels(int v)
+{
+    int64_t count = voxel_count();
+    Volume& volume = app.volumes[v];
+    volume.voxels.reset();
+    if (count <= 0) return false;
+    // Two grids plus the scan converter's working grids must fit in memory;
+    // refuse early rather than be killed by the system.
+    int64_t bytes = count * static_cast<int64_t>(sizeof(Voxel));
+    if (bytes > physical_memory_bytes() / 4) return false;
+    volume.voxels.reset(new (std::nothrow) Voxel[static_cast<size_t>(count)]);
+    return volume.voxels != nullptr;
+}
+
+int run_pipeline()
+{
+    app.first_idle = false;
+    if (app.source_path.empty() || app.target_path.empty()) return PIPELINE_NOT_RUN;
+
+    release_volumes();
+    if (pipeline_hooks.discard_lists) pipeline_hooks.discard_lists();
+    // A sequence being generated from the old volumes stops here.
+    stop_sequence();
+    app.frames_built = 0;
+    app.mode = MODE_NOTHING_LOADED;
+
+    if (load_volumes() != 0) return PIPELINE_LOAD_FAILED;
+    if (analyse_volumes() != 0) {
+        show_error("Couldn't construct the isosurface.");
+        return PIPELINE_ANALYSIS_FAILED;
+    }
+    if (pipeline_hooks.build_lists) pipeline_hooks.build_lists();
+    app.mode = MODE_MANUAL;
+    return PIPELINE_DONE;
+}

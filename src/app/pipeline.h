@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdio>
+
+// The load-and-convert pipeline. The GUI installs hooks for its display
+// lists: discard_lists before a load, build_lists after a successful one.
+struct PipelineHooks {
+    void (*discard_lists)() = nullptr;
+    void (*build_lists)() = nullptr;
+};
+
+extern PipelineHooks pipeline_hooks;
+
+enum PipelineOutcome {
+    PIPELINE_NOT_RUN = -1,         // a file name is empty: nothing changed
+    PIPELINE_DONE = 0,             // both volumes loaded and analysed
+    PIPELINE_LOAD_FAILED = 2,      // warning shown, nothing loaded
+    PIPELINE_ANALYSIS_FAILED = 3,  // fatal message shown
+};
+
+// Runs every step; the outcome is also visible in app.mode.
+int run_pipeline();
+
+// The steps of a load, on the files and volumes of AppState. The sizing pass
+// sets the grid, lattice and placements; the conversion fills volume `side`,
+// which must be allocated. Each returns 0 or a SurfaceStatus code.
+int measure_volumes(std::FILE* source, std::FILE* target);
+int convert_volume(std::FILE* stream, int side);
+
+// Allocates nx*ny*nz voxels for volume v unless that exceeds the machine's
+// physical memory or the allocation fails. Returns false on failure.
+bool allocate_voxels(int v);
+
+// Menu-facing variants: each changes its parameter by the menu's rules and
+// runs the pipeline (Source: and Target: only when the file can be opened).
+void pipeline_set_source(const char* name);
+void pipeline_set_target(const char* name);
+void pipeline_set_alias(const char* text);
+void pipeline_set_points(const char* text);
+void pipeline_toggle_centres();
+void pipeline_toggle_sizes();
+void pipeline_set_transform(const char* text);

@@ -1,0 +1,34 @@
+#include "base/vector3.h"
+
+#include <cmath>
+
+Vector3 vec_sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+Vector3 vec_add_scaled(Vector3 a, Vector3 d, double t)
+{
+    return {d.x * t + a.x, d.y * t + a.y, d.z * t + a.z};
+}
+
+double vec_dot(Vector3 a, Vector3 b) { return a.y * b.y + a.x * b.x + a.z * b.z; }
+
+Vector3 vec_cross(Vector3 a, Vector3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+Vector3 vec_normalise(Vector3 v)
+{
+    double length = std::sqrt(v.y * v.y + v.x * v.x + v.z * v.z);
+    if (length == 0.0) return {0.0, 0.0, 0.0};
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+Direction16 vec_to_direction16(Vector3 v)
+{
+    double length = std::sqrt(v.y * v.y + v.x * v.x + v.z * v.z);
+    if (!(length > 0.0) || !std::isfinite(length)) return {0, 0, 0};
+    double f = 32000.0 / length;
+    // Each product lies within +-32000 (up to rounding), so the casts are safe.
+    return {static_cast<int16_t>(std::trunc(v.x * f)), static_cast<int16_t>(std::trunc(v.y * f)),
+            static_cast<int16_t>(std::trunc(v.z * f))};
+}

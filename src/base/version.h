@@ -1,0 +1,5 @@
+#pragma once
+// The program's version as the help text, window title and files show it.
+constexpr float VERSION_NUMBER = 2.4f;
+constexpr char VERSION_LETTER = 'b';
+constexpr const char* RELEASE_DATE = "Mar 2002";

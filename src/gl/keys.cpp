@@ -1,0 +1,44 @@
+#include "app/animation.h"
+#include "app/command_line.h"
+#include "app/key_table.h"
+#include "app/sequence.h"
+#include "base/app_state.h"
+#include "base/view_state.h"
+#include "gl/display_lists.h"
+#include "gl/viewer.h"
+
+void view_key(unsigned char key, int, int)
+{
+    const KeyAction action = key_action(key, app.mode, app.quick_morph);
+    if (action == KeyAction::Quit) quit_program();
+    apply_key_state(action);
+    switch (action) {
+    case KeyAction::ToAutomatic:
+    case KeyAction::WiderRange:
+    case KeyAction::NarrowerRange:
+        build_link_list(LINK_RECOMPUTE);
+        break;
+    case KeyAction::BackToAutomatic:
+        build_link_list(LINK_REDRAW);
+        break;
+    case KeyAction::MoreSpheres:
+    case KeyAction::FewerSpheres:
+        build_link_list(LINK_REEXTRACT);
+        if (view.sphere_lists[0] != NO_LIST) build_sphere_lists();
+        break;
+    case KeyAction::StartSequence:
+        start_sequence();
+        break;
+    default:
+        break;
+    }
+}
+
+void animation_step()
+{
+    if (build_next_frame() == 1) return;
+    view_display();
+    if (app.mode == MODE_SEQUENCE) step_frame(view.tick_count, app.frames_built, &app.current_frame, &app.play_rate);
+    view.tick_count += 1;
+    apply_momentum();
+}

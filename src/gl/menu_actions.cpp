@@ -1,0 +1,34 @@
+#include <GL/glut.h>
+
+#include "app/menu_entries.h"
+#include "app/sequence.h"
+#include "base/app_state.h"
+#include "base/view_state.h"
+#include "gl/display_lists.h"
+#include "gl/menu_actions.h"
+#include "gl/viewer.h"
+#include "gl/window_helpers.h"
+
+namespace {
+
+// The shade model belongs to the view's GL context.
+void set_shade_model(bool smooth)
+{
+    const int previous = glutGetWindow();
+    select_view();
+    glShadeModel(smooth ? GL_SMOOTH : GL_FLAT);
+    if (previous != 0) glutSetWindow(previous);
+}
+
+void rebuild_surface_lists() { build_surface_lists(view.surface_lists); }
+void rebuild_sphere_lists() { build_sphere_lists(); }
+
+}  // namespace
+
+void install_menu_actions()
+{
+    menu_hooks.set_shade_model = set_shade_model;
+    menu_hooks.rebuild_surface_lists = rebuild_surface_lists;
+    menu_hooks.rebuild_sphere_lists = rebuild_sphere_lists;
+    menu_hooks.restart_sequence = start_sequence;
+}

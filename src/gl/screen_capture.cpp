@@ -1,0 +1,21 @@
+#include <GL/glut.h>
+
+#include "app/screen_dumps.h"
+#include "base/app_state.h"
+#include "base/view_state.h"
+#include "gl/screen_capture.h"
+
+namespace {
+
+// The view starts 25 pixels above the bottom of the main window.
+void read_back_buffer(uint8_t* pixels, int32_t width, int32_t height)
+{
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 25, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+}
+
+}  // namespace
+
+void write_screen_dump() { write_screen_dump_with(read_back_buffer); }

@@ -1,0 +1,106 @@
+#include "output/surface_writers.h"
+
+#include <cstdio>
+
+#include "output/output_file.h"
+
+namespace {
+
+// Colour levels are 0..31 red, 0..63 green, 0..31 blue, read as signed bytes.
+double colour_level(uint32_t colour, int byte, double levels)
+{
+    return static_cast<int8_t>((colour >> (8 * byte)) & 0xff) / levels;
+}
+
+double normal_component(int16_t n) { return n / 32000.0; }
+
+
+// Writes the entries of a list, the last one with its own closing text.
+template <typename Writer>
+void write_list(FILE* f, long count, const char* closing, Writer entry)
+{
+    if (count == 0) std::fputs(closing, f);
+    for (long n = 0; n < count; ++n) {
+        bool last = n == count - 1;
+        entry(n, last ? "" : ",");
+        if (last) std::fputs(closing, f);
+    }
+}
+
+}  // namespace
+
+std::string surface_file_name(const std::string& base, int frame, SurfaceFormat format)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "%03i", frame + 1);
+    return base + number + (format == SURFACE_FORMAT_VRML ? ".wrl" : ".off");
+}
+
+int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
+{
+    FILE* f = open_output_file(name, "surface");
+    if (!f) return 1;
+    std::fprintf(f, "CNOFF\n%li %li %i\n", static_cast<long>(mesh.vertices.size()),
+                 static_cast<long>(mesh.triangles.size()), 0);
+    for (const MeshVertex& v : mesh.vertices)
+        std::fprintf(f, "%i %i %i %.5f %.5f %.5f %.5f %.5f %.5f 1\n", v.x, v.y, v.z, normal_component(v.nx),
+                     normal_component(v.ny), normal_component(v.nz), colour_level(v.colour, 0, 31),
+                     colour_level(v.colour, 1, 63), colour_level(v.colour, 2, 31));
+    for (const MeshTriangle& t : mesh.triangles)
+        std::fprintf(f, "3 %li %li %li\n", static_cast<long>(t.v[0]), static_cast<long>(t.v[1]),
+                     static_cast<long>(t.v[2]));
+    std::fclose(f);
+    return 0;
+}
+
+int write_vrml(const SurfaceMesh& mesh, const std::string& name)
+{
+    FILE* f = open_output_file(name, "surface");
+    if (!f) return 1;
+    const std::vector<MeshVertex>& v = mesh.vertices;
+    long vertices = static_cast<long>(v.size());
+    long triangles = static_cast<long>(mesh.triangles.size());
+
+    write_vrml_header(f);
+    std::fputs(" ShapeHints {\n", f);
+    std::fputs("  vertexOrdering COUNTERCLOCKWISE\n", f);
+    std::fputs("  shapeType SOLID\n", f);
+    std::fputs("  faceType CONVEX\n", f);
+    std::fputs(" }\n", f);
+
+    std::fputs(" Coordinate3 {\n  point [\n", f);
+    write_list(f, vertices, "  ]\n }\n", [&](long n, const char* comma) {
+        std::fprintf(f, "   %i %i %i%s\n", v[n].x, v[n].y, v[n].z, comma);
+    });
+    std::fputs(" NormalBinding {\n  value PER_VERTEX_INDEXED\n }\n", f);
+    std::fputs(" Normal {\n  vector [\n", f);
+    write_list(f, vertices, "  ]\n }\n", [&](long n, const char* comma) {
+        std::fprintf(f, "   %.5f %.5f %.5f%s\n", normal_component(v[n].nx), normal_component(v[n].ny),
+                     normal_component(v[n].nz), comma);
+    });
+    std::fputs(" MaterialBinding {\n  value PER_VERTEX_INDEXED\n }\n", f);
+    write_vrml_material_start(f);
+    std::fputs("  diffuseColor [\n", f);
+    write_list(f, vertices, "  ]\n", [&](long n, const char* comma) {
+        std::fprintf(f, "   %.5f %.5f %.5f%s\n", colour_level(v[n].colour, 0, 31), colour_level(v[n].colour, 1, 63),
+                     colour_level(v[n].colour, 2, 31), comma);
+    });
+    write_vrml_material_end(f);
+
+    std::fputs(" IndexedFaceSet {\n  coordIndex [\n", f);
+    write_list(f, triangles, "  ]\n }\n", [&](long n, const char* comma) {
+        const MeshTriangle& t = mesh.triangles[n];
+        std::fprintf(f, "   %li, %li, %li, -1%s\n", static_cast<long>(t.v[0]), static_cast<long>(t.v[1]),
+                     static_cast<long>(t.v[2]), comma);
+    });
+    std::fputs("}\n", f);
+    std::fclose(f);
+    return 0;
+}
+
+int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format)
+{
+    if (format == SURFACE_FORMAT_OOGL) return write_cnoff(mesh, name);
+    if (format == SURFACE_FORMAT_VRML) return write_vrml(mesh, name);
+    return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// Frame files: a mesh as an OOGL CNOFF surface or a VRML V1.0 surface, in
+// mesh units (1/64 voxel about the middle voxel), with per-vertex normals and
+// colours.
+//
+// Each writer opens the named file, says "Saving surface to ..." on the
+// status line, writes the whole mesh and closes it. Returns 0, or 1 when the
+// file could not be opened.
+#include <string>
+
+#include "base/modes.h"
+#include "surface/mesh.h"
+
+int write_cnoff(const SurfaceMesh& mesh, const std::string& name);
+int write_vrml(const SurfaceMesh& mesh, const std::string& name);
+// The writer of the format (none for SURFACE_FORMAT_NONE, which returns 0).
+int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format);
+// "<base>%03i.off" or "<base>%03i.wrl" for frame + 1.
+std::string surface_file_name(const std::string& base, int frame, SurfaceFormat format);

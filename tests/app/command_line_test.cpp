@@ -1,0 +1,189 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/app_state.h"
+
+namespace {
+
+struct Parsed {
+    int result;
+    std::string err;
+};
+
+Parsed parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "kestrane");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    testing::internal::CaptureStderr();
+    int result = parse_command_line(static_cast<int>(args.size()), argv.data());
+    return {result, testing::internal::GetCapturedStderr()};
+}
+
+const std::string USAGE =
+    "  Usage: kestrane [-o filename] [-f frames] [-p points] [-r resolution] [-c]\n"
+    "         [-z] [-a distance] [-q] [-v] [-h] initial_file final_file\n"
+    "  Use `kestrane -h' to display further help.\n";
+
+TEST(CommandLine, NoArgumentsKeepsDefaults)
+{
+    Parsed p = parse({});
+    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(p.err, "");
+    EXPECT_EQ(app.output_base, "morph");
+    EXPECT_EQ(app.output_format, 0);
+    EXPECT_EQ(app.frame_count, 20);
+    EXPECT_EQ(app.min_points, 20);
+    EXPECT_EQ(app.resolution, 1);
+    EXPECT_TRUE(app.antialias);
+    EXPECT_DOUBLE_EQ(app.antialias_distance, 1.1);
+    EXPECT_TRUE(app.scale_centres && app.scale_sizes);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(app.transform[i], i % 5 == 0 ? 1.0 : 0.0);
+}
+
+TEST(CommandLine, OptionsAndFilesAreStored)
+{
+    Parsed p = parse({"-o", "out/m", "-F", "500", "-p", "1000", "-r", "3", "-q", "a.off", "b.off"});
+    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(app.output_base, "out/m");
+    EXPECT_EQ(app.output_format, 1);
+    EXPECT_EQ(app.frame_count, 500);  // no upper limit on the command line
+    EXPECT_EQ(app.min_points, 1000);
+    EXPECT_EQ(app.resolution, 3);
+    EXPECT_TRUE(app.quick_morph);
+    EXPECT_EQ(app.source_path, "a.off");
+    EXPECT_EQ(app.target_path, "b.off");
+}
+
+TEST(CommandLine, LaterOptionsOverrideEarlierOnes)
+{
+    parse({"-c", "-z"});
+    EXPECT_FALSE(app.scale_centres || app.scale_sizes);
+    parse({"-z", "-c"});
+    EXPECT_TRUE(app.scale_centres);
+    EXPECT_FALSE(app.scale_sizes);
+    parse({"-o", "name", "-v"});
+    EXPECT_EQ(app.output_format, 2);
+    EXPECT_EQ(app.output_base, "name");
+}
+
+TEST(CommandLine, AntialiasValues)
+{
+    parse({"-a", "1"});
+    EXPECT_FALSE(app.antialias);
+    EXPECT_EQ(app.antialias_distance, 0.0);
+    parse({"-a", "0.5"});
+    EXPECT_FALSE(app.antialias);
+    parse({"-a", "20"});
+    EXPECT_TRUE(app.antialias);
+    EXPECT_EQ(app.antialias_distance, 20.0);
+}
+
+TEST(CommandLine, IllegalValuesNameArgumentAndParameter)
+{
+    Parsed p = parse({"-f", "1"});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.err, "Illegal argument `1' for parameter `-f'.\n" + USAGE);
+
+    p = parse({"-p", "9"});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.err, "Illegal argument `9' for parameter `-p'.\n" + USAGE);
+
+    p = parse({"-f", "many"});  // not a number reads as 0
+    EXPECT_EQ(p.result, 1);
+
+    p = parse({"a.off", "-o"});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.err, "Illegal argument `(null)' for parameter `-o'.\n" + USAGE);
+
+    p = parse({"-o", ""});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.err, "Illegal argument `' for parameter `-o'.\n" + USAGE);
+
+    p = parse({"-q", ""});  // an empty file name
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.err, "Illegal argument `' for parameter `-q'.\n" + USAGE);
+}
+
+TEST(CommandLine, ValuesThatWrapIn16BitsAreIllegal)
+{
+    // 65536 frames would be stored as 0 and divide by zero later.
+    EXPECT_EQ(parse({"-f", "65536"}).result, 1);
+    EXPECT_EQ(parse({"-f", "65537"}).result, 1);
+    EXPECT_EQ(parse({"-p", "65545"}).result, 1);
+}
+
+TEST(CommandLine, ResolutionIsBroughtIntoRange)
+{
+    parse({"-r", "0"});
+    EXPECT_EQ(app.resolution, 1);
+    parse({"-r", "-4"});
+    EXPECT_EQ(app.resolution, 1);
+    parse({"-r", "12"});
+    EXPECT_EQ(app.resolution, 8);
+}
+
+TEST(CommandLine, OverlongPathsAreIllegal)
+{
+    std::string longname(PATH_CAPACITY, 'x');  // one character too many
+    Parsed p = parse({longname});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_TRUE(app.source_path.empty());
+    p = parse({"-o", longname});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(app.output_base, "morph");
+    std::string fits(PATH_CAPACITY - 1, 'y');
+    EXPECT_EQ(parse({fits}).result, 0);
+    EXPECT_EQ(app.source_path, fits);
+}
+
+TEST(CommandLine, UnknownOptionsAndSurplusFiles)
+{
+    Parsed p = parse({"-x"});
+    EXPECT_EQ(p.result, 2);
+    EXPECT_EQ(p.err, "Unknown input parameter `-x'.\n" + USAGE);
+
+    p = parse({"-"});
+    EXPECT_EQ(p.result, 2);
+    EXPECT_EQ(p.err, "Unknown input parameter `-'.\n" + USAGE);
+
+    p = parse({"a", "b", "c"});
+    EXPECT_EQ(p.result, 2);
+    EXPECT_EQ(p.err, "Unknown string input `c'.\n" + USAGE);
+}
+
+TEST(CommandLine, TransformNeedsSixteenValues)
+{
+    Parsed p = parse({"-t", "1,0,0,0,0,1,0,0,0,0,1,0,1,2,3,1"});
+    EXPECT_EQ(p.result, 0);
+    EXPECT_EQ(app.transform[12], 1.0);
+    EXPECT_EQ(app.transform[14], 3.0);
+    EXPECT_FALSE(app.scale_centres || app.scale_sizes);
+    p = parse({"-t", "1,2,3"});
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.err, "Illegal argument `1,2,3' for parameter `-t'.\n" + USAGE);
+}
+
+TEST(CommandLineDeath, HelpEndsWithStatusZero)
+{
+    auto help = [](const char* option) {
+        char prog[] = "kestrane";
+        std::string opt = option;
+        char* argv[] = {prog, opt.data(), nullptr};
+        parse_command_line(2, argv);
+    };
+    EXPECT_EXIT(help("-Hello"), testing::ExitedWithCode(0), "Kestrane v2.4b, Orvalle,  Mar 2002");
+    EXPECT_EXIT(help("-?"), testing::ExitedWithCode(0), "display this help screen");
+}
+
+TEST(CommandLineDeath, QuitProgramExitsWithZero)
+{
+    EXPECT_EXIT(quit_program(), testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
