@@ -3,8 +3,9 @@
 #include <cstdint>
 
 // Built for several instruction sets; the loader picks the widest the
-// processor has.
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+// processor has. The sanitizer runtimes are not ready when the loader runs
+// the clone resolvers, so sanitized builds keep one plain version.
+#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define KESTRANE_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define KESTRANE_VECTOR_CLONES

@@ -244,15 +244,26 @@ class Session:
         """Absolute path of a file in the session's working directory."""
         return os.path.join(self.workdir, name)
 
-    def launch(self, args=(), program="kestrane", env=None):
-        """Starts the program with args in the working directory."""
+    def launch(self, args=(), program="kestrane", env=None, unprivileged=False):
+        """Starts the program with args in the working directory. unprivileged:
+        as the user nobody when the tests run as root, so that permissions
+        bind the program (the working directory is opened to it)."""
         if self.proc is not None and self.proc.poll() is None:
             raise TestFailure("a program is already running")
         log("launch:", program, " ".join(args))
         self._out = open(self.stdout_path, "wb")
         self._err = open(self.stderr_path, "wb")
+        drop = None
+        if unprivileged and os.geteuid() == 0:
+            os.chmod(self.workdir, 0o777)
+            env = dict(env or {}, HOME=self.workdir)
+
+            def drop():
+                os.setgroups([])
+                os.setgid(65534)
+                os.setuid(65534)
         self.proc = subprocess.Popen([self.program(program)] + list(args), cwd=self.workdir,
-                                     env=self.env(env), stdout=self._out, stderr=self._err)
+                                     env=self.env(env), stdout=self._out, stderr=self._err, preexec_fn=drop)
         return self.proc
 
     def running(self):

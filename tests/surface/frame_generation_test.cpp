@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/app_state.h"
@@ -140,6 +141,42 @@ TEST_F(FrameTest, FirstAndLastFramesReproduceTheTwoSurfaces)
     // Source colours at the start, target colours at the end.
     EXPECT_EQ(first.vertices[0].colour, 0x00000a1fu);
     EXPECT_EQ(last.vertices[0].colour, 0x001f3f00u);
+}
+
+// Frames share nothing but their read-only inputs: built on several threads
+// at once they equal the frames built one by one.
+TEST_F(FrameTest, FramesBuiltConcurrentlyEqualFramesBuiltOneByOne)
+{
+    install_balls(26, {{{9.5, 10.2, 11.0}, 5.0}, {{17.0, 15.0, 14.0}, 3.5}},
+                  {{{12.0, 11.0, 9.0}, 4.0}, {{6.0, 6.5, 6.0}, 2.5}}, 1);
+    app.locality = 0.5;
+    ASSERT_EQ(extract_spheres(0), 0);
+    ASSERT_EQ(extract_spheres(1), 0);
+    app.vectors.push_back({{9.5, 10.2, 16.0}, {12.0, 11.0, 13.0}});
+    ASSERT_EQ(correspond_spheres(), 0);
+    app.frame_count = 6;
+    std::vector<SurfaceMesh> sequential(app.frame_count);
+    for (int f = 0; f < app.frame_count; ++f) ASSERT_EQ(triangulate_frame(&sequential[f], f), 0);
+
+    // Every frame twice, so that two threads also build the same frame.
+    const MorphInputs in = inputs();
+    std::vector<SurfaceMesh> concurrent(2 * app.frame_count);
+    std::vector<int> status(concurrent.size(), -1);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < concurrent.size(); ++i)
+        threads.emplace_back([&, i] {
+            FrameRequest request;
+            request.inputs = &in;
+            request.lattice = frame_lattice();
+            request.frame = static_cast<int>(i) % app.frame_count;
+            request.frame_count = app.frame_count;
+            status[i] = ::triangulate_frame(request, &concurrent[i]);
+        });
+    for (std::thread& t : threads) t.join();
+    for (size_t i = 0; i < concurrent.size(); ++i) {
+        EXPECT_EQ(status[i], 0) << i;
+        EXPECT_TRUE(same_mesh(concurrent[i], sequential[i % app.frame_count])) << "frame " << i % app.frame_count;
+    }
 }
 
 // A field too busy for the block lists: the walk stops in order and the mesh
