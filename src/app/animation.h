@@ -1,7 +1,7 @@
 #pragma once
+// Playback and momentum rules of the animation step, on plain values and
+// the view record; no GL, no allocation, constant time.
 #include <cstdint>
-
-// Playback and momentum rules of the animation step (no GL).
 
 // Moves *current by one frame in the direction of *rate when tick is a
 // multiple of |rate|, turning round at either end so that no end frame shows

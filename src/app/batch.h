@@ -1,4 +1,7 @@
 #pragma once
+// The batch tool's whole run: command line, load, analysis, links and every
+// frame and sphere file, with every message on standard error and each file
+// name on standard output. Returns the exit status; frees the volumes.
 
 // Exit statuses of kestrane-batch.
 enum BatchStatus {

@@ -1,6 +1,6 @@
 #pragma once
-
-// Camera and light geometry of the view as plain arrays (no GL).
+// Camera, light and shadow geometry of the view as plain arrays, for the GL
+// layer to load; no GL, constant time.
 
 struct CameraPose {
     double eye[3];

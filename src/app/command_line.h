@@ -1,4 +1,7 @@
 #pragma once
+// The command line shared by both programs: options and the two file names
+// into AppState (every field first set to its default), and the help and
+// usage texts on standard error.
 
 // Parse the arguments into app (after app_state_init). Returns 0 accepted,
 // 1 illegal or missing argument, 2 unknown option or surplus file name.

@@ -1,4 +1,5 @@
 #pragma once
+// The frame-rate meter of the playing sequence, on the view record.
 #include <cstdint>
 
 // One sample of the sequence's frame-rate meter at clock `now` (ms), using

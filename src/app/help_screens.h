@@ -1,4 +1,6 @@
 #pragma once
+// The key and mouse bindings the help panel lists, one constant table per
+// mode; the GL layer draws them.
 #include <cstdint>
 
 // The mouse and key bindings listed by the help panel, one table per mode.

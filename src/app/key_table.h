@@ -1,4 +1,6 @@
 #pragma once
+// What a key typed over the view means in each mode, and the parameter
+// changes it makes to AppState; the GL layer then rebuilds what it draws.
 #include <cstdint>
 
 #include "base/modes.h"

@@ -1,4 +1,6 @@
 #pragma once
+// Where the line segments that show a linked sphere go, from AppState's
+// vectors and view scale; the GL layer draws them.
 #include "base/vector3.h"
 
 // End points of the segments that show one linked sphere (world units, before

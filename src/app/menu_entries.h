@@ -1,4 +1,8 @@
 #pragma once
+// The menu entries' handlers: each render handler shows a parameter of
+// AppState as text, each apply handler changes it by the menu's rules (out of
+// range values are brought back with a warning) and reloads or rebuilds what
+// depends on it through the pipeline and the GL layer's hooks.
 
 // The render and apply handlers of the menu entries. Each render handler
 // writes into a buffer of its own, valid until it runs again.

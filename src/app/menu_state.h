@@ -1,4 +1,6 @@
 #pragma once
+// The menu bar's logic: which lists are open, which text field is edited
+// and what a click or a key does to them. The GL layer draws from it.
 #include <cstdint>
 
 // The menu bar's open lists and the text field being edited.

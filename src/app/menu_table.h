@@ -1,4 +1,6 @@
 #pragma once
+// The menu bar's rows: labels, places, sizes and handlers, one constant
+// table.
 #include <cstdint>
 
 // One row of the menu bar's widget table. A list is a run of rows closed by

@@ -1,4 +1,5 @@
 #pragma once
+// A mesh vertex in the units and ranges the display lists draw it in.
 #include "surface/mesh.h"
 
 // A mesh vertex as the display lists draw it: position in world units

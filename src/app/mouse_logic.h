@@ -1,4 +1,6 @@
 #pragma once
+// Drags, momentum and manual vectors: the headless part of the view's
+// mouse handling, on the view record and AppState's vectors.
 #include <cstdint>
 
 #include "base/view_state.h"

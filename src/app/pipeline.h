@@ -1,8 +1,13 @@
 #pragma once
+// The load-and-convert pipeline: opens both files, sizes the grid, allocates
+// and converts both volumes, transforms them and extracts their spheres,
+// reporting each step on the status line. AppState owns the result; a
+// failure leaves nothing loaded (a warning) or stops the analysis (fatal).
+// The files are closed on every path.
 #include <cstdio>
 
-// The load-and-convert pipeline. The GUI installs hooks for its display
-// lists: discard_lists before a load, build_lists after a successful one.
+// The GUI installs hooks for its display lists: discard_lists before a
+// load, build_lists after a successful one.
 struct PipelineHooks {
     void (*discard_lists)() = nullptr;
     void (*build_lists)() = nullptr;

@@ -1,7 +1,7 @@
 #pragma once
+// The status line's button and the keys and clicks it takes, independent of
+// the window system.
 #include <cstdint>
-
-// Input rules of the status line, independent of the window system.
 
 // Geometry of the status line's button (window pixels from the bottom-left).
 struct ButtonRect {

@@ -1,6 +1,7 @@
 #pragma once
+// Layout arithmetic of the main window and its two sub-windows; constant
+// time, no GL.
 
-// Layout arithmetic of the main window and its two sub-windows.
 constexpr int MIN_WINDOW_WIDTH = 480;
 constexpr int MIN_WINDOW_HEIGHT = 370;
 constexpr int BAR_HEIGHT = 25;

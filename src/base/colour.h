@@ -1,4 +1,5 @@
 #pragma once
+// The colour word stored with every voxel and mesh vertex, and its bytes.
 #include <cstdint>
 #include <cstring>
 

@@ -1,9 +1,9 @@
 #pragma once
-#include <cstdint>
-
-// The status line's state machine. Drawing and input belong to the GUI,
+// The status line: one global state machine that every layer may post to.
+// Messages are cut to 120 characters. Drawing and input belong to the GUI,
 // which installs a redraw hook and a fatal hook; the batch tool installs a
-// reporter that prints every message instead.
+// reporter that prints every message instead. Interface thread only.
+#include <cstdint>
 
 enum StatusStateValue : int32_t {
     STATUS_EMPTY = 0,

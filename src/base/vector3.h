@@ -1,4 +1,6 @@
 #pragma once
+// Three-component vectors of doubles and the 16-bit directions meshes
+// store, with the few operations the geometry needs; all by value.
 #include <cstdint>
 
 // Three-component vectors of doubles, passed and returned by value.

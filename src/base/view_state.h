@@ -1,4 +1,7 @@
 #pragma once
+// The viewer's global record: view size, camera, lights, momentum, display
+// list names, mouse state and the screen-dump buffer it owns. Read and
+// written by the viewer's logic in app and its drawing in gl only.
 #include <cstdint>
 #include <vector>
 

@@ -1,8 +1,9 @@
 #pragma once
+// The menu bar's sub-window: set-up, GLUT callbacks and drawing of the menu
+// state kept in app.
 #include <cstdint>
 
-// The menu bar sub-window: its GL set-up and GLUT callbacks.
-int menu_init();
+void menu_init();
 void menu_reshape(int width, int height);
 void menu_display();
 void menu_key(unsigned char key, int x, int y);

@@ -62,7 +62,7 @@ void draw_widget(int32_t row, int32_t y, bool deepest, int32_t open_below, int l
 
 }  // namespace
 
-int menu_init()
+void menu_init()
 {
     set_widget_window_state();
     glEnable(GL_STENCIL_TEST);
@@ -71,7 +71,6 @@ int menu_init()
     glDrawBuffer(GL_BACK);
     glClear(GL_COLOR_BUFFER_BIT);
     install_menu_actions();
-    return 0;
 }
 
 void menu_reshape(int width, int height) { set_pixel_projection(width, height); }

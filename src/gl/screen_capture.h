@@ -1,4 +1,3 @@
 #pragma once
-
-// Writes the view's back buffer as the next screen dump (main window current).
+// The next screen dump from the view's back buffer (main window current).
 void write_screen_dump();

@@ -1,7 +1,7 @@
 #pragma once
+// GL selection picking, shared by the widget windows and the view's overlay.
 #include <GL/gl.h>
 
-// Selection picking, shared by the widget windows and the view's overlay.
 // Starts selection mode with -1 on the name stack; buffer receives the hit
 // records.
 void begin_selection(GLuint* buffer, GLsizei size);

@@ -7,13 +7,12 @@
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"
 
-int status_init()
+void status_init()
 {
     set_widget_window_state();
     glDrawBuffer(GL_FRONT_AND_BACK);
     glClear(GL_COLOR_BUFFER_BIT);
     glDrawBuffer(GL_BACK);
-    return 0;
 }
 
 void status_reshape(int width, int height) { set_pixel_projection(width, height); }

@@ -2,7 +2,7 @@
 
 // The status line's sub-window: GL set-up, GLUT callbacks and the redraw that
 // every status message triggers.
-int status_init();
+void status_init();
 void status_reshape(int width, int height);
 void status_display();
 void status_key(unsigned char key, int x, int y);

@@ -119,7 +119,7 @@ void object_transform()
     glRotatef(view.object_tilt, 1, 0, 0);
 }
 
-int32_t view_init()
+void view_init()
 {
     static const float black[4] = {0, 0, 0, 1};
     static const float key_diffuse[4] = {0.2f, 0.2f, 0.2f, 1};
@@ -159,7 +159,6 @@ int32_t view_init()
     view.link_list = view.vector_list = NO_LIST;
     build_floor_list();
     app.mode = MODE_NOTHING_LOADED;
-    return 0;
 }
 
 void view_reshape(int width, int height)
@@ -288,7 +287,7 @@ void draw_overlay()
         if (const HelpRow* rows = help_table(app.mode)) {
             for (int i = 0; i < HELP_ROW_COUNT; ++i) {
                 if (rows[i].key[0] == '\0') continue;
-                const int y = 420 - 30 * i;
+                const int y = help_row_y(i);
                 glRasterPos2i(40, y);
                 draw_text(GLUT_BITMAP_HELVETICA_18, rows[i].key);
                 glRasterPos2i(190, y);

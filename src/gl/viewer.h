@@ -1,12 +1,13 @@
 #pragma once
+// The 3-D view of the main window: its GL set-up, drawing, picking and the
+// display lists of the correspondence. Events are translated into calls of
+// app and drawn from AppState and ViewState.
 #include <cstdint>
 
 #include "base/modes.h"
 
-// The 3-D view of the main window (GL layer).
-
-// One-time GL set-up of the view; returns 0.
-int32_t view_init();
+// One-time GL set-up of the view.
+void view_init();
 // Projection and viewport of a view of width x height pixels, placed 25
 // pixels above the bottom of the main window.
 void view_reshape(int width, int height);

@@ -1,4 +1,6 @@
 #pragma once
+// Drawing and hit-testing of buttons and fields, shared by the status line,
+// the menu bar and the view's overlay.
 #include <cstdint>
 
 // Drawing and hit-testing shared by the status line, the menu bar and the

@@ -1,4 +1,5 @@
 #pragma once
+// The GLUT windows and the few window operations other GL files need.
 #include <cstdint>
 
 // GLUT window identifiers; 0 while the window does not exist.

@@ -189,14 +189,14 @@ void create_windows_and_run(int argc, char** argv)
     std::snprintf(title, sizeof title, "Kestrane v%.1f%c", static_cast<double>(VERSION_NUMBER), VERSION_LETTER);
     glutSetWindowTitle(title);
     view_reshape(MIN_WINDOW_WIDTH, MIN_WINDOW_HEIGHT - 2 * BAR_HEIGHT);
-    if (view_init() != 0) return;
+    view_init();
 
     menu_window = glutCreateSubWindow(main_window, 0, 0, MIN_WINDOW_WIDTH - 1, BAR_HEIGHT);
     if (menu_window <= 0) {
         menu_window = 0;
         return;
     }
-    if (menu_init() != 0) return;
+    menu_init();
 
     status_window = glutCreateSubWindow(main_window, 0, MIN_WINDOW_HEIGHT - BAR_HEIGHT,
                                         MIN_WINDOW_WIDTH - 1, BAR_HEIGHT);
@@ -204,7 +204,7 @@ void create_windows_and_run(int argc, char** argv)
         status_window = 0;
         return;
     }
-    if (status_init() != 0) return;
+    status_init();
 
     status_hooks.redraw = redraw_status;
     status_hooks.on_fatal = disable_interaction;

@@ -1,4 +1,8 @@
 #pragma once
+// The OFF-family reader (OFF, COFF, NOFF, CNOFF, in LIST and braces, with
+// comments). One call reads a whole open file from its start and hands every
+// object, vertex and face to a sink; it owns nothing the sink keeps. Cost:
+// linear in the file. Failures are SurfaceStatus codes.
 #include <cstdint>
 #include <cstdio>
 

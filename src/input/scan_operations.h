@@ -1,4 +1,7 @@
 #pragma once
+// The steps of scan conversion, on a grid the caller owns. Faces are given
+// as n indices into vertices, which are in voxel coordinates. Cost per face:
+// the voxels its rows cross (plain) or its widened bounding box (antialiased).
 #include <cstdint>
 
 #include "base/records.h"

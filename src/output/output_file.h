@@ -1,4 +1,5 @@
 #pragma once
+// Opening output files and the text every VRML file shares.
 #include <cstdio>
 #include <string>
 

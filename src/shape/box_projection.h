@@ -1,4 +1,6 @@
 #pragma once
+// Points outside a grid's inner box read the box surface: where the line
+// from the box centre crosses it. Constant time.
 
 // Points outside the inner box (1 .. n-2 on every axis) are read at the point
 // where the line from the box centre crosses the box surface.

@@ -1,4 +1,7 @@
 #pragma once
+// The pieces of the distance transform on a bare voxel grid of nx x ny x nz
+// (each count at least 3), rewritten in place, so that tests and benchmarks
+// can run them on grids of their own. Linear in the voxels.
 #include <cstdint>
 
 #include "base/records.h"

@@ -1,4 +1,6 @@
 #pragma once
+// The vectorisable passes of the row-wise distance sweeps, on buffers the
+// caller owns; linear in the row.
 #include <cstdint>
 
 #include "base/records.h"

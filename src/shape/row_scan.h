@@ -1,4 +1,6 @@
 #pragma once
+// The same-row pass of the distance sweeps along a whole row, vectorised
+// where the processor allows, with a plain version that must agree.
 #include <cstdint>
 
 // The same-row neighbour of the distance sweeps, run along a whole row once

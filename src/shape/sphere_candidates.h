@@ -1,4 +1,6 @@
 #pragma once
+// Sphere candidates: the ridge voxels of a distance field, held in a list of
+// fixed blocks, and the two ways of choosing among them that must agree.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

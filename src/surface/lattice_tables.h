@@ -1,4 +1,6 @@
 #pragma once
+// Constant tables of the body-centred isosurface lattice: directions,
+// neighbour rings and link edges.
 #include <cstdint>
 
 #include "base/lattice_geometry.h"
@@ -80,4 +82,3 @@ inline constexpr LinkEdge LINK_EDGES[36] = {
     {direction_pair(11, 13), direction_pair(10, 12)}, {direction_pair(12, 13), direction_pair(0, 11)},
 };
 
-constexpr int opposite_direction(int d) { return d < BACKWARD_DIRECTIONS ? d + 7 : d - 7; }

@@ -1,4 +1,8 @@
 #pragma once
+// The lattice walk: samples a field slice by slice over the isosurface
+// lattice and builds its mesh with regularised marching tetrahedra. Memory:
+// a two-slice buffer and the growing mesh, freed on every path; the mesh is
+// filled only on success. No globals: safe on several threads at once.
 #include <cstdint>
 
 #include "base/vector3.h"

@@ -1,4 +1,7 @@
 #pragma once
+// The steps of the lattice walk: crossings, edge vertices with their
+// regularisation, and the triangles of each tetrahedron, on the walk's
+// slice buffer and mesh blocks.
 #include <cstdint>
 
 #include "surface/mesh_blocks.h"

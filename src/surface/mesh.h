@@ -1,4 +1,5 @@
 #pragma once
+// A triangulated surface with shared vertices, as frames and files hold it.
 #include <cstdint>
 #include <vector>
 

@@ -1,4 +1,6 @@
 #pragma once
+// The growing mesh of a walk: vertices and triangles in blocks that are
+// never moved, with a hard limit on their number.
 #include <cstdint>
 #include <memory>
 

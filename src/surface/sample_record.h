@@ -1,4 +1,5 @@
 #pragma once
+// One record of the walk's slice buffer.
 #include <cstdint>
 
 #include "base/vector3.h"
