@@ -240,7 +240,9 @@ struct Reader {
                 indices[i] = static_cast<int32_t>(index);
             }
             face_indices = indices.data();
-            if (has_colour) {
+            if (pass == ReadPass::Sizing) {
+                skip_rest_of_line(stream);
+            } else if (has_colour) {
                 if (n > 0) colour = vertex_colours[indices[0]];
                 skip_rest_of_line(stream);
             } else {
@@ -276,10 +278,8 @@ struct Reader {
         case ReaderState::Vertices:
             return read_vertex(token, too_long);
         case ReaderState::Faces:
-            if (pass == ReadPass::Sizing) {
-                skip_rest_of_line(stream);
-                return finish_face();
-            }
+            // Both passes read a face alike (its indices across line ends if
+            // need be), so that both see the same objects.
             return read_face(token, too_long);
         }
         return SURFACE_OK;

@@ -58,10 +58,11 @@ struct SurfaceSink {
     int (*begin_object)(void* context, int32_t vertex_count, int32_t face_count) = nullptr;
     // Each vertex, already transformed when the pass transforms.
     int (*vertex)(void* context, Vector3 position) = nullptr;
-    // Conversion only: each face with its colour. Faces over MAX_FACE_VERTICES
-    // are not read: indices is null for them.
+    // Each face with its colour (the default colour in the sizing pass).
+    // Faces over MAX_FACE_VERTICES are not kept: indices is null for them.
+    // Both passes read a face the same way, so both see the same objects.
     int (*face)(void* context, int32_t n, const int32_t* indices, uint32_t colour) = nullptr;
-    // Conversion only: after the object's last face.
+    // After the object's last face.
     int (*end_object)(void* context) = nullptr;
 };
 

@@ -174,13 +174,27 @@ TEST_F(OffReaderTest, TransformAppliesWhenAskedColumnByColumn)
     EXPECT_EQ(read_text(TRIANGLE, ReadPass::Sizing, false).vertices[2].x, 0.0);
 }
 
-TEST_F(OffReaderTest, SizingPassNeedsNineValuesForCnoffAndSkipsFaceLines)
+TEST_F(OffReaderTest, SizingPassNeedsNineValuesForCnoffAndReadsFacesLikeConversion)
 {
     Recording r = read_text("CNOFF 3 1 3\n0 0 0 0 0 1 1 0 0\n1 0 0 0 0 1 1 0 0\n0 1 0 0 0 1 1 0 0\n3 0 1 2 x y\n",
                             ReadPass::Sizing);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.vertices.size(), 3u);
-    EXPECT_TRUE(r.faces.empty());
+    EXPECT_EQ(r.faces.size(), 1u);
+    // A face cut by a line end, then a second object far away: both passes
+    // read the cut face's indices across the line end and so meet the
+    // second object at the same token.
+    const std::string tetrahedron = "OFF 4 4 6\n0 0 0\n1 0 0\n0 1 0\n0 0 1\n3 0 2\n1\n3 0 1 3\n3 0 3 2\n3 1 2 3\n";
+    const std::string far_tetrahedron = "OFF 4 4 6\n9 9 9\n8 9 9\n9 8 9\n9 9 8\n3 0 2 1\n3 0 1 3\n3 0 3 2\n3 1 2 3\n";
+    Recording sizing = read_text("LIST\n" + tetrahedron + far_tetrahedron, ReadPass::Sizing);
+    Recording conversion = read_text("LIST\n" + tetrahedron + far_tetrahedron, ReadPass::Conversion);
+    EXPECT_EQ(sizing.status, 0);
+    EXPECT_EQ(conversion.status, 0);
+    EXPECT_EQ(sizing.objects_ended, 2);
+    EXPECT_EQ(conversion.objects_ended, 2);
+    EXPECT_EQ(sizing.faces, conversion.faces);
+    ASSERT_EQ(sizing.vertices.size(), 8u);
+    EXPECT_EQ(sizing.vertices[7].z, 8.0);
     // At end of file with only six values the sizing pass is short.
     EXPECT_EQ(read_text("CNOFF 1 1 0\n0 0 0 0 0 1", ReadPass::Sizing).status, SURFACE_BAD_CNOFF_VERTEX);
 }
