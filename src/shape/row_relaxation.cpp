@@ -4,8 +4,10 @@
 
 // Built for several instruction sets; the loader picks the widest the
 // processor has. The sanitizer runtimes are not ready when the loader runs
-// the clone resolvers, so sanitized builds keep one plain version.
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// the clone resolvers, so sanitized builds keep one plain version; clang
+// (14) emits no resolver that callers in other files can link against, so
+// its builds keep one version too.
+#if defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define KESTRANE_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define KESTRANE_VECTOR_CLONES
@@ -56,7 +58,11 @@ void best_of_rows(const int16_t* raw, const uint32_t* raw_colour, const int16_t*
     // Whole blocks, so that no scalar remainder loop runs; the buffers have
     // room for the overrun. The outputs never overlap the rows read.
     for (int block = first; block < last; block += ROW_BLOCK)
+#if defined(__clang__)
+#pragma clang loop vectorize(assume_safety)
+#else
 #pragma GCC ivdep
+#endif
         for (int x = block; x < block + ROW_BLOCK; ++x) {
             const int16_t own = static_cast<int16_t>(raw[x] < 0 ? -raw[x] : raw[x]);
             int16_t b = own;

@@ -6,7 +6,9 @@
 #include <immintrin.h>
 #define KESTRANE_ROW_SCAN_AVX512 1
 // The compiler's own intrinsics start some vectors undefined on purpose.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #endif
 
 namespace {
