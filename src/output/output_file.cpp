@@ -1,12 +1,143 @@
 #include "output/output_file.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
 #include "base/status.h"
 
-std::FILE* open_output_file(const std::string& name, const char* what)
+namespace {
+
+// The temporaries open in this process, for remove_open_temporaries. A
+// slot is claimed, filled, then published; a signal handler reads only
+// published slots, so it never sees a half-copied path.
+constexpr int TEMPORARY_SLOTS = 16;
+constexpr size_t SLOT_PATH = 4096;
+enum SlotState { SLOT_FREE = 0, SLOT_CLAIMED = 1, SLOT_PUBLISHED = 2 };
+struct TemporarySlot {
+    std::atomic<int> state{SLOT_FREE};
+    char path[SLOT_PATH];
+};
+TemporarySlot slots[TEMPORARY_SLOTS];
+static_assert(std::atomic<int>::is_always_lock_free, "slots are read in signal handlers");
+
+int publish_temporary(const std::string& path)
 {
-    std::FILE* file = std::fopen(name.c_str(), "w");
-    if (file) show_info("Saving %s to `%s'", what, name.c_str());
-    return file;
+    if (path.size() >= SLOT_PATH) return -1;
+    for (int i = 0; i < TEMPORARY_SLOTS; ++i) {
+        int expected = SLOT_FREE;
+        if (!slots[i].state.compare_exchange_strong(expected, SLOT_CLAIMED)) continue;
+        std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+        slots[i].state.store(SLOT_PUBLISHED);
+        return i;
+    }
+    return -1;  // more open at once than slots: written, but not removed by a handler
+}
+
+void release_slot(int slot)
+{
+    if (slot >= 0) slots[slot].state.store(SLOT_FREE);
+}
+
+void split_name(const std::string& name, std::string* directory, std::string* base)
+{
+    size_t slash = name.rfind('/');
+    *directory = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+    *base = slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+bool process_gone(long pid)
+{
+    return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace
+
+std::string temporary_file_name(const std::string& name, long pid)
+{
+    std::string directory, base;
+    split_name(name, &directory, &base);
+    return directory + "." + base + ".tmp-" + std::to_string(pid);
+}
+
+void remove_stale_temporaries(const std::string& name)
+{
+    std::string directory, base;
+    split_name(name, &directory, &base);
+    const std::string prefix = "." + base + ".tmp-";
+    DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+    if (!dir) return;
+    while (const dirent* entry = readdir(dir)) {
+        const char* entry_name = entry->d_name;
+        if (std::strncmp(entry_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const char* digits = entry_name + prefix.size();
+        char* end = nullptr;
+        long pid = std::strtol(digits, &end, 10);
+        if (end == digits || *end != '\0' || digits[0] == '-' || digits[0] == '+') continue;
+        if (process_gone(pid)) unlink((directory + entry_name).c_str());
+    }
+    closedir(dir);
+}
+
+void remove_open_temporaries()
+{
+    for (TemporarySlot& slot : slots)
+        if (slot.state.load() == SLOT_PUBLISHED) unlink(slot.path);
+}
+
+OutputFile::OutputFile(const std::string& name, const char* what) : final_name(name)
+{
+    // A final name that exists as a directory, or as a file that may not
+    // be written, stays as it is, as when files were written in place.
+    struct stat existing;
+    if (stat(name.c_str(), &existing) == 0 && (S_ISDIR(existing.st_mode) || access(name.c_str(), W_OK) != 0))
+        return;
+    remove_stale_temporaries(name);
+    temporary_name = temporary_file_name(name, static_cast<long>(getpid()));
+    // Published before it exists, so that a handler never misses it.
+    slot = publish_temporary(temporary_name);
+    int fd = open(temporary_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd >= 0) stream = fdopen(fd, "w");
+    if (!stream) {
+        if (fd >= 0) close(fd);
+        unlink(temporary_name.c_str());
+        release_slot(slot);
+        slot = -1;
+        return;
+    }
+    if (what) show_info("Saving %s to `%s'", what, name.c_str());
+}
+
+OutputFile::~OutputFile()
+{
+    if (stream) {
+        std::fclose(stream);
+        unlink(temporary_name.c_str());
+    }
+    release_slot(slot);
+}
+
+bool OutputFile::commit()
+{
+    if (!stream) return false;
+    bool written = std::fflush(stream) == 0 && !std::ferror(stream);
+    // On the disk before the rename, so that after a crash the final name
+    // holds the old file or the whole new one.
+    written = written && fsync(fileno(stream)) == 0;
+    written = std::fclose(stream) == 0 && written;
+    stream = nullptr;
+    written = written && std::rename(temporary_name.c_str(), final_name.c_str()) == 0;
+    if (!written) unlink(temporary_name.c_str());
+    release_slot(slot);
+    slot = -1;
+    return written;
 }
 
 void write_vrml_header(std::FILE* f) { std::fputs("#VRML V1.0 ascii\nSeparator {\n", f); }

@@ -1,11 +1,46 @@
 #pragma once
-// Opening output files and the text every VRML file shares.
+// Output files that are never half-written, and the text every VRML file
+// shares.
+//
+// An OutputFile writes to a temporary file beside the final one, named
+// ".<name>.tmp-<pid>" (hidden, and telling which process wrote it), and
+// renames it over the final name only in commit(), after everything was
+// flushed to the disk without an error. Destroyed without a commit, or when
+// the commit fails, it removes the temporary file: a previous file of the
+// final name stays untouched. Temporaries of processes that no longer run
+// (a killed run) are removed when the same name is written again.
 #include <cstdio>
 #include <string>
 
-// Opens `name` for writing and says "Saving <what> to `<name>'" on the status
-// line; null, with nothing said, when it cannot be opened.
-std::FILE* open_output_file(const std::string& name, const char* what);
+struct OutputFile {
+    // Opens the temporary file for `name` and says "Saving <what> to
+    // `<name>'" on the status line (nothing for a null what). Not open
+    // (is_open), with nothing said, when the temporary cannot be created or
+    // the final name exists and may not be written.
+    OutputFile(const std::string& name, const char* what);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool is_open() const { return stream != nullptr; }
+    // Flushes, syncs to the disk, closes and renames over the final name.
+    // False (the temporary removed, the final name untouched) on any write
+    // error on the way.
+    bool commit();
+
+    std::FILE* stream = nullptr;
+    std::string final_name;
+    std::string temporary_name;
+    int slot = -1;  // in the table of open temporaries
+};
+
+// ".<base>.tmp-<pid>" in the directory of name.
+std::string temporary_file_name(const std::string& name, long pid);
+// Removes the temporaries of `name` left by processes that no longer run.
+void remove_stale_temporaries(const std::string& name);
+// Removes every temporary file open in this process. Async-signal-safe: for
+// a handler that ends the process at once.
+void remove_open_temporaries();
 
 // The text every VRML file written starts with.
 void write_vrml_header(std::FILE* f);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/version.h"
+#include "output/output_file.h"
 
 namespace {
 
@@ -86,13 +87,12 @@ void write_ppm(std::FILE* file, const uint8_t* pixels, int32_t width, int32_t he
 int write_screen_dump_file(const std::string& name, DumpFormat format, DumpPixelReader read, uint8_t* pixels,
                            int32_t width, int32_t height, int32_t tick_count)
 {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) return DUMP_NOT_OPENED;
+    OutputFile out(name, nullptr);  // dumps are written silently
+    if (!out.is_open()) return DUMP_NOT_OPENED;
     if (read) read(pixels, width, height);
     if (format == DUMP_FORMAT_BMP)
-        write_bmp(file, pixels, width, height);
+        write_bmp(out.stream, pixels, width, height);
     else
-        write_ppm(file, pixels, width, height, tick_count);
-    std::fclose(file);
-    return DUMP_WRITTEN;
+        write_ppm(out.stream, pixels, width, height, tick_count);
+    return out.commit() ? DUMP_WRITTEN : DUMP_NOT_OPENED;
 }

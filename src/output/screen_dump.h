@@ -27,11 +27,12 @@ using DumpPixelReader = void (*)(uint8_t* pixels, int32_t width, int32_t height)
 enum ScreenDumpResult {
     DUMP_WRITTEN = 0,
     DUMP_NO_FORMAT = 1,   // dumping switched itself off with a warning
-    DUMP_NOT_OPENED = 2,  // the number is used up, nothing written
+    DUMP_NOT_OPENED = 2,  // the number is used up, nothing written under it
 };
 
 // Opens the named file, reads the pixels into `pixels` (height rows of
-// dump_stride(width) bytes) with read, writes them in the format and closes
-// the file. DUMP_WRITTEN or DUMP_NOT_OPENED (then nothing is read).
+// dump_stride(width) bytes) with read, writes them in the format and commits
+// the file (output_file.h). DUMP_WRITTEN or DUMP_NOT_OPENED (not opened:
+// nothing is read; not written: a previous file of the name is untouched).
 int write_screen_dump_file(const std::string& name, DumpFormat format, DumpPixelReader read, uint8_t* pixels,
                            int32_t width, int32_t height, int32_t tick_count);

@@ -39,8 +39,9 @@ std::string sphere_file_name(int side, int frame_count, SurfaceFormat format)
 
 int32_t write_sphere_file_oogl(const SphereFile& file, const std::string& name)
 {
-    FILE* f = open_output_file(name, "spheres");
-    if (!f) return 1;
+    OutputFile out(name, "spheres");
+    if (!out.is_open()) return 1;
+    FILE* f = out.stream;
     std::fputs("LIST\n", f);
     for_each_sphere(file, [&](const Sphere& s, const SpherePlace& p) {
         std::fputs(s.linked == 1 ? "appearance { material { diffuse 0.0 0.0 1.0 } }\n"
@@ -50,14 +51,14 @@ int32_t write_sphere_file_oogl(const SphereFile& file, const std::string& name)
         std::fprintf(f, "%f\n", p.radius);
         std::fprintf(f, "%li %li %li\n}\n", p.x, p.y, p.z);
     });
-    std::fclose(f);
-    return 0;
+    return out.commit() ? 0 : 1;
 }
 
 int32_t write_sphere_file_vrml(const SphereFile& file, const std::string& name)
 {
-    FILE* f = open_output_file(name, "spheres");
-    if (!f) return 1;
+    OutputFile out(name, "spheres");
+    if (!out.is_open()) return 1;
+    FILE* f = out.stream;
     write_vrml_header(f);
     std::fputs(" MaterialBinding { value OVERALL }\n", f);
     write_vrml_material_start(f);
@@ -71,6 +72,5 @@ int32_t write_sphere_file_vrml(const SphereFile& file, const std::string& name)
         std::fprintf(f, " Translation { translation %li %li %li }\n", -p.x, -p.y, -p.z);
     });
     std::fputs("}\n", f);
-    std::fclose(f);
-    return 0;
+    return out.commit() ? 0 : 1;
 }

@@ -4,8 +4,9 @@
 // units of the frame files. Spheres under one distance unit are left out.
 //
 // Each writer opens the named file, says "Saving spheres to ..." on the
-// status line, writes and closes it. Returns 0, or 1 when the file could not
-// be opened.
+// status line, writes and commits it. Returns 0, or 1 when the file could
+// not be written: then a previous file of the name is untouched
+// (output_file.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>

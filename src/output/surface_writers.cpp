@@ -38,8 +38,9 @@ std::string surface_file_name(const std::string& base, int frame, SurfaceFormat 
 
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
 {
-    FILE* f = open_output_file(name, "surface");
-    if (!f) return 1;
+    OutputFile out(name, "surface");
+    if (!out.is_open()) return 1;
+    FILE* f = out.stream;
     std::fprintf(f, "CNOFF\n%li %li %i\n", static_cast<long>(mesh.vertices.size()),
                  static_cast<long>(mesh.triangles.size()), 0);
     for (const MeshVertex& v : mesh.vertices)
@@ -49,14 +50,14 @@ int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
     for (const MeshTriangle& t : mesh.triangles)
         std::fprintf(f, "3 %li %li %li\n", static_cast<long>(t.v[0]), static_cast<long>(t.v[1]),
                      static_cast<long>(t.v[2]));
-    std::fclose(f);
-    return 0;
+    return out.commit() ? 0 : 1;
 }
 
 int write_vrml(const SurfaceMesh& mesh, const std::string& name)
 {
-    FILE* f = open_output_file(name, "surface");
-    if (!f) return 1;
+    OutputFile out(name, "surface");
+    if (!out.is_open()) return 1;
+    FILE* f = out.stream;
     const std::vector<MeshVertex>& v = mesh.vertices;
     long vertices = static_cast<long>(v.size());
     long triangles = static_cast<long>(mesh.triangles.size());
@@ -94,8 +95,7 @@ int write_vrml(const SurfaceMesh& mesh, const std::string& name)
                      static_cast<long>(t.v[2]), comma);
     });
     std::fputs("}\n", f);
-    std::fclose(f);
-    return 0;
+    return out.commit() ? 0 : 1;
 }
 
 int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format)

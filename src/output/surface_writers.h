@@ -4,8 +4,9 @@
 // colours.
 //
 // Each writer opens the named file, says "Saving surface to ..." on the
-// status line, writes the whole mesh and closes it. Returns 0, or 1 when the
-// file could not be opened.
+// status line, writes the whole mesh and commits it. Returns 0, or 1 when the
+// file could not be written: then a previous file of the name is untouched
+// (output_file.h).
 #include <string>
 
 #include "base/modes.h"
