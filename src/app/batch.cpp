@@ -8,6 +8,7 @@
 #include "app/analysis.h"
 #include "app/command_line.h"
 #include "app/frame_driver.h"
+#include "app/interrupts.h"
 #include "app/pipeline.h"
 #include "base/app_state.h"
 #include "base/status.h"
@@ -42,23 +43,46 @@ void close_console_line()
     line_open = false;
 }
 
-int write_sphere_files()
+// What the run has written, for the line an interrupt prints.
+struct Written {
+    int frames = 0;
+    int sphere_files = 0;
+};
+
+// Stops the run after an interrupt, saying how far it got.
+int stop_interrupted(const Written& written)
+{
+    close_console_line();
+    if (app.quick_morph)
+        std::fprintf(stderr, "Interrupted: %i of %i frames written\n", written.frames, app.frame_count);
+    else
+        std::fprintf(stderr, "Interrupted: %i of %i frames and %i of 2 sphere files written\n", written.frames,
+                     app.frame_count, written.sphere_files);
+    return interrupt_exit_status(interrupt_signal());
+}
+
+int write_sphere_files(Written& written)
 {
     for (int side = 0; side < 2; ++side) {
+        if (interrupt_signal()) return stop_interrupted(written);
         if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
+        ++written.sphere_files;
         close_console_line();
         std::printf("%s\n", sphere_file_name(side, app.frame_count, app.output_format).c_str());
+        std::fflush(stdout);
     }
     return BATCH_DONE;
 }
 
-int write_frames()
+int write_frames(Written& written)
 {
     for (int frame = 0; frame < app.frame_count; ++frame) {
+        if (interrupt_signal()) return stop_interrupted(written);
         SurfaceMesh mesh;
         const FrameOutcome outcome = build_frame(frame, &mesh, FAILURES_END_RUN);
         if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
         if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
+        ++written.frames;
         const std::string name = surface_file_name(app.output_base, frame, app.output_format);
         close_console_line();
         std::printf("%s\n", name.c_str());
@@ -88,10 +112,16 @@ int batch_main(int argc, char** argv)
     if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
 
     install_console_reporter();
+    install_interrupt_handlers();
+    Written written;
     int outcome = run_pipeline();
     close_console_line();
     if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
     if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
+    if (interrupt_signal()) {
+        release_volumes();
+        return stop_interrupted(written);
+    }
 
     if (!app.quick_morph) {
         if (link_spheres() != 0) {
@@ -102,8 +132,8 @@ int batch_main(int argc, char** argv)
         std::fprintf(stderr, "Spheres: %i in the source, %i in the target\n", app.volumes[0].sphere_count,
                      app.volumes[1].sphere_count);
     }
-    int status = write_frames();
-    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
+    int status = write_frames(written);
+    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files(written);
     close_console_line();
     release_volumes();
     return status;

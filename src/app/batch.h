@@ -10,6 +10,7 @@ enum BatchStatus {
     BATCH_LOAD_FAILED = 2,
     BATCH_ANALYSIS_FAILED = 3,
     BATCH_WRITE_FAILED = 4,  // a frame or sphere file could not be written
+    // Stopped by SIGINT or SIGTERM: 128 + the signal (interrupts.h).
 };
 
 // The whole headless morph: parse, load, analyse, link, write every frame.
