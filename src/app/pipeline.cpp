@@ -1,12 +1,11 @@
 #include "app/pipeline.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <new>
 #include <string>
 
 #include "app/analysis.h"
+#include "app/load_memory.h"
 #include "app/sequence.h"
 #include "base/app_state.h"
 #include "base/status.h"
@@ -28,14 +27,6 @@ struct OpenFiles {
         if (target) std::fclose(target);
     }
 };
-
-int64_t physical_memory_bytes()
-{
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long page_size = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || page_size <= 0) return INT64_MAX;
-    return static_cast<int64_t>(pages) * page_size;
-}
 
 }  // namespace
 
@@ -110,7 +101,9 @@ int load_volumes()
         show_warning("Couldn't understand file formats");
         return 1;
     }
-    if (!allocate_voxels(0)) {
+    // Everything the load and its frames will hold is counted before any
+    // of it is allocated (one thread builds the frames).
+    if (load_memory_bytes(app.volume_dims, app.antialias, 1) > load_memory_budget() || !allocate_voxels(0)) {
         show_warning("Not enough memory for source data");
         return 1;
     }
@@ -159,10 +152,6 @@ bool allocate_voxels(int v)
     Volume& volume = app.volumes[v];
     volume.voxels.reset();
     if (count <= 0) return false;
-    // Two grids plus the scan converter's working grids must fit in memory;
-    // refuse early rather than be killed by the system.
-    int64_t bytes = count * static_cast<int64_t>(sizeof(Voxel));
-    if (bytes > physical_memory_bytes() / 4) return false;
     volume.voxels.reset(new (std::nothrow) Voxel[static_cast<size_t>(count)]);
     return volume.voxels != nullptr;
 }

@@ -31,8 +31,9 @@ int run_pipeline();
 int measure_volumes(std::FILE* source, std::FILE* target);
 int convert_volume(std::FILE* stream, int side);
 
-// Allocates nx*ny*nz voxels for volume v unless that exceeds the machine's
-// physical memory or the allocation fails. Returns false on failure.
+// Allocates nx*ny*nz voxels for volume v. Returns false when the allocation
+// fails. (The load first checks that everything it holds fits:
+// load_memory.h.)
 bool allocate_voxels(int v);
 
 // Menu-facing variants: each changes its parameter by the menu's rules and

@@ -86,6 +86,11 @@ int end_object(void* context)
 
 }  // namespace
 
+int64_t conversion_working_bytes(int64_t voxels, bool antialias)
+{
+    return voxels * static_cast<int64_t>(sizeof(Voxel) + (antialias ? sizeof(int16_t) : 0));
+}
+
 int convert_surface(std::FILE* stream, const ConversionParameters& p, const ConversionProgress& progress)
 {
     const VoxelGrid& surface = p.grid;

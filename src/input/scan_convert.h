@@ -11,6 +11,7 @@
 // Returns SURFACE_OK or a SurfaceStatus code (reader failures, no memory for
 // the working grids, an odd number of crossings in plain mode).
 #include <cstdio>
+#include <cstdint>
 
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
@@ -31,3 +32,6 @@ struct ConversionProgress {
 };
 
 int convert_surface(std::FILE* stream, const ConversionParameters& parameters, const ConversionProgress& progress);
+
+// Bytes of the working grids convert_surface holds besides the grid it fills.
+int64_t conversion_working_bytes(int64_t voxels, bool antialias);

@@ -2,6 +2,13 @@
 
 #include "shape/distance_sweeps.h"
 
+int64_t distance_transform_working_bytes(int nx, int ny)
+{
+    // Two slices and a few rows of magnitudes and colours.
+    const int64_t slice = static_cast<int64_t>(nx) * ny;
+    return (2 * slice + 8 * (static_cast<int64_t>(nx) + 64)) * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t));
+}
+
 void distance_transform(const VoxelGrid& grid)
 {
     const int nx = grid.nx, ny = grid.ny, nz = grid.nz;

@@ -16,6 +16,9 @@ constexpr int16_t CHAMFER_CORNER = 38;
 // Signed chamfer distances, positive inside, from the scan-converted values.
 // A grid under 3 voxels thick is all outer layer.
 void distance_transform(const VoxelGrid& grid);
+// Bytes of the working rows and slices distance_transform holds for a grid
+// of nx x ny voxels per slice.
+int64_t distance_transform_working_bytes(int nx, int ny);
 // 22 a + 9 b + 7 c for the sorted absolute offsets a >= b >= c.
 double chamfer_length(double dx, double dy, double dz);
 // Four times the distance at a real voxel position, -31999..31999. Points

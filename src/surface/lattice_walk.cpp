@@ -95,6 +95,14 @@ bool copy_out(const BlockList<Item>& list, std::vector<Item>& out)
 
 }  // namespace
 
+int64_t lattice_walk_working_bytes(int lx, int ly, int lz)
+{
+    const int64_t records = static_cast<int64_t>(lx) * ly;
+    const int64_t points = records * lz;
+    return records * static_cast<int64_t>(sizeof(SampleRecord)) + points / 32 * static_cast<int64_t>(sizeof(MeshVertex)) +
+           points / 32 * 2 * static_cast<int64_t>(sizeof(MeshTriangle));
+}
+
 int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh)
 {
     Walk w{field, LatticeState{}, MeshBlocks{}};

@@ -41,3 +41,7 @@ struct LatticeField {
 // Walks the lattice slice by slice and fills mesh with the isosurface at
 // level -0.5. On failure the mesh is left as the status describes.
 int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh);
+
+// Bytes a walk over lx x ly x lz points holds before its mesh grows: the
+// slice buffer and the first block of each mesh list.
+int64_t lattice_walk_working_bytes(int lx, int ly, int lz);
