@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/frame_driver.h"
 #include "app/interrupts.h"
+#include "app/morph_cost.h"
 #include "app/pipeline.h"
 #include "base/app_state.h"
 #include "base/status.h"
@@ -131,6 +132,12 @@ int batch_main(int argc, char** argv)
         close_console_line();
         std::fprintf(stderr, "Spheres: %i in the source, %i in the target\n", app.volumes[0].sphere_count,
                      app.volumes[1].sphere_count);
+        const MorphCost cost = current_morph_cost();
+        if (cost.large)
+            std::fprintf(stderr,
+                         "Estimated work: %.2g sphere samples a frame (lattice points x linked spheres), %s for "
+                         "the %i frames; -q or fewer points (-p) is much faster\n",
+                         cost.samples_per_frame, rough_duration(cost.seconds).c_str(), app.frame_count);
     }
     int status = write_frames(written);
     if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files(written);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/analysis.h"
+#include "app/morph_cost.h"
 #include "base/app_state.h"
 #include "base/status.h"
 #include "output/sphere_writers.h"
@@ -12,9 +13,14 @@
 
 namespace {
 
-void report_slice(void*, int frame, long triangles)
+// context: the cost note of a long sphere-based frame, or null.
+void report_slice(void* context, int frame, long triangles)
 {
-    show_info("Frame %i of %i - %li triangles so far", frame + 1, static_cast<int>(app.frame_count), triangles);
+    if (context)
+        show_info("Frame %i of %i - %li triangles so far (%s)", frame + 1, static_cast<int>(app.frame_count),
+                  triangles, static_cast<const std::string*>(context)->c_str());
+    else
+        show_info("Frame %i of %i - %li triangles so far", frame + 1, static_cast<int>(app.frame_count), triangles);
 }
 
 void report_frame(void*, int frame, long triangles)
@@ -63,6 +69,11 @@ FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
     FrameRequest request = frame_request(inputs, frame);
     request.progress.slice_done = report_slice;
     request.progress.frame_done = report_frame;
+    // A long middle frame says why it takes long, whichever program runs it.
+    const MorphCost cost = current_morph_cost();
+    const bool middle = frame > 0 && frame < app.frame_count - 1;
+    const std::string note = rough_duration(cost.seconds_per_frame) + " a frame; quick morphing is faster";
+    if (cost.large && middle) request.progress.context = const_cast<std::string*>(&note);
     const int status = triangulate_frame(request, mesh);
     if (status != LATTICE_DONE) {
         report_triangulation_failure(frame, status, handling);

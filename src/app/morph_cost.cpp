@@ -1,0 +1,48 @@
+#include "app/morph_cost.h"
+
+#include <cstdio>
+
+#include "base/app_state.h"
+
+namespace {
+
+// Sphere samples per second of one core (sphere_displacement's loop),
+// measured with the examples; only the order of magnitude matters.
+constexpr double SAMPLES_PER_SECOND = 5.0e7;
+// A sequence longer than this is worth a word before it starts.
+constexpr double LARGE_SECONDS = 60.0;
+
+double linked_spheres(const Volume& v)
+{
+    double n = 0;
+    for (const Sphere& s : v.spheres) n += s.linked == 1;
+    return n;
+}
+
+}  // namespace
+
+MorphCost current_morph_cost()
+{
+    MorphCost cost;
+    if (app.quick_morph) return cost;
+    const double points = static_cast<double>(app.sample_grid_dims[0]) * app.sample_grid_dims[1] *
+                          app.sample_grid_dims[2] / 2;  // body-centred: every other point
+    cost.samples_per_frame = points * (linked_spheres(app.volumes[0]) + linked_spheres(app.volumes[1]));
+    cost.seconds_per_frame = cost.samples_per_frame / SAMPLES_PER_SECOND;
+    const int middle_frames = app.frame_count > 2 ? app.frame_count - 2 : 0;
+    cost.seconds = cost.seconds_per_frame * middle_frames;
+    cost.large = cost.seconds > LARGE_SECONDS;
+    return cost;
+}
+
+std::string rough_duration(double seconds)
+{
+    char text[64];
+    if (seconds < 90)
+        std::snprintf(text, sizeof text, "about %.0f s", seconds);
+    else if (seconds < 90 * 60)
+        std::snprintf(text, sizeof text, "about %.0f min", seconds / 60);
+    else
+        std::snprintf(text, sizeof text, "about %.1f h", seconds / 3600);
+    return text;
+}
