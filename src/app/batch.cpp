@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/analysis.h"
 #include "app/command_line.h"
@@ -13,6 +14,7 @@
 #include "app/pipeline.h"
 #include "base/app_state.h"
 #include "base/status.h"
+#include "output/output_file.h"
 #include "output/sphere_writers.h"
 #include "output/surface_writers.h"
 
@@ -77,6 +79,12 @@ int write_sphere_files(Written& written)
 
 int write_frames(Written& written)
 {
+    // Temporaries that a killed run left of the files this run writes.
+    std::vector<std::string> names;
+    for (int frame = 0; frame < app.frame_count; ++frame)
+        names.push_back(surface_file_name(app.output_base, frame, app.output_format));
+    for (int side = 0; side < 2; ++side) names.push_back(sphere_file_name(side, app.frame_count, app.output_format));
+    remove_stale_temporaries(names);
     for (int frame = 0; frame < app.frame_count; ++frame) {
         if (interrupt_signal()) return stop_interrupted(written);
         SurfaceMesh mesh;

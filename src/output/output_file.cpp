@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
+#include <vector>
 
 #include "base/status.h"
 
@@ -67,24 +70,34 @@ std::string temporary_file_name(const std::string& name, long pid)
     return directory + "." + base + ".tmp-" + std::to_string(pid);
 }
 
-void remove_stale_temporaries(const std::string& name)
+void remove_stale_temporaries(const std::vector<std::string>& names)
 {
-    std::string directory, base;
-    split_name(name, &directory, &base);
-    const std::string prefix = "." + base + ".tmp-";
-    DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
-    if (!dir) return;
-    while (const dirent* entry = readdir(dir)) {
-        const char* entry_name = entry->d_name;
-        if (std::strncmp(entry_name, prefix.c_str(), prefix.size()) != 0) continue;
-        const char* digits = entry_name + prefix.size();
-        char* end = nullptr;
-        long pid = std::strtol(digits, &end, 10);
-        if (end == digits || *end != '\0' || digits[0] == '-' || digits[0] == '+') continue;
-        if (process_gone(pid)) unlink((directory + entry_name).c_str());
+    // One scan of each directory, however many names it holds.
+    std::map<std::string, std::set<std::string>> bases;
+    for (const std::string& name : names) {
+        std::string directory, base;
+        split_name(name, &directory, &base);
+        bases[directory].insert(base);
     }
-    closedir(dir);
+    const std::string marker = ".tmp-";
+    for (const auto& [directory, wanted] : bases) {
+        DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+        if (!dir) continue;
+        while (const dirent* entry = readdir(dir)) {
+            const std::string entry_name = entry->d_name;
+            const size_t at = entry_name.rfind(marker);
+            if (entry_name[0] != '.' || at == std::string::npos || at < 1) continue;
+            if (!wanted.count(entry_name.substr(1, at - 1))) continue;
+            const std::string digits = entry_name.substr(at + marker.size());
+            if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9)
+                continue;
+            if (process_gone(std::stol(digits))) unlink((directory + entry_name).c_str());
+        }
+        closedir(dir);
+    }
 }
+
+void remove_stale_temporaries(const std::string& name) { remove_stale_temporaries(std::vector<std::string>{name}); }
 
 void remove_open_temporaries()
 {

@@ -11,6 +11,7 @@
 // (a killed run) are removed when the same name is written again.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct OutputFile {
     // Opens the temporary file for `name` and says "Saving <what> to
@@ -36,8 +37,10 @@ struct OutputFile {
 
 // ".<base>.tmp-<pid>" in the directory of name.
 std::string temporary_file_name(const std::string& name, long pid);
-// Removes the temporaries of `name` left by processes that no longer run.
+// Removes the temporaries of `name` (or of any of `names`) left by
+// processes that no longer run.
 void remove_stale_temporaries(const std::string& name);
+void remove_stale_temporaries(const std::vector<std::string>& names);
 // Removes every temporary file open in this process. Async-signal-safe: for
 // a handler that ends the process at once.
 void remove_open_temporaries();

@@ -1,0 +1,96 @@
+"""Loads that would not fit are refused before anything is allocated; a long
+sphere-based morph says what it costs before it starts; an output directory
+that cannot be written is reported and left as it was."""
+import os
+import resource
+import subprocess
+import tempfile
+import time
+
+from batch_support import Checks, parse_args, temporaries, unprivileged, uses_address_sanitizer
+
+args = parse_args()
+check = Checks()
+
+
+def example(name):
+    return os.path.join(args.examples, name)
+
+
+def box(path, x, y, z):
+    corners = ["%g %g %g" % (x * (i & 1), y * ((i >> 1) & 1), z * ((i >> 2) & 1)) for i in range(8)]
+    faces = ["4 0 2 3 1", "4 4 5 7 6", "4 0 1 5 4", "4 2 6 7 3", "4 0 4 6 2", "4 1 3 7 5"]
+    with open(path, "w") as f:
+        f.write("OFF\n8 6 0\n" + "\n".join(corners + faces) + "\n")
+    return path
+
+
+def run(argv, cwd, preexec_fn=None, timeout=600):
+    p = subprocess.run([args.batch] + argv, cwd=cwd, capture_output=True, text=True, timeout=timeout,
+                       preexec_fn=preexec_fn)
+    return p.returncode, p.stdout, p.stderr
+
+
+with tempfile.TemporaryDirectory() as work:
+    # The thin slab: two 6837 x 6837 x 25 grids and the conversion's working
+    # grids, about 20 GB at once; refused on the spot.
+    slab = box(os.path.join(work, "slab.off"), 341.6, 341.6, 1)
+    code, out, err = run([slab, slab], work)
+    check("the slab is refused with status 2", code == 2, err)
+    check("the slab is refused with the memory message before conversion",
+          "warning: Not enough memory for source data" in err and "Sampling" not in err, err)
+
+    # Under an address-space limit (ulimit -v) a load that fits in the
+    # machine but not in the limit is refused the same way, not left to fail
+    # half-way. The sanitizer runtime maps terabytes of shadow memory and
+    # cannot start under such a limit.
+    if uses_address_sanitizer(args.batch):
+        print("skip ulimit -v: the address sanitizer cannot run under an address-space limit")
+    else:
+        def limit():
+            gigabyte = 1 << 30
+            resource.setrlimit(resource.RLIMIT_AS, (gigabyte, gigabyte))
+        code, out, err = run(["-p", "300", "-f", "2", example("icosphere.off"), example("torus.off")], work,
+                             preexec_fn=limit)
+        # One 460 x 460 x 305 grid (390 MB) would fit, everything at once not.
+        check("ulimit -v 1 GB: -p 300 is refused with the memory message before conversion",
+              code == 2 and "warning: Not enough memory for source data" in err and "Sampling" not in err, err)
+        code, out, err = run(["-q", "-p", "20", "-f", "2", example("icosphere.off"), example("torus.off")], work,
+                             preexec_fn=limit)
+        check("ulimit -v 1 GB: a small morph still runs", code == 0, err)
+
+    # A long thin rod: thousands of spheres a side. The estimate comes before
+    # the first frame; the run is not waited for.
+    rod = box(os.path.join(work, "rod.off"), 40, 1, 1)
+    with open(os.path.join(work, "rod-err.txt"), "w") as err_file:
+        p = subprocess.Popen([args.batch, "-p", "16", "-f", "3", rod, rod], cwd=work, stdout=subprocess.PIPE,
+                             stderr=err_file, text=True)
+        deadline = time.monotonic() + 600
+        text = ""
+        while "Estimated work" not in text and p.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.1)
+            with open(os.path.join(work, "rod-err.txt")) as f:
+                text = f.read()
+        p.kill()
+        p.communicate()
+    line = next((l for l in text.splitlines() if l.startswith("Estimated work")), "")
+    check("a long sphere-based morph says what it costs before it starts",
+          "-q or fewer points (-p)" in line and (" min " in line or " h " in line), text[-800:])
+
+    # A read-only output directory: status 4, the message, nothing changed.
+    out_dir = os.path.join(work, "out")
+    os.makedirs(out_dir)
+    with open(os.path.join(out_dir, "m001.off"), "w") as f:
+        f.write("an earlier frame")
+    os.chmod(work, 0o755)
+    os.chmod(out_dir, 0o555)
+    try:
+        code, out, err = run(["-q", "-p", "20", "-f", "2", "-o", os.path.join(out_dir, "m"), example("icosphere.off"),
+                              example("torus.off")], work, preexec_fn=unprivileged())
+    finally:
+        os.chmod(out_dir, 0o755)
+    check("read-only directory: status 4 with the file named", code == 4 and "error: Could not write" in err, err)
+    check("read-only directory: nothing written, nothing changed", sorted(os.listdir(out_dir)) == ["m001.off"]
+          and open(os.path.join(out_dir, "m001.off")).read() == "an earlier frame" and temporaries(out_dir) == [])
+
+check.finish()
