@@ -1,0 +1,86 @@
+// The surface reader with both passes over one file: the sizing pass and
+// the conversion pass must meet the same objects, vertices and faces; then
+// sizing and, on a small grid, scan conversion in both modes.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "input/off_reader.h"
+#include "input/scan_convert.h"
+#include "input/volume_sizing.h"
+
+namespace {
+
+constexpr int64_t MAX_VOXELS = 200000;
+
+// What a pass meets, in order.
+struct Tally {
+    std::vector<int64_t> events;  // object counts, vertex and face marks, object ends
+};
+
+SurfaceSink tally_sink(Tally* t)
+{
+    SurfaceSink sink;
+    sink.context = t;
+    sink.begin_object = [](void* c, int32_t vertices, int32_t faces) {
+        static_cast<Tally*>(c)->events.push_back(int64_t{vertices} << 32 | static_cast<uint32_t>(faces));
+        return 0;
+    };
+    sink.vertex = [](void* c, Vector3) {
+        static_cast<Tally*>(c)->events.push_back(-1);
+        return 0;
+    };
+    sink.face = [](void* c, int32_t n, const int32_t*, uint32_t) {
+        static_cast<Tally*>(c)->events.push_back(-2 - int64_t{n});
+        return 0;
+    };
+    sink.end_object = [](void* c) {
+        static_cast<Tally*>(c)->events.push_back(-3);
+        return 0;
+    };
+    return sink;
+}
+
+struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> copy(data, data + size);
+    std::unique_ptr<std::FILE, Closer> f(fmemopen(copy.empty() ? nullptr : copy.data(), copy.size(), "r"));
+    if (!f) return 0;
+
+    // Both passes read the same objects: a failing input stops both at the
+    // same point with the same code.
+    Tally sized, converted;
+    const int sizing_status = read_surface(f.get(), ReadPass::Sizing, nullptr, tally_sink(&sized));
+    const int conversion_status = read_surface(f.get(), ReadPass::Conversion, nullptr, tally_sink(&converted));
+    if (sizing_status != conversion_status || sized.events != converted.events) {
+        std::fprintf(stderr, "the passes disagree: status %d and %d, %zu and %zu events\n", sizing_status,
+                     conversion_status, sized.events.size(), converted.events.size());
+        std::abort();
+    }
+
+    SizingParameters p;
+    p.min_points = 10;
+    VolumeSizing sizing;
+    if (measure_surfaces(f.get(), f.get(), p, &sizing) != SURFACE_OK) return 0;
+    const int64_t voxels =
+        int64_t{sizing.volume_dims[0]} * sizing.volume_dims[1] * sizing.volume_dims[2];
+    if (voxels > MAX_VOXELS) return 0;
+    std::vector<Voxel> grid(static_cast<size_t>(voxels));
+    for (bool antialias : {true, false}) {
+        ConversionParameters c;
+        c.grid = VoxelGrid{grid.data(), sizing.volume_dims[0], sizing.volume_dims[1], sizing.volume_dims[2]};
+        c.centre = sizing.centre[0];
+        c.scale = sizing.scale[0];
+        c.antialias = antialias;
+        convert_surface(f.get(), c, ConversionProgress{});
+    }
+    return 0;
+}
