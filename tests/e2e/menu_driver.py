@@ -5,8 +5,6 @@ level k (0 = main bar) has its widgets centred 12 + 25 k pixels below the top
 of the window and a dark grey separator line 24 + 25 k pixels below it.
 """
 
-import time
-
 from xharness import BAR_HEIGHT, check, is_red_text, wait_until
 
 # row: (x, width) of the widgets used by the tests
@@ -112,8 +110,3 @@ def dismiss_warning(s):
     _, _, w, h = s.geometry()
     s.key("Return", at=(w // 3, h - BAR_HEIGHT // 2))
     wait_until(lambda: not warning_shown(s), 30, 0.3, "the warning to go")
-
-
-def settle(seconds):
-    """Gives the program time in which something must NOT happen."""
-    time.sleep(seconds)

@@ -17,8 +17,7 @@ def main():
         s.wait_for_window()
         s.wait_file("m006.off", timeout=120)
         view = s.view_point()
-        s.key("Return", at=view)  # automatic correspondence
-        m.settle(1)
+        s.enter_automatic_mode(at=view)
         check(not os.path.exists(s.path("sphere001.sph")), "no sphere files before the spheres are shown")
 
         m.open_menus(s, "Display")
@@ -36,10 +35,9 @@ def main():
 
         for _ in range(4):
             s.key("plus", at=view)
-        wait_until(lambda: os.stat(s.path("sphere006.sph")).st_mtime_ns != stamps[1]
-                   and os.stat(s.path("sphere001.sph")).st_mtime_ns != stamps[0], 120, 0.3,
-                   "the sphere files to be rewritten")
-        m.settle(2)
+        s.barrier()  # every `+` handled, each rewriting both files
+        check(os.stat(s.path("sphere006.sph")).st_mtime_ns != stamps[1]
+              and os.stat(s.path("sphere001.sph")).st_mtime_ns != stamps[0], "the sphere files were rewritten")
         after = (spheres_in(s, "sphere001.sph"), spheres_in(s, "sphere006.sph"))
         log("spheres after:", after)
         check(sum(after) > sum(before), "`+` gives more spheres")

@@ -1,7 +1,5 @@
 """A target file that does not exist leaves the viewer running with a red
 warning on the status line; OK dismisses it."""
-import time
-
 from xharness import Session, check, is_red_text, parse_args, run, wait_until
 
 
@@ -37,7 +35,7 @@ def main():
         s.wait_for_window()
         s.wait_picture(lambda im: s.status_text_extent(im, is_red_text) > 100, 60, what="red warning text")
         s.key("x", at=(240, 180))
-        time.sleep(0.5)  # time for the key to be handled
+        s.barrier()  # the key was handled before the help panel came and went
         check(s.status_text_extent(None, is_red_text) > 100, "a key over the view leaves the warning")
         s.key("x", at=(200, 357))
         wait_until(lambda: s.status_text_extent(None, is_red_text) < 0, 30, 0.2, "warning dismissed")

@@ -218,8 +218,11 @@ class Session:
     def env(self, extra=None):
         e = dict(os.environ)
         e["DISPLAY"] = self.display
-        # GL and X libraries keep blocks the leak checker would blame on us.
-        e["ASAN_OPTIONS"] = "detect_leaks=0"
+        # The leak checker runs over the whole viewer; the blocks that the GL
+        # driver and the X libraries keep until exit are suppressed by name.
+        e["ASAN_OPTIONS"] = "detect_leaks=1"
+        e["LSAN_OPTIONS"] = "suppressions=%s:print_suppressions=0" % os.path.join(
+            os.path.dirname(os.path.abspath(__file__)), "viewer-leaks.supp")
         if extra:
             e.update(extra)
         return e
@@ -244,10 +247,11 @@ class Session:
         """Absolute path of a file in the session's working directory."""
         return os.path.join(self.workdir, name)
 
-    def launch(self, args=(), program="kestrane", env=None, unprivileged=False):
+    def launch(self, args=(), program="kestrane", env=None, unprivileged=False, wrapper=()):
         """Starts the program with args in the working directory. unprivileged:
         as the user nobody when the tests run as root, so that permissions
-        bind the program (the working directory is opened to it)."""
+        bind the program (the working directory is opened to it). wrapper: a
+        command that runs the program (such as valgrind and its options)."""
         if self.proc is not None and self.proc.poll() is None:
             raise TestFailure("a program is already running")
         log("launch:", program, " ".join(args))
@@ -262,7 +266,7 @@ class Session:
                 os.setgroups([])
                 os.setgid(65534)
                 os.setuid(65534)
-        self.proc = subprocess.Popen([self.program(program)] + list(args), cwd=self.workdir,
+        self.proc = subprocess.Popen(list(wrapper) + [self.program(program)] + list(args), cwd=self.workdir,
                                      env=self.env(env), stdout=self._out, stderr=self._err, preexec_fn=drop)
         return self.proc
 
@@ -465,22 +469,37 @@ class Session:
         self.key("Return", at=at)
         wait_until(lambda: self.status_text_extent() > 320, timeout, 0.3, "automatic correspondence prompt")
 
-    def wait_file(self, name, timeout=DEFAULT_TIMEOUT, stable=0.3):
-        """Waits until a file in the working directory exists and its size has
-        stopped changing; returns its absolute path."""
+    def wait_file(self, name, timeout=DEFAULT_TIMEOUT):
+        """Waits until a file in the working directory exists; returns its
+        absolute path. The programs rename a file into place only when it is
+        complete, so a file that exists is whole."""
         p = self.path(name)
 
         def ready():
             if self.proc is not None and self.proc.poll() is not None and not os.path.exists(p):
                 raise TestFailure("program ended (status %s) before %s appeared"
                                   % (self.proc.returncode, name))
-            if not os.path.exists(p):
-                return False
-            s1 = os.path.getsize(p)
-            time.sleep(stable)
-            return os.path.exists(p) and os.path.getsize(p) == s1 and s1 > 0
-        wait_until(ready, timeout, 0.2, "file " + name)
+            return os.path.exists(p)
+        wait_until(ready, timeout, 0.1, "file " + name)
         return p
+
+    def barrier(self, timeout=DEFAULT_TIMEOUT):
+        """Returns once the viewer has handled every event sent before and
+        drawn the view again after that: the Help button of the menu bar
+        (which must have no list open) shows the help panel over the view and
+        hides it again. Events are handled in order and the panel is drawn by
+        the view's idle step, so the picture after it shows at least one
+        animation step taken after the earlier events. A check that nothing
+        happens compares pictures on either side of a barrier."""
+        _, _, w, h = self.geometry()
+
+        def red(img):
+            return img.count(0, BAR_HEIGHT, w, h - BAR_HEIGHT, is_red_text)
+        base = red(self.screenshot(self._probe))
+        self.click(320, 12)  # Help, at x 290..350 of the main bar
+        self.wait_picture(lambda im: red(im) > base + 300, timeout, 0.1, "the help panel (barrier)")
+        self.click(320, 12)
+        return self.wait_picture(lambda im: red(im) < base + 100, timeout, 0.1, "the help panel gone (barrier)")
 
     def read(self, name, mode="r"):
         with open(self.path(name), mode) as f:
