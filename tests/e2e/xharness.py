@@ -430,8 +430,16 @@ class Session:
             self._shot_counter += 1
             name = "%s-%02d" % (self.name, self._shot_counter)
         out = os.path.join(self.artefacts, name + ".png")
-        xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=True)
+        # A grab that meets a window being reconfigured can fail with an X
+        # error; the next one does not.
+        for attempt in range(5):
+            xwd = subprocess.run(["xwd", "-root", "-silent", "-display", self.display],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            if xwd.returncode == 0:
+                break
+            log("xwd failed (%s), again" % xwd.stderr.decode(errors="replace").strip())
+        else:
+            raise TestFailure("no screenshot: %s" % xwd.stderr.decode(errors="replace"))
         subprocess.run(["convert", "xwd:-", out], input=xwd.stdout, check=True)
         return Image(out)
 
