@@ -11,6 +11,7 @@
 
 #include "app/analysis.h"
 #include "app/frame_driver.h"
+#include "app/morph_cost.h"
 #include "app/pipeline.h"
 #include "base/app_state.h"
 #include "base/status.h"
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr int64_t MAX_VOXELS = 120000;
+constexpr double MAX_SPHERE_SAMPLES = 2e7;
 
 std::string temporary_path(const char* side)
 {
@@ -68,7 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     app.frame_count = 3;
     app.output_format = SURFACE_FORMAT_NONE;
 
-    if (small_enough() && run_pipeline() == PIPELINE_DONE && (app.quick_morph || link_spheres() == 0)) {
+    // A frame's cost grows with lattice points x linked spheres (the cost
+    // the programs announce); beyond a few seconds it only slows the search.
+    if (small_enough() && run_pipeline() == PIPELINE_DONE && (app.quick_morph || link_spheres() == 0) &&
+        current_morph_cost().samples_per_frame <= MAX_SPHERE_SAMPLES) {
         SurfaceMesh mesh;
         build_frame(1, &mesh, FAILURES_END_RUN);
     }
