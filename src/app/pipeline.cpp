@@ -97,7 +97,14 @@ int load_volumes()
         show_warning("Not able to open target input file");
         return 1;
     }
-    if (measure_volumes(files.source, files.target) != 0) {
+    const int sized = measure_volumes(files.source, files.target);
+    // A grid beyond 16-bit counts is one too large to hold, whatever the
+    // machine: the same refusal as a load that does not fit.
+    if (sized == SURFACE_GRID_TOO_LARGE) {
+        show_warning("Not enough memory for source data");
+        return 1;
+    }
+    if (sized != 0) {
         show_warning("Couldn't understand file formats");
         return 1;
     }

@@ -87,6 +87,12 @@ TEST(LoadMemory, ALoadThatDoesNotFitIsRefusedBeforeAllocating)
     EXPECT_EQ(warnings, std::vector<std::string>{"Not enough memory for source data"});
     EXPECT_FALSE(app.volumes[0].voxels);
     EXPECT_FALSE(app.volumes[1].voxels);
+    // Points enough for counts beyond 16 bits (as -p and Points: allow):
+    // the same message.
+    warnings.clear();
+    app.min_points = 500;
+    EXPECT_EQ(run_pipeline(), PIPELINE_LOAD_FAILED);
+    EXPECT_EQ(warnings, std::vector<std::string>{"Not enough memory for source data"});
     status_reset();
     std::remove(slab.c_str());
     rmdir(dir.c_str());
