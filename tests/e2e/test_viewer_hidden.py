@@ -33,16 +33,18 @@ def main():
         hidden_from = time.time()
         # Hidden for many frames' worth of the generation's own pace; whether
         # anything was written meanwhile is read from the files' times below.
-        wait_until(lambda: time.time() - hidden_from > max(10 * pace, 2.0), 600, 0.1, "ten frames' time")
+        wait_until(lambda: time.time() - hidden_from > max(20 * pace, 3.0), 900, 0.1, "twenty frames' time")
         shown_from = time.time()
         s.x("xdotool", "windowmap", wid)
         wait_until(lambda: any(written_at(s, n) > shown_from for n in frame_files(s)), 120, 0.3,
                    "generation going on")
         check(True, "generation goes on once the window shows again")
-        # At most the frame under way when the window went lands while hidden.
-        during = [n for n in frame_files(s) if hidden_from + pace < written_at(s, n) < shown_from]
+        # At most the frame under way when the window went lands while
+        # hidden, however long it took; a generation going on would have
+        # written some twenty.
+        during = [n for n in frame_files(s) if hidden_from < written_at(s, n) < shown_from]
         log("pace %.2f s, hidden %.1f s" % (pace, shown_from - hidden_from))
-        check(not during, "no frame is built while the window is hidden: %s" % during)
+        check(len(during) <= 1, "no frame is built while the window is hidden: %s" % during)
         s.key("q", at=(240, 300))
         check(s.wait_exit(30) == 0, "q quits")
 
