@@ -77,14 +77,19 @@ int write_sphere_files(Written& written)
     return BATCH_DONE;
 }
 
-int write_frames(Written& written)
+// Temporaries that a killed run left of the files this run writes, removed
+// before the load, so that a run killed early leaves none but its own.
+void remove_earlier_temporaries()
 {
-    // Temporaries that a killed run left of the files this run writes.
     std::vector<std::string> names;
     for (int frame = 0; frame < app.frame_count; ++frame)
         names.push_back(surface_file_name(app.output_base, frame, app.output_format));
     for (int side = 0; side < 2; ++side) names.push_back(sphere_file_name(side, app.frame_count, app.output_format));
     remove_stale_temporaries(names);
+}
+
+int write_frames(Written& written)
+{
     for (int frame = 0; frame < app.frame_count; ++frame) {
         if (interrupt_signal()) return stop_interrupted(written);
         SurfaceMesh mesh;
@@ -122,6 +127,7 @@ int batch_main(int argc, char** argv)
 
     install_console_reporter();
     install_interrupt_handlers();
+    remove_earlier_temporaries();
     Written written;
     int outcome = run_pipeline();
     close_console_line();
