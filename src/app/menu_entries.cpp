@@ -157,13 +157,17 @@ void apply_res(const char* text)
     }
     app.resolution = r;
     if (app.mode == MODE_NOTHING_LOADED) return;
-    // The lattice steps 0.7071 r voxels along y; the load adds 2 instead of 1.
-    app.sample_grid_dims[0] = static_cast<int16_t>((app.volume_dims[0] - 1) / r + 1);
-    app.sample_grid_dims[1] = static_cast<int16_t>((app.volume_dims[1] - 1) / (r * 0.7071) + 1);
-    app.sample_grid_dims[2] = static_cast<int16_t>((app.volume_dims[2] - 1) / r + 1);
-    call(menu_hooks.rebuild_surface_lists);
+    // The grid's margin grows with the resolution: the volumes are loaded
+    // anew, so that the frames are those of a load at this resolution. The
+    // work of the user (vectors, the mode reached) carries over.
+    const Mode mode = app.mode;
+    if (!pipeline_reload_keeping_vectors()) return;
+    call(menu_hooks.rebuild_vector_list);
+    app.mode = mode;
+    if (mode >= MODE_AUTOMATIC && !app.quick_morph && menu_hooks.rebuild_link_list)
+        menu_hooks.rebuild_link_list(LINK_RECOMPUTE);
     call(menu_hooks.rebuild_sphere_lists);
-    if (app.mode == MODE_SEQUENCE) call(menu_hooks.restart_sequence);
+    if (mode == MODE_SEQUENCE) call(menu_hooks.restart_sequence);
 }
 
 const char* render_frames()

@@ -93,6 +93,15 @@ int convert_volume(std::FILE* stream, int side)
 
 namespace {
 
+bool encloses_volume(int side)
+{
+    const Voxel* voxels = app.volumes[side].voxels.get();
+    const int64_t count = voxel_count();
+    for (int64_t i = 0; voxels && i < count; ++i)
+        if (voxels[i].distance > 0) return true;
+    return false;
+}
+
 int load_volumes()
 {
     OpenFiles files;
@@ -186,5 +195,10 @@ int run_pipeline()
     }
     if (pipeline_hooks.build_lists) pipeline_hooks.build_lists();
     app.mode = MODE_MANUAL;
+    // An open surface may bound nothing; its end of the morph is then empty.
+    for (int side = 0; side < 2; ++side)
+        if (!encloses_volume(side))
+            show_warning("`%s' encloses no volume: its frames are empty",
+                         (side == 0 ? app.source_path : app.target_path).c_str());
     return PIPELINE_DONE;
 }

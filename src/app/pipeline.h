@@ -43,4 +43,7 @@ void pipeline_set_alias(const char* text);
 void pipeline_set_points(const char* text);
 void pipeline_toggle_centres();
 void pipeline_toggle_sizes();
+// Loads both files again (at a new resolution, say) and keeps the manual
+// vectors, moved with the grid's centre. False when the load failed.
+bool pipeline_reload_keeping_vectors();
 void pipeline_set_transform(const char* text);

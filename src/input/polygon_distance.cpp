@@ -7,7 +7,7 @@ double polygon_distance(Vector3 point, int n, const Vector3* vertices, const int
 {
     const Vector3& first = vertices[indices[0]];
     double plane = vec_dot(vec_sub(first, point), normal);
-    if (std::fabs(plane) > limit) return 0.0;
+    if (std::fabs(plane) > limit) return HUGE_VAL;
     Vector3 foot = vec_add_scaled(point, normal, plane);
 
     bool any_positive = false, any_other = false;
@@ -34,5 +34,5 @@ double polygon_distance(Vector3 point, int n, const Vector3* vertices, const int
     double distance = std::sqrt(plane * plane + nearest);
     if (plane < 0.0) distance = -distance;
     face_on = distance == 0.0 ? 32000 : static_cast<int16_t>(std::trunc(std::fabs(32000.0 * plane / distance)));
-    return std::fabs(distance) > limit ? 0.0 : distance;
+    return std::fabs(distance) > limit ? HUGE_VAL : distance;
 }

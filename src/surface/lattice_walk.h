@@ -20,6 +20,14 @@ enum LatticeStatus {
     LATTICE_NO_TRIANGLE_ARRAY = 41,
 };
 
+// How a walk went beyond the first pass (see triangulate_lattice).
+struct WalkReport {
+    int extra_walks = 0;          // walks after the first one
+    long points_kept_apart = 0;   // points whose edges were not grouped in the end
+    bool plain = false;           // the frame was finished with plain tetrahedra
+    long vertices_joined = 0;     // coincident vertices joined (join_coincident_vertices)
+};
+
 // A field sampled on the isosurface lattice: counts, the step R in voxels and
 // the middle voxel (cx, cy, cz) that is the origin of mesh units.
 struct LatticeField {
@@ -36,8 +44,15 @@ struct LatticeField {
     void (*walk_done)(void* context, long triangles) = nullptr;
     // Off: plain marching tetrahedra, a vertex for every crossing edge.
     bool regularise = true;
+    // Filled in when given.
+    WalkReport* report = nullptr;
 };
 
 // Walks the lattice slice by slice and fills mesh with the isosurface at
-// level -0.5. On failure the mesh is left as the status describes.
+// level -0.5; points on the lattice's border count as outside (a value of at
+// least -1), so the surface is always closed. Should the grouping of crossing
+// edges join two sheets at an edge, the lattice is walked again (sampling
+// every point again) with those points' edges kept apart, so every mesh is
+// edge-manifold and consistently oriented. On failure the mesh is left as
+// the status describes.
 int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh);

@@ -97,6 +97,67 @@ TEST_F(ScanConvertTest, AntialiasedGridDoesNotDependOnWinding)
     EXPECT_EQ(distances(1), ccw);
 }
 
+// A cube whose faces turn every which way is the same cube: inside and
+// outside come from crossings along each row, not from the faces' normals.
+TEST_F(ScanConvertTest, FacesInAnyOrientationGiveTheSameVolume)
+{
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(slab_box(false)), 0);
+    const std::vector<int16_t> outward = distances(1);
+    std::string mixed = slab_box(false);
+    // Turn three of the six quadrilaterals round.
+    for (const char* face : {"4 0 2 3 1\n", "4 0 1 5 4\n", "4 1 3 7 5\n"}) {
+        std::string f = face, turned = f;
+        turned = "4 " + std::string(1, f[8]) + " " + f[6] + " " + f[4] + " " + f[2] + "\n";
+        const size_t at = mixed.find(f);
+        ASSERT_NE(at, std::string::npos) << f;
+        mixed.replace(at, f.size(), turned);
+    }
+    ASSERT_EQ(convert(mixed), 0);
+    EXPECT_EQ(distances(1), outward);
+}
+
+// Faces lying exactly in the planes of voxel centres: the voxels on them are
+// on the surface (distance 1, inside) on every side alike, and the plain and
+// antialiased modes agree on every voxel away from the surface.
+TEST_F(ScanConvertTest, FacesInVoxelPlanesAreSymmetric)
+{
+    // Grid centre 7.5: faces at 3 and 12 on every axis, on voxel centres.
+    const std::string cube = box_object({-4.5, -4.5, -4.5}, {4.5, 4.5, 4.5});
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(cube), 0);
+    for (int a : {3, 12}) {
+        EXPECT_EQ(distance_at(1, a, 7, 7), 1) << a;
+        EXPECT_EQ(distance_at(1, 7, a, 7), 1) << a;
+        EXPECT_EQ(distance_at(1, 7, 7, a), 1) << a;
+    }
+    EXPECT_EQ(distance_at(1, 2, 7, 7), -22);
+    EXPECT_EQ(distance_at(1, 13, 7, 7), -22);
+    const std::vector<int16_t> antialiased = distances(1);
+    app.antialias = false;
+    ASSERT_EQ(convert(cube), 0);
+    const std::vector<int16_t> plain = distances(1);
+    long compared = 0;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        // Farther than the antialiasing distance from every face.
+        if (antialiased[i] != FAR_DISTANCE && antialiased[i] != -FAR_DISTANCE) continue;
+        EXPECT_EQ(plain[i] > 0, antialiased[i] > 0) << i;
+        ++compared;
+    }
+    EXPECT_GT(compared, 1000);
+}
+
+// An open surface splits no row in two: rows crossing it an odd number of
+// times are outside from their last crossing on.
+TEST_F(ScanConvertTest, RowsCrossingAnOpenSurfaceOnceStayOutside)
+{
+    prepare_grid(1, 10);
+    ASSERT_EQ(convert("OFF 4 1 4\n0 -2 -2\n0 2 -2\n0 2 2\n0 -2 2\n4 0 1 2 3\n"), 0);
+    for (int16_t d : distances(1)) EXPECT_LE(d, 22);
+    EXPECT_LT(distance_at(1, 8, 4, 4), 0);
+    EXPECT_LT(distance_at(1, 2, 4, 4), 0);
+}
+
 TEST_F(ScanConvertTest, OverlappingListObjectsFormTheirUnion)
 {
     std::string text = "LIST\n{\n" + box_object({-4, -2, -2}, {1, 2, 2}) + "}\n{\n" +
