@@ -8,10 +8,24 @@
 #include "base/status.h"
 #include "shape/correspondence.h"
 #include "shape/distance_transform.h"
+#include "shape/field_summary.h"
 #include "shape/sphere_extraction.h"
 #include "surface/frame_generation.h"
 
 namespace {
+
+// Block summaries of the transformed volumes, for the bounds that let frames
+// skip exact values; each remembers the voxels it was made from.
+FieldSummary summaries[2];
+const Voxel* summarised[2] = {nullptr, nullptr};
+int16_t summarised_dims[2][3];
+
+bool summary_current(int side)
+{
+    const Volume& v = app.volumes[side];
+    return v.voxels && summarised[side] == v.voxels.get() && summarised_dims[side][0] == app.volume_dims[0] &&
+           summarised_dims[side][1] == app.volume_dims[1] && summarised_dims[side][2] == app.volume_dims[2];
+}
 
 SphereSet sphere_set(const Volume& v)
 {
@@ -38,6 +52,7 @@ MorphInputs morph_inputs()
     in.spheres[1] = sphere_set(app.volumes[1]);
     in.vectors = {app.vectors.data(), app.vectors.size()};
     in.quick_morph = app.quick_morph;
+    if (summary_current(0) && summary_current(1)) in.summaries = summaries;
     return in;
 }
 
@@ -61,7 +76,13 @@ int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise)
     return triangulate_frame(request, mesh);
 }
 
-void transform_volume(int side) { distance_transform(grid_of(app.volumes[side].voxels.get(), app.volume_dims)); }
+void transform_volume(int side)
+{
+    distance_transform(grid_of(app.volumes[side].voxels.get(), app.volume_dims));
+    summaries[side] = summarise_field(volume_field(side));
+    summarised[side] = app.volumes[side].voxels.get();
+    for (int a = 0; a < 3; ++a) summarised_dims[side][a] = app.volume_dims[a];
+}
 
 int extract_volume_spheres(int side, const SphereExtractionOptions& options)
 {

@@ -19,13 +19,6 @@ struct Walk {
     LatticeState lattice;
 };
 
-// The points with a neighbour missing: the outer faces of the lattice and,
-// since rows step by one and two, the second row from either end.
-bool on_lattice_border(const LatticeField& f, int i, int j, int k)
-{
-    return i == 0 || i == f.lx - 1 || j <= 1 || j >= f.ly - 2 || k == 0 || k == f.lz - 1;
-}
-
 void sample_point(Walk& w, int i, int j, int k)
 {
     SampleRecord& r = w.lattice.record(i, j);
@@ -43,7 +36,7 @@ void sample_point(Walk& w, int i, int j, int k)
     // (open or self-intersecting input, a shape touching the margin).
     if (r.value >= 0 && on_lattice_border(f, i, j, k)) r.value = -1;
     r.colour = colour;
-    mark_crossings(w.lattice, i, j, k);
+    if (!f.near_surface || f.near_surface(f.context, i, j, k)) mark_crossings(w.lattice, i, j, k);
 }
 
 void keep_as_previous(SampleRecord& r)
@@ -67,6 +60,9 @@ int walk_row(Walk& w, int j, int k)
                 sample_point(w, i, j, k);
         }
         if (j > 0 && k > 0) {
+            // A point with every neighbour on its own side has no edges and no
+            // mixed tetrahedra.
+            if (w.field.near_surface && !w.field.near_surface(w.field.context, i, j - 1, k - 1)) continue;
             int status = place_edge_vertices(l, i, j, k);
             if (status != APPEND_DONE)
                 return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;

@@ -38,6 +38,9 @@ struct LatticeField {
     // position x.
     int16_t (*sample)(void* context, int i, int j, int k, Vector3 x, uint32_t* colour) = nullptr;
     void* context = nullptr;
+    // Optional: false when no neighbour of point (i, j, k) lies on the other
+    // side (the border rule applied); the walk then skips its crossing tests.
+    bool (*near_surface)(void* context, int i, int j, int k) = nullptr;
     // Called after each slice with the number of triangles so far.
     void (*slice_done)(void* context, int slice, long triangles) = nullptr;
     // Called once the walk is complete, before the mesh is copied out.
@@ -47,6 +50,14 @@ struct LatticeField {
     // Filled in when given.
     WalkReport* report = nullptr;
 };
+
+// The points with a neighbour missing, which count as outside: the outer
+// faces of the lattice and, since rows step by one and two, the second row
+// from either end.
+inline bool on_lattice_border(const LatticeField& f, int i, int j, int k)
+{
+    return i == 0 || i == f.lx - 1 || j <= 1 || j >= f.ly - 2 || k == 0 || k == f.lz - 1;
+}
 
 // Walks the lattice slice by slice and fills mesh with the isosurface at
 // level -0.5; points on the lattice's border count as outside (a value of at
