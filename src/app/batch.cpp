@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
+#include <memory>
 #include <string>
 
 #include "app/analysis.h"
 #include "app/command_line.h"
 #include "app/frame_driver.h"
+#include "app/frame_pool.h"
 #include "app/pipeline.h"
 #include "base/app_state.h"
 #include "base/status.h"
@@ -52,19 +55,51 @@ int write_sphere_files()
     return BATCH_DONE;
 }
 
-int write_frames()
+int frame_written(int frame, FrameOutcome outcome)
+{
+    if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
+    if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
+    const std::string name = surface_file_name(app.output_base, frame, app.output_format);
+    close_console_line();
+    std::printf("%s\n", name.c_str());
+    std::fflush(stdout);
+    return BATCH_DONE;
+}
+
+// One frame after the other, the frame's values on every thread.
+int write_frames_in_turn()
 {
     for (int frame = 0; frame < app.frame_count; ++frame) {
         SurfaceMesh mesh;
-        const FrameOutcome outcome = build_frame(frame, &mesh, FAILURES_END_RUN);
-        if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
-        if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
-        const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-        close_console_line();
-        std::printf("%s\n", name.c_str());
-        std::fflush(stdout);
+        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN));
+        if (status != BATCH_DONE) return status;
     }
     return BATCH_DONE;
+}
+
+// Several frames at once on worker threads, written here in order.
+int write_frames_together(int workers)
+{
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, 0);
+    request.threads = std::max(1, app.threads / workers);
+    std::unique_ptr<FramePool> pool = start_frame_pool(inputs, request, 0, app.frame_count, workers);
+    for (int frame = 0; frame < app.frame_count; ++frame) {
+        SurfaceMesh mesh;
+        const int built = take_frame(*pool, &mesh);
+        if (built == LATTICE_DONE)
+            show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count),
+                      static_cast<long>(mesh.triangles.size()));
+        const int status = frame_written(frame, finish_frame(frame, built, mesh, FAILURES_END_RUN));
+        if (status != BATCH_DONE) return status;
+    }
+    return BATCH_DONE;
+}
+
+int write_frames()
+{
+    const int workers = std::min<int>(app.threads, app.frame_count);
+    return workers > 1 ? write_frames_together(workers) : write_frames_in_turn();
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ int parse_command_line(int argc, char** argv)
         if (arg[0] == '-') {
             char option = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
             const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
-            bool takes_value = std::strchr("AFOPRT", option) != nullptr && option != '\0';
+            bool takes_value = std::strchr("AFJOPRT", option) != nullptr && option != '\0';
             if (takes_value) {
                 examined = value;
                 parameter = arg;
@@ -114,6 +114,13 @@ int parse_command_line(int argc, char** argv)
                 app.frame_count = static_cast<uint16_t>(std::atoi(value));
                 if (std::atoi(value) < 2 || app.frame_count < 2) result = 1;
                 break;
+            case 'J': {
+                // Worker threads: 1 up to a generous limit.
+                const int threads = std::atoi(value);
+                if (threads < 1 || threads > MAX_THREADS) result = 1;
+                else app.threads = static_cast<uint16_t>(threads);
+                break;
+            }
             case 'O':
                 if (value[0] == '\0' || !fits_path(value)) {
                     result = 1;

@@ -7,5 +7,7 @@
 // 1 illegal or missing argument, 2 unknown option or surplus file name.
 // Prints every message itself; the help option ends the process (status 0).
 int parse_command_line(int argc, char** argv);
+// The most worker threads -j takes.
+constexpr int MAX_THREADS = 256;
 void print_help(const char* program_name);
 void print_usage(const char* program_name);

@@ -63,14 +63,18 @@ FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
     FrameRequest request = frame_request(inputs, frame);
     request.progress.slice_done = report_slice;
     request.progress.frame_done = report_frame;
-    const int status = triangulate_frame(request, mesh);
+    return finish_frame(frame, triangulate_frame(request, mesh), *mesh, handling);
+}
+
+FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, FailureHandling handling)
+{
     if (status != LATTICE_DONE) {
         report_triangulation_failure(frame, status, handling);
         return FRAME_NOT_TRIANGULATED;
     }
     if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
     const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-    if (write_surface(*mesh, name, app.output_format) != 0) {
+    if (write_surface(mesh, name, app.output_format) != 0) {
         report_write_failure(name, handling);
         return FRAME_NOT_WRITTEN;
     }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "app/analysis.h"
 #include "app/sequence.h"
@@ -67,15 +68,47 @@ int measure_volumes(std::FILE* source, std::FILE* target)
 
 namespace {
 
+constexpr int NOT_RUN = -1;
+
+// Work for the target run on a thread of its own beside the interface
+// thread, when threads are allowed and to be had; else not at all (the
+// caller then does it itself).
+struct Beside {
+    std::thread thread;
+    template <typename Work>
+    explicit Beside(Work work)
+    {
+        if (app.threads < 2) return;
+        try {
+            thread = std::thread(work);
+        } catch (...) {
+        }
+    }
+    void finish()
+    {
+        if (thread.joinable()) thread.join();
+    }
+    ~Beside() { finish(); }
+};
+
+struct Counts {
+    long faces = 0, face_count = 0;
+};
+
+void count_faces(void* context, long faces, long face_count)
+{
+    Counts& c = *static_cast<Counts*>(context);
+    c.faces = faces;
+    c.face_count = face_count;
+}
+
 void show_sampling(void* context, long faces, long face_count)
 {
     show_info("Sampling `%s', polygon %li of %li", static_cast<const std::string*>(context)->c_str(), faces,
               face_count);
 }
 
-}  // namespace
-
-int convert_volume(std::FILE* stream, int side)
+ConversionParameters conversion_parameters(int side)
 {
     const Volume& volume = app.volumes[side];
     ConversionParameters p;
@@ -85,10 +118,26 @@ int convert_volume(std::FILE* stream, int side)
     p.transform = side == 0 ? app.transform : nullptr;
     p.antialias = app.antialias;
     p.antialias_distance = app.antialias_distance;
+    return p;
+}
+
+// Without a word on the status line: for a thread beside the interface.
+int convert_volume_quietly(std::FILE* stream, int side, Counts* counts)
+{
+    ConversionProgress progress;
+    progress.faces_done = count_faces;
+    progress.context = counts;
+    return convert_surface(stream, conversion_parameters(side), progress);
+}
+
+}  // namespace
+
+int convert_volume(std::FILE* stream, int side)
+{
     ConversionProgress progress;
     progress.faces_done = show_sampling;
     progress.context = const_cast<std::string*>(side == 0 ? &app.source_path : &app.target_path);
-    return convert_surface(stream, p, progress);
+    return convert_surface(stream, conversion_parameters(side), progress);
 }
 
 namespace {
@@ -123,17 +172,30 @@ int load_volumes()
         show_warning("Not enough memory for source data");
         return 1;
     }
-    if (convert_volume(files.source, 0) != 0) {
-        show_warning("Couldn't scan convert source data");
-        app.volumes[0].voxels.reset();
-        return 1;
-    }
     if (!allocate_voxels(1)) {
         show_warning("Not enough memory for target data");
         app.volumes[0].voxels.reset();
         return 1;
     }
-    if (convert_volume(files.target, 1) != 0) {
+    // The target is converted beside the source, quietly; its progress is
+    // told once both are done.
+    Counts target_counts;
+    int target_status = NOT_RUN;
+    Beside beside([&] { target_status = convert_volume_quietly(files.target, 1, &target_counts); });
+    const int source_status = convert_volume(files.source, 0);
+    beside.finish();
+    if (source_status != 0) {
+        show_warning("Couldn't scan convert source data");
+        app.volumes[0].voxels.reset();
+        app.volumes[1].voxels.reset();
+        return 1;
+    }
+    if (target_status == NOT_RUN) {
+        target_status = convert_volume(files.target, 1);
+    } else if (target_status == 0) {
+        show_sampling(const_cast<std::string*>(&app.target_path), target_counts.faces, target_counts.face_count);
+    }
+    if (target_status != 0) {
         show_warning("Couldn't scan convert target data");
         app.volumes[0].voxels.reset();
         app.volumes[1].voxels.reset();
@@ -144,18 +206,32 @@ int load_volumes()
 
 int analyse_volumes()
 {
+    // The target's analysis runs beside the source's; its messages follow.
+    const bool spheres = !app.quick_morph;
+    VolumeWork target = volume_work(1);
+    bool target_done = false;
+    auto analyse_target = [&] {
+        transform_volume_work(target);
+        if (spheres) extract_volume_work(target);
+        target_done = true;
+    };
+    Beside beside(analyse_target);
     show_info("Performing distance transform on source volume");
     transform_volume(0);
+    int status = 0;
     if (!app.quick_morph) {
         show_info("Performing sphere extraction on source volume");
-        if (extract_volume_spheres(0) != 0) return 2;
+        if (extract_volume_spheres(0) != 0) status = 2;
     }
+    beside.finish();
+    if (status != 0) return status;
+    if (!target_done) analyse_target();
     show_info("Performing distance transform on target volume");
-    transform_volume(1);
+    install_transform(1, target);
     // An overflow in the source extraction switches to quick morphing.
     if (!app.quick_morph) {
         show_info("Performing sphere extraction on target volume");
-        if (extract_volume_spheres(1) != 0) return 4;
+        if (install_spheres(1, target) != 0) return 4;
     }
     return 0;
 }
@@ -189,16 +265,17 @@ int run_pipeline()
     app.mode = MODE_NOTHING_LOADED;
 
     if (load_volumes() != 0) return PIPELINE_LOAD_FAILED;
+    // An open surface may bound nothing: its end of the morph is empty, and
+    // it has no sphere to link.
+    for (int side = 0; side < 2; ++side)
+        if (!encloses_volume(side))
+            show_warning("`%s' encloses no volume at this sampling",
+                         (side == 0 ? app.source_path : app.target_path).c_str());
     if (analyse_volumes() != 0) {
         show_error("Couldn't construct the isosurface.");
         return PIPELINE_ANALYSIS_FAILED;
     }
     if (pipeline_hooks.build_lists) pipeline_hooks.build_lists();
     app.mode = MODE_MANUAL;
-    // An open surface may bound nothing; its end of the morph is then empty.
-    for (int side = 0; side < 2; ++side)
-        if (!encloses_volume(side))
-            show_warning("`%s' encloses no volume: its frames are empty",
-                         (side == 0 ? app.source_path : app.target_path).c_str());
     return PIPELINE_DONE;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 AppState app;
 
@@ -37,6 +38,13 @@ void app_state_init()
     app.show_spheres = false;
     app.smooth_shading = true;
     app.dump_enabled = false;
+    app.threads = machine_cores();
+}
+
+uint16_t machine_cores()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<uint16_t>(cores < 1 ? 1 : cores > 256 ? 256 : cores);
 }
 
 int64_t voxel_count()

@@ -54,6 +54,8 @@ struct AppState {
     bool show_spheres;
     bool smooth_shading;
     bool dump_enabled;
+    // Worker threads for frames and loads (-j); the machine's cores by default.
+    uint16_t threads;
 
     // Run-time fields shared by several subsystems
     Mode mode = MODE_MANUAL;
@@ -76,6 +78,8 @@ inline int32_t vector_count() { return static_cast<int32_t>(app.vectors.size());
 
 // Every parameter to its start-up default.
 void app_state_init();
+// The processor cores of this machine (at least 1).
+uint16_t machine_cores();
 void reset_transform();
 // Reads 16 reals separated by single characters into m; returns how many were read.
 int parse_transform(const char* text, double* m);

@@ -69,8 +69,8 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
         try {
             const MorphFrame frame = morph_frame(*request.inputs, t);
             if (!compute_frame_values(frame, request.inputs->summaries, lattice, request.threads, &values,
-                                      request.stats))
-                return LATTICE_NO_BUFFER;
+                                      request.stats, request.cancel))
+                return request.cancel && *request.cancel ? LATTICE_CANCELLED : LATTICE_NO_BUFFER;
         } catch (const std::bad_alloc&) {
             return LATTICE_NO_BUFFER;
         }
@@ -83,5 +83,6 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     f.slice_done = report_slice;
     f.walk_done = report_frame;
     f.regularise = request.regularise;
+    f.cancel = request.cancel;
     return triangulate_lattice(f, mesh);
 }

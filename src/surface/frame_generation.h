@@ -9,6 +9,7 @@
 // walk builds the mesh. Memory: the values (7 bytes a lattice point), a
 // two-slice buffer and the growing mesh, all freed on every path. Returns a
 // LatticeStatus.
+#include <atomic>
 #include <cstdint>
 
 #include "shape/morph_field.h"
@@ -38,6 +39,8 @@ struct FrameRequest {
     bool exhaustive = false;
     // Filled in when given (not for an exhaustive frame).
     FrameValueStats* stats = nullptr;
+    // When given and set, the frame stops early with LATTICE_CANCELLED.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The frame's time: frame / (frame_count - 1), the frame number read as a

@@ -172,8 +172,9 @@ int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* co
 }
 
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
-                          int threads, FrameValues* values, FrameValueStats* stats)
+                          int threads, FrameValues* values, FrameValueStats* stats, const std::atomic<bool>* cancel)
 {
+    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     FrameValues& out = *values;
     out.lx = lattice.lx;
     out.ly = lattice.ly;
@@ -200,6 +201,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
     e.uniform.assign(static_cast<size_t>(bx) * by * bz, 0);
     std::vector<Worker> workers(static_cast<size_t>(std::max(threads, 1)));
     parallel_for(static_cast<long>(bx) * by * bz, threads, [&](long b, int worker) {
+        if (cancelled()) return;
         const int i = static_cast<int>(b % bx) * BLOCK, j = static_cast<int>(b / bx % by) * BLOCK,
                   k = static_cast<int>(b / bx / by) * BLOCK;
         Worker& w = workers[static_cast<size_t>(worker)];
@@ -208,6 +210,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         e.evaluate(w);
     });
     const long settled = e.exact;
+    if (cancelled()) return false;
 
     // Points on or next to a crossing edge that only have a sign. A block
     // whose neighbourhood of blocks all took one sign whole has none.
@@ -282,6 +285,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         });
         e.evaluate(w);
     });
+    if (cancelled()) return false;
     if (stats) {
         stats->points = static_cast<long>(slots);
         stats->exact = e.exact;

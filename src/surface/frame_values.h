@@ -13,6 +13,7 @@
 // crossing edge that only has a sign is evaluated. Both steps run on up to
 // `threads` threads; the result does not depend on their number.
 // Memory: 7 bytes per lattice point, freed with the FrameValues.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -40,9 +41,11 @@ struct FrameValueStats {
 
 // Fills values over the lattice (counts, resolution) for the morph at frame.t,
 // with summaries of the two fields for the bounds (null: every point exact).
-// False when there is no memory for the arrays.
+// False when there is no memory for the arrays, or when cancel (if given)
+// was set meanwhile.
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
-                          int threads, FrameValues* values, FrameValueStats* stats);
+                          int threads, FrameValues* values, FrameValueStats* stats,
+                          const std::atomic<bool>* cancel = nullptr);
 
 // The value of point (i, j, k) as the walk reads it (with the border rule
 // applied by the walk itself).

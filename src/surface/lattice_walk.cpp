@@ -84,6 +84,7 @@ int walk(Walk& w, bool report_slices)
             int status = walk_row(w, j, k);
             if (status != LATTICE_DONE) return status;
         }
+        if (w.field.cancel && *w.field.cancel) return LATTICE_CANCELLED;
         if (report_slices && k < l.lz && w.field.slice_done)
             w.field.slice_done(w.field.context, k, static_cast<long>(l.blocks->triangle_blocks.count));
     }

@@ -3,6 +3,7 @@
 // lattice and builds its mesh with regularised marching tetrahedra. Memory:
 // a two-slice buffer and the growing mesh, freed on every path; the mesh is
 // filled only on success. No globals: safe on several threads at once.
+#include <atomic>
 #include <cstdint>
 
 #include "base/vector3.h"
@@ -12,6 +13,7 @@
 enum LatticeStatus {
     LATTICE_DONE = 0,
     LATTICE_NO_BUFFER = 1,           // the slice buffer could not be allocated
+    LATTICE_CANCELLED = 2,           // the caller asked the walk to stop
     LATTICE_TRIANGLES_RAN_OUT = 101,   // all blocks of the triangle list are in use
     LATTICE_POINTS_RAN_OUT = 102,      // all blocks of the vertex list are in use
     LATTICE_NO_TRIANGLE_MEMORY = 103,  // a triangle block could not be allocated
@@ -49,6 +51,8 @@ struct LatticeField {
     bool regularise = true;
     // Filled in when given.
     WalkReport* report = nullptr;
+    // When given and set, the walk stops after the slice it is in.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The points with a neighbour missing, which count as outside: the outer
