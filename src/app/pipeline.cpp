@@ -257,10 +257,10 @@ int run_pipeline()
     app.first_idle = false;
     if (app.source_path.empty() || app.target_path.empty()) return PIPELINE_NOT_RUN;
 
+    // A sequence being generated from the old volumes stops first.
+    stop_sequence();
     release_volumes();
     if (pipeline_hooks.discard_lists) pipeline_hooks.discard_lists();
-    // A sequence being generated from the old volumes stops here.
-    stop_sequence();
     app.frames_built = 0;
     app.mode = MODE_NOTHING_LOADED;
 

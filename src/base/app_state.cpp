@@ -75,8 +75,20 @@ int parse_transform(const char* text, double* m)
                        &m[11], &m[12], &m[13], &m[14], &m[15]);
 }
 
+namespace {
+void (*work_stopper)() = nullptr;
+}  // namespace
+
+void set_work_stopper(void (*stop)()) { work_stopper = stop; }
+
+void stop_background_work()
+{
+    if (work_stopper) work_stopper();
+}
+
 void quit_program()
 {
+    stop_background_work();
     release_volumes();
     std::exit(0);
 }

@@ -86,7 +86,12 @@ int parse_transform(const char* text, double* m);
 // Voxel count nx*ny*nz of the current volume size (0 before sizing).
 int64_t voxel_count();
 // Release voxel arrays, sphere arrays and displacement arrays of both volumes
-// and the manual vectors.
+// and the manual vectors (stop any background work that reads them first).
 void release_volumes();
+// Work on other threads that reads the volumes (the viewer's sequence)
+// installs how to stop it; stop_background_work runs that (waiting for the
+// threads to finish) and is called before the volumes go.
+void set_work_stopper(void (*stop)());
+void stop_background_work();
 // Release the volumes and vectors and end the process with status 0.
 [[noreturn]] void quit_program();

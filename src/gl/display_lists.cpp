@@ -71,11 +71,10 @@ int build_next_frame()
         if (!reset_sequence_slots()) return 0;
     }
     if (!sequence_slot_ready(f)) return 0;
+    // Not built yet: the view goes on meanwhile.
+    if (!sequence_frame_ready(f)) return 0;
     SurfaceMesh mesh;
-    if (build_frame(f, &mesh, FAILURES_KEEP_RUNNING) == FRAME_NOT_TRIANGULATED) {
-        stop_sequence();
-        return 0;
-    }
+    if (!take_sequence_frame(f, &mesh)) return 0;
     select_view();
     view.frame_lists[f] = compile_mesh(mesh, FRAME_MATERIAL, true);
     sequence_frame_stored(f);

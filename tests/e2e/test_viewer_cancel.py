@@ -5,7 +5,7 @@ import time
 
 from xharness import Session, check, parse_args, run, wait_until
 
-FRAMES = 40
+FRAMES = 100
 
 
 def frame_files(s):
@@ -21,7 +21,7 @@ def cancel_label_visible(s):
 def main():
     args = parse_args()
     with Session(args.bin, args.src, "cancel") as s:
-        s.launch(["-o", "c", "-f", str(FRAMES), s.example("icosphere.off"), s.example("torus.off")])
+        s.launch(["-o", "c", "-f", str(FRAMES), "-p", "40", s.example("icosphere.off"), s.example("torus.off")])
         s.wait_for_window()
         s.wait_file("c%03d.off" % FRAMES, 120)
         s.wait_manual_mode()
