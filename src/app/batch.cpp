@@ -19,6 +19,10 @@
 
 namespace {
 
+// The frames of this run: [first, last) counted from 0.
+int first_frame() { return app.first_frame ? app.first_frame - 1 : 0; }
+int last_frame() { return app.last_frame ? app.last_frame : app.frame_count; }
+
 bool on_terminal = false;
 bool line_open = false;  // a progress line waits to be overwritten
 
@@ -45,9 +49,13 @@ void close_console_line()
     line_open = false;
 }
 
+// The sphere files go with the first and the last frame: a run over part of
+// the frames writes those of the ends it owns.
 int write_sphere_files()
 {
     for (int side = 0; side < 2; ++side) {
+        if (side == 0 && first_frame() != 0) continue;
+        if (side == 1 && last_frame() != app.frame_count) continue;
         if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
         close_console_line();
         std::printf("%s\n", sphere_file_name(side, app.frame_count, app.output_format).c_str());
@@ -69,7 +77,7 @@ int frame_written(int frame, FrameOutcome outcome)
 // One frame after the other, the frame's values on every thread.
 int write_frames_in_turn()
 {
-    for (int frame = 0; frame < app.frame_count; ++frame) {
+    for (int frame = first_frame(); frame < last_frame(); ++frame) {
         SurfaceMesh mesh;
         const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN));
         if (status != BATCH_DONE) return status;
@@ -83,8 +91,8 @@ int write_frames_together(int workers)
     const MorphInputs inputs = morph_inputs();
     FrameRequest request = frame_request(inputs, 0);
     request.threads = std::max(1, app.threads / workers);
-    std::unique_ptr<FramePool> pool = start_frame_pool(inputs, request, 0, app.frame_count, workers);
-    for (int frame = 0; frame < app.frame_count; ++frame) {
+    std::unique_ptr<FramePool> pool = start_frame_pool(inputs, request, first_frame(), last_frame(), workers);
+    for (int frame = first_frame(); frame < last_frame(); ++frame) {
         SurfaceMesh mesh;
         const int built = take_frame(*pool, &mesh);
         if (built == LATTICE_DONE)
@@ -98,7 +106,7 @@ int write_frames_together(int workers)
 
 int write_frames()
 {
-    const int workers = std::min<int>(app.threads, app.frame_count);
+    const int workers = std::min<int>(app.threads, last_frame() - first_frame());
     return workers > 1 ? write_frames_together(workers) : write_frames_in_turn();
 }
 
@@ -116,6 +124,12 @@ int batch_main(int argc, char** argv)
     if (parsed != 0) return BATCH_COMMAND_LINE;
     if (app.source_path.empty() || app.target_path.empty()) {
         std::fprintf(stderr, "Both an initial and a final file are required.\n");
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    if (app.last_frame > app.frame_count) {
+        std::fprintf(stderr, "Frame range %i-%i goes beyond the %i frames of the morph.\n", app.first_frame,
+                     app.last_frame, static_cast<int>(app.frame_count));
         print_usage(argv[0]);
         return BATCH_COMMAND_LINE;
     }

@@ -21,6 +21,23 @@ uint16_t clamp_resolution(int16_t value)
 
 }  // namespace
 
+bool parse_frame_range(const char* text, uint16_t* first, uint16_t* last)
+{
+    char* end = nullptr;
+    const long a = std::strtol(text, &end, 10);
+    long b = a;
+    if (end == text) return false;
+    if (*end == '-') {
+        const char* rest = end + 1;
+        b = std::strtol(rest, &end, 10);
+        if (end == rest) return false;
+    }
+    if (*end != '\0' || a < 1 || b < a || b > 65535) return false;
+    *first = static_cast<uint16_t>(a);
+    *last = static_cast<uint16_t>(b);
+    return true;
+}
+
 void print_usage(const char* name)
 {
     std::fprintf(stderr, "  Usage: %s [-o filename] [-f frames] [-p points] [-r resolution] [-c]\n", name);
@@ -81,7 +98,7 @@ int parse_command_line(int argc, char** argv)
         if (arg[0] == '-') {
             char option = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
             const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
-            bool takes_value = std::strchr("AFJOPRT", option) != nullptr && option != '\0';
+            bool takes_value = std::strchr("AFJOPRST", option) != nullptr && option != '\0';
             if (takes_value) {
                 examined = value;
                 parameter = arg;
@@ -138,6 +155,9 @@ int parse_command_line(int argc, char** argv)
                 break;
             case 'R':
                 app.resolution = clamp_resolution(static_cast<int16_t>(std::atoi(value)));
+                break;
+            case 'S':
+                if (!parse_frame_range(value, &app.first_frame, &app.last_frame)) result = 1;
                 break;
             case 'T': {
                 int read = parse_transform(value, app.transform);

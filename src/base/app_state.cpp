@@ -39,6 +39,7 @@ void app_state_init()
     app.smooth_shading = true;
     app.dump_enabled = false;
     app.threads = machine_cores();
+    app.first_frame = app.last_frame = 0;
 }
 
 uint16_t machine_cores()

@@ -56,6 +56,10 @@ struct AppState {
     bool dump_enabled;
     // Worker threads for frames and loads (-j); the machine's cores by default.
     uint16_t threads;
+    // The frames a batch run writes (-s first-last, counted from 1); 0, 0:
+    // all of them.
+    uint16_t first_frame;
+    uint16_t last_frame;
 
     // Run-time fields shared by several subsystems
     Mode mode = MODE_MANUAL;
