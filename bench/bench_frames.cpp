@@ -17,6 +17,7 @@
 #include "shape/sphere_sums.h"
 #include "surface/frame_generation.h"
 #include "surface/frame_values.h"
+#include "surface/mesh.h"
 
 namespace {
 
@@ -76,6 +77,82 @@ void BM_SphereSums(benchmark::State& state)
     use_sums_path(before);
 }
 BENCHMARK(BM_SphereSums)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// Both surfaces loaded and linked once per pair; false when they are missing.
+bool load_pair(int pair)
+{
+    static int loaded = -1;
+    if (loaded == pair) return true;
+    const std::string src = KESTRANE_SOURCE_DIR;
+    const std::string names[2][2] = {{src + "/examples/knot.off", src + "/examples/box.off"},
+                                     {src + "/corpus/cgal/armadillo.off", src + "/corpus/cgal/bunny00.off"}};
+    status_reset();
+    app_state_init();
+    app.source_path = names[pair][0];
+    app.target_path = names[pair][1];
+    app.min_points = pair == 0 ? 80 : 128;
+    app.locality = pair == 0 ? 0.4 : 1.0;  // the knot with many spheres
+    app.frame_count = 5;
+    if (run_pipeline() != PIPELINE_DONE || link_spheres() != 0) return false;
+    loaded = pair;
+    return true;
+}
+
+long linked_spheres_of(int side)
+{
+    long n = 0;
+    for (const Sphere& s : app.volumes[side].spheres) n += s.linked == 1;
+    return n;
+}
+
+// A middle frame (t = 0.5) of the pair. Arguments: pair (0 knot to box,
+// 1 armadillo to bunny), threads, sums path (0 plain, 3 widest), exhaustive.
+void BM_MiddleFrame(benchmark::State& state)
+{
+    const int pair = static_cast<int>(state.range(0));
+    if (!load_pair(pair)) {
+        state.SkipWithError(pair == 1 ? "no corpus (scripts/fetch-corpus)" : "the examples did not load");
+        return;
+    }
+    const SumsPath before = use_sums_path(state.range(2) == 0 ? SumsPath::Plain : widest_sums_path());
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, 2);
+    request.threads = static_cast<int>(state.range(1));
+    request.exhaustive = state.range(3) != 0;
+    FrameValueStats stats;
+    request.stats = &stats;
+    size_t triangles = 0;
+    for (auto _ : state) {
+        SurfaceMesh mesh;
+        triangulate_frame(request, &mesh);
+        triangles = mesh.triangles.size();
+    }
+    use_sums_path(before);
+    const double points = double(request.lattice.lx) * request.lattice.ly * request.lattice.lz / 2;
+    const double exact = request.exhaustive ? points : double(stats.exact);
+    const double spheres = double(linked_spheres_of(0) + linked_spheres_of(1));
+    state.counters["points/s"] = benchmark::Counter(points, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["pairs/s"] = benchmark::Counter(exact * spheres, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["exact"] = exact;
+    state.counters["skipped"] = points - exact;
+    state.counters["spheres"] = spheres;
+    state.counters["triangles"] = double(triangles);
+    state.SetLabel(std::string(pair == 0 ? "knot to box" : "armadillo to bunny") +
+                   (request.exhaustive ? ", exhaustive" : "") + (state.range(2) == 0 ? ", plain sums" : ""));
+}
+BENCHMARK(BM_MiddleFrame)
+    ->ArgNames({"pair", "threads", "simd", "exhaustive"})
+    ->Args({0, 1, 3, 0})
+    ->Args({0, 2, 3, 0})
+    ->Args({0, 1, 0, 0})
+    ->Args({0, 1, 3, 1})
+    ->Args({0, 1, 0, 1})
+    ->Args({1, 1, 3, 0})
+    ->Args({1, 2, 3, 0})
+    ->Args({1, 1, 0, 0})
+    ->Args({1, 1, 3, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
