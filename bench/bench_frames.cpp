@@ -137,6 +137,9 @@ void BM_MiddleFrame(benchmark::State& state)
     state.counters["skipped"] = points - exact;
     state.counters["spheres"] = spheres;
     state.counters["triangles"] = double(triangles);
+    state.counters["nx"] = app.volume_dims[0];
+    state.counters["ny"] = app.volume_dims[1];
+    state.counters["nz"] = app.volume_dims[2];
     state.SetLabel(std::string(pair == 0 ? "knot to box" : "armadillo to bunny") +
                    (request.exhaustive ? ", exhaustive" : "") + (state.range(2) == 0 ? ", plain sums" : ""));
 }
