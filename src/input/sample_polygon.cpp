@@ -45,13 +45,25 @@ void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const
     voxel_range(low.x - limit + 1.0, high.x + limit, grid.nx, x0, x1);
     voxel_range(low.y - limit + 1.0, high.y + limit, grid.ny, y0, y1);
     voxel_range(low.z - limit + 1.0, high.z + limit, grid.nz, z0, z1);
+    const FaceGeometry face = face_geometry(n, vertices, indices, normal);
 
     for (int z = z0; z <= z1; ++z)
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) {
+        for (int y = y0; y <= y1; ++y) {
+            // Along the row the distance to the face's plane changes
+            // linearly: only the voxels near where it is small can be within
+            // the limit (a voxel of room either side against rounding).
+            int first = x0, last = x1;
+            if (std::fabs(normal.x) > 1e-6) {
+                const double rest = (p0.y - y) * normal.y + (p0.z - z) * normal.z;
+                const double centre = p0.x + rest / normal.x, reach = limit / std::fabs(normal.x) + 1.0;
+                if (std::isfinite(centre - reach) && std::isfinite(centre + reach)) {
+                    first = std::max(first, static_cast<int>(std::max(std::floor(centre - reach), x0 - 1.0)));
+                    last = std::min(last, static_cast<int>(std::min(std::ceil(centre + reach), x1 + 1.0)));
+                }
+            }
+            for (int x = first; x <= last; ++x) {
                 int16_t face_on = 0;
-                double d = polygon_distance(Vector3{double(x), double(y), double(z)}, n, vertices, indices,
-                                            normal, limit, face_on);
+                double d = face_distance(face, Vector3{double(x), double(y), double(z)}, limit, face_on);
                 if (std::isinf(d)) continue;
                 // A centre exactly on the face is the nearest a voxel can be.
                 int value = d == 0.0 ? ON_SURFACE : static_cast<int>(std::trunc(DISTANCE_UNITS * d));
@@ -67,4 +79,5 @@ void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const
                     tie_break[i] = face_on;
                 }
             }
+        }
 }

@@ -30,7 +30,15 @@ struct Conversion {
     std::vector<Vector3> vertices;
     long face_count = 0;
     long faces_done = 0;
+    bool dirty = false;  // the working grids hold the previous object
 };
+
+void clean_working_grids(Conversion& c)
+{
+    reset_grid(c.temporary, c.tie_break, 0);
+    if (c.toggles) std::fill(c.toggles, c.toggles + c.temporary.size(), uint8_t{0});
+    c.dirty = false;
+}
 
 void report_faces(const Conversion& c, long counter)
 {
@@ -40,6 +48,8 @@ void report_faces(const Conversion& c, long counter)
 int begin_object(void* context, int32_t vertex_count, int32_t face_count)
 {
     Conversion& c = *static_cast<Conversion*>(context);
+    // Cleaned as the next object starts, so the last object costs no clean-up.
+    if (c.dirty) clean_working_grids(c);
     c.vertices.clear();
     c.vertices.reserve(static_cast<size_t>(std::min<int32_t>(vertex_count, 1 << 16)));
     c.face_count = face_count;
@@ -79,8 +89,7 @@ int end_object(void* context)
     merge_object(c.surface, c.temporary);
     c.vertices.clear();
     c.vertices.shrink_to_fit();
-    reset_grid(c.temporary, c.tie_break, 0);
-    if (c.toggles) std::fill(c.toggles, c.toggles + c.temporary.size(), uint8_t{0});
+    c.dirty = true;
     return SURFACE_OK;
 }
 

@@ -3,6 +3,7 @@
 // as n indices into vertices, which are in voxel coordinates. Cost per face:
 // the voxels its rows cross (plain) or its widened bounding box (antialiased).
 #include <cstdint>
+#include <vector>
 
 #include "base/records.h"
 #include "base/vector3.h"
@@ -49,6 +50,14 @@ void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const
 // and the way to the face.
 double polygon_distance(Vector3 point, int n, const Vector3* vertices, const int32_t* indices,
                         Vector3 normal, double limit, int16_t& face_on);
+// The same with what depends on the face alone worked out once per face.
+struct FaceGeometry {
+    Vector3 normal;
+    std::vector<Vector3> corners, edges;  // edge j runs from corner j to j + 1
+    std::vector<double> lengths;          // squared edge lengths
+};
+FaceGeometry face_geometry(int n, const Vector3* vertices, const int32_t* indices, Vector3 normal);
+double face_distance(const FaceGeometry& face, Vector3 point, double limit, int16_t& face_on);
 
 // The antialiased working value of a voxel whose centre lies on a face; it
 // counts as inside, the least distance from the surface.
