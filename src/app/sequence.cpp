@@ -57,6 +57,11 @@ void stop_sequence()
 
 int sequence_frame_to_build() { return app.next_build_frame; }
 
+// The workers start with the slots, so a generation without them has not
+// begun yet (asking at every idle call while frame 0 is still being built
+// must not start it over).
+bool sequence_needs_slots() { return app.next_build_frame == 0 && !pool; }
+
 bool reset_sequence_slots()
 {
     app.frames_built = 0;

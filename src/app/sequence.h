@@ -16,9 +16,11 @@ void start_sequence();
 void stop_sequence();
 // The frame to build next, or -1 when nothing is being generated.
 int sequence_frame_to_build();
-// Frame 0 only, after the GL layer deleted the lists of the previous
-// sequence: frame_count empty slots, and the workers start. False (the
-// generation stopped, with a message) when there is no memory for them.
+// True once per generation, before its first frame: the GL layer then
+// deletes the lists of the previous sequence and calls reset_sequence_slots.
+bool sequence_needs_slots();
+// frame_count empty slots, and the workers start. False (the generation
+// stopped, with a message) when there is no memory for them.
 bool reset_sequence_slots();
 // False when a reload or a new frame count left no slot for frame f: the
 // generation is then stopped.

@@ -65,7 +65,7 @@ int build_next_frame()
     const int f = sequence_frame_to_build();
     if (f < 0) return 0;
     select_view();
-    if (f == 0) {
+    if (sequence_needs_slots()) {
         for (int32_t i = 0; i < app.frames_built && i < static_cast<int32_t>(view.frame_lists.size()); ++i)
             delete_list(view.frame_lists[i]);
         if (!reset_sequence_slots()) return 0;
