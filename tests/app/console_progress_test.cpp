@@ -105,12 +105,4 @@ TEST(ConsoleProgress, QuietKeepsWarningsAndErrorsOnly)
     }
 }
 
-TEST(ConsoleProgress, DurationsReadAsClockTimes)
-{
-    EXPECT_EQ(format_duration(0), "0:00");
-    EXPECT_EQ(format_duration(-3), "0:00");
-    EXPECT_EQ(format_duration(59.6), "1:00");
-    EXPECT_EQ(format_duration(3725), "1:02:05");
-}
-
 }  // namespace

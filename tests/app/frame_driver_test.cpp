@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <tuple>
@@ -90,67 +88,6 @@ TEST_F(FrameDriverTest, AnUnwritableFileEndsTheRunOrSwitchesOutputOff)
                  "Could not write `/nonexistent-directory/m002.off' - file output is off");
     EXPECT_EQ(app.output_format, SURFACE_FORMAT_NONE);
     EXPECT_EQ(build_frame(2, &mesh, FAILURES_KEEP_RUNNING), FRAME_BUILT);
-}
-
-// The bounding box of a PLY frame, read with the test's own reader.
-struct Box {
-    double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};
-};
-
-Box ply_box(const std::string& name)
-{
-    Box box;
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    EXPECT_NE(f, nullptr);
-    if (!f) return box;
-    char line[256];
-    long vertices = -1;
-    while (std::fgets(line, sizeof line, f) && std::string(line) != "end_header\n")
-        std::sscanf(line, "element vertex %ld", &vertices);
-    EXPECT_GT(vertices, 0);
-    for (long i = 0; i < vertices; ++i) {
-        float record[6];
-        unsigned char colour[3];
-        if (std::fread(record, 4, 6, f) != 6 || std::fread(colour, 1, 3, f) != 3) break;
-        for (int k = 0; k < 3; ++k) {
-            box.lo[k] = std::min(box.lo[k], static_cast<double>(record[k]));
-            box.hi[k] = std::max(box.hi[k], static_cast<double>(record[k]));
-        }
-    }
-    std::fclose(f);
-    return box;
-}
-
-// PLY frames come back in the source's units: the first frame lies on the
-// source; with centres and sizes kept, the last lies on the target.
-TEST_F(FrameDriverTest, PlyFramesLieOnTheInputsInTheirOwnUnits)
-{
-    char pattern[] = "/tmp/kestrane-ply-frames-XXXXXX";
-    const std::string dir = mkdtemp(pattern);
-    app.quick_morph = true;
-    app.frame_count = 3;
-    app.output_format = SURFACE_FORMAT_PLY;
-    app.output_base = dir + "/m";
-    const double box_half[3] = {1.0, 0.6, 0.4};  // box.off: 2 by 1.2 by 0.8 about the origin
-    for (bool kept : {false, true}) {
-        app.scale_centres = app.scale_sizes = !kept;
-        load("box.off", "icosphere.off", 24);
-        const double voxel = 1.0 / app.volumes[0].scale;
-        SurfaceMesh first, last;
-        ASSERT_EQ(build_frame(0, &first, FAILURES_END_RUN), FRAME_BUILT);
-        ASSERT_EQ(build_frame(2, &last, FAILURES_END_RUN), FRAME_BUILT);
-        Box a = ply_box(dir + "/m001.ply"), b = ply_box(dir + "/m003.ply");
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_NEAR(a.lo[k], -box_half[k], voxel) << k;
-            EXPECT_NEAR(a.hi[k], box_half[k], voxel) << k;
-            if (kept) {
-                EXPECT_NEAR(b.lo[k], -1.0, voxel) << k;  // the unit sphere
-                EXPECT_NEAR(b.hi[k], 1.0, voxel) << k;
-            }
-        }
-        release_volumes();
-    }
-    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 TEST_F(FrameDriverTest, LoadReportsEachStep)
