@@ -91,7 +91,7 @@ int write_ply(const SurfaceMesh& mesh, const std::string& name, const SourcePlac
         bytes.push_back(3);
         for (int32_t index : t.v) put_u32(bytes, static_cast<uint32_t>(index));
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
     return 0;
 }

@@ -16,16 +16,22 @@
 
 namespace {
 
-#pragma pack(push, 1)
+constexpr size_t VERTEX_BYTES = 27, TRIANGLE_BYTES = 13;
+
 struct PlyVertex {
     float position[3], normal[3];
     unsigned char colour[3];
 };
-struct PlyTriangle {
-    unsigned char count;
-    int32_t index[3];
-};
-#pragma pack(pop)
+
+// The records as written, byte for byte, into aligned fields.
+PlyVertex vertex_at(const char* record)
+{
+    PlyVertex v;
+    std::memcpy(v.position, record, 12);
+    std::memcpy(v.normal, record + 12, 12);
+    std::memcpy(v.colour, record + 24, 3);
+    return v;
+}
 
 TEST(PlyWriter, HeaderThenBinaryRecordsInTheSourcesUnits)
 {
@@ -54,12 +60,11 @@ TEST(PlyWriter, HeaderThenBinaryRecordsInTheSourcesUnits)
         "property float nx\nproperty float ny\nproperty float nz\n"
         "property uchar red\nproperty uchar green\nproperty uchar blue\n"
         "element face 2\nproperty list uchar int vertex_indices\nend_header\n";
-    ASSERT_EQ(bytes.size(), header.size() + 3 * sizeof(PlyVertex) + 2 * sizeof(PlyTriangle));
+    ASSERT_EQ(bytes.size(), header.size() + 3 * VERTEX_BYTES + 2 * TRIANGLE_BYTES);
     EXPECT_EQ(bytes.substr(0, header.size()), header);
-    PlyVertex v[3];
-    PlyTriangle t[2];
-    std::memcpy(v, bytes.data() + header.size(), sizeof v);
-    std::memcpy(t, bytes.data() + header.size() + sizeof v, sizeof t);
+    const char* records = bytes.data() + header.size();
+    const PlyVertex v[3] = {vertex_at(records), vertex_at(records + VERTEX_BYTES), vertex_at(records + 2 * VERTEX_BYTES)};
+    const char* second_triangle = records + 3 * VERTEX_BYTES + TRIANGLE_BYTES;
 
     // x: n = 21, the mesh origin and the placement agree on voxel 10.
     EXPECT_FLOAT_EQ(v[0].position[0], 1.5f - 1.0f / 8);
@@ -73,9 +78,11 @@ TEST(PlyWriter, HeaderThenBinaryRecordsInTheSourcesUnits)
     // Levels of 31, 63, 31 are full; a negative (signed) byte is none.
     const unsigned char colours[3][3] = {{255, 255, 255}, {0, 40, 0}, {8, 0, 0}};
     for (int i = 0; i < 3; ++i) EXPECT_EQ(std::memcmp(v[i].colour, colours[i], 3), 0) << i;
-    EXPECT_EQ(t[1].count, 3);
-    EXPECT_EQ(t[1].index[0], 2);
-    EXPECT_EQ(t[1].index[2], 0);
+    int32_t second[3];
+    std::memcpy(second, second_triangle + 1, sizeof second);
+    EXPECT_EQ(second_triangle[0], 3);
+    EXPECT_EQ(second[0], 2);
+    EXPECT_EQ(second[2], 0);
 
     // An empty mesh is a well-formed file; an unopenable one fails.
     ASSERT_EQ(write_ply(SurfaceMesh{}, dir + "/empty.ply", placement), 0);
