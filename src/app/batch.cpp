@@ -1,14 +1,18 @@
 #include "app/batch.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "app/analysis.h"
+#include "app/batch_options.h"
 #include "app/command_line.h"
+#include "app/console_progress.h"
 #include "app/frame_driver.h"
 #include "app/frame_pool.h"
 #include "app/pipeline.h"
@@ -23,30 +27,37 @@ namespace {
 int first_frame() { return app.first_frame ? app.first_frame - 1 : 0; }
 int last_frame() { return app.last_frame ? app.last_frame : app.frame_count; }
 
-bool on_terminal = false;
-bool line_open = false;  // a progress line waits to be overwritten
+ConsoleProgress console;
+int files_written = 0;
 
-void console_report(StatusKind kind, const char* text)
+double seconds_now()
 {
-    // Messages may carry their own trailing newline; print each as one line.
-    std::string line(text);
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    const char* prefix = kind == StatusKind::Warning ? "warning: " : kind == StatusKind::Error ? "error: " : "";
-    if (on_terminal && kind == StatusKind::Info) {
-        std::fprintf(stderr, "\r%s\033[K", line.c_str());
-        line_open = true;
-    } else {
-        if (line_open) std::fputc('\n', stderr);
-        line_open = false;
-        std::fprintf(stderr, "%s%s\n", prefix, line.c_str());
-    }
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void put(const std::string& text)
+{
+    if (text.empty()) return;
+    std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
 }
 
-void close_console_line()
+void say(StatusKind kind, const std::string& text) { put(console_message(console, kind, text, seconds_now())); }
+
+void console_report(StatusKind kind, const char* text) { say(kind, text); }
+
+// A load failure ends the run: the file and the reason, whole (the status
+// line would cut it to 120 characters).
+void report_load_failure(const LoadFailure& failure) { say(StatusKind::Error, failure.detail); }
+
+// A written file's name on standard output, with the progress line out of its way.
+void name_file(const std::string& name)
 {
-    if (line_open) std::fputc('\n', stderr);
-    line_open = false;
+    put(console_clear(console));
+    std::printf("%s\n", name.c_str());
+    std::fflush(stdout);
+    ++files_written;
 }
 
 // The sphere files go with the first and the last frame: a run over part of
@@ -57,8 +68,7 @@ int write_sphere_files()
         if (side == 0 && first_frame() != 0) continue;
         if (side == 1 && last_frame() != app.frame_count) continue;
         if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
-        close_console_line();
-        std::printf("%s\n", sphere_file_name(side, app.frame_count, app.output_format).c_str());
+        name_file(sphere_file_name(side, app.frame_count, app.output_format));
     }
     return BATCH_DONE;
 }
@@ -67,10 +77,7 @@ int frame_written(int frame, FrameOutcome outcome)
 {
     if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
     if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
-    const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-    close_console_line();
-    std::printf("%s\n", name.c_str());
-    std::fflush(stdout);
+    name_file(surface_file_name(app.output_base, frame, app.output_format));
     return BATCH_DONE;
 }
 
@@ -106,21 +113,77 @@ int write_frames_together(int workers)
 
 int write_frames()
 {
+    console.slices_per_frame = app.sample_grid_dims[2];
     const int workers = std::min<int>(app.threads, last_frame() - first_frame());
     return workers > 1 ? write_frames_together(workers) : write_frames_in_turn();
 }
 
+// Every directory the run writes into must take a file before any work.
+bool output_directories_writable()
+{
+    for (const std::string& directory : output_directories(app.output_base, !app.quick_morph)) {
+        const std::string failure = directory_write_failure(directory);
+        if (!failure.empty()) {
+            say(StatusKind::Error, "cannot write into the output directory `" + directory + "': " + failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+int terminal_width()
+{
+    winsize size{};
+    if (ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+// Everything after the command line; returns the exit status.
+int run_batch()
+{
+    if (!output_directories_writable()) return BATCH_WRITE_FAILED;
+    int outcome = run_pipeline();
+    if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
+    if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
+
+    if (!app.quick_morph) {
+        if (link_spheres() != 0) {
+            show_error("Not enough memory to link the spheres");
+            return BATCH_ANALYSIS_FAILED;
+        }
+        char spheres[96];
+        std::snprintf(spheres, sizeof spheres, "Spheres: %i in the source, %i in the target",
+                      app.volumes[0].sphere_count, app.volumes[1].sphere_count);
+        say(StatusKind::Info, spheres);
+    }
+    int status = write_frames();
+    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
+    if (status == BATCH_DONE) put(console_finish(console, files_written, seconds_now()));
+    return status;
+}
+
 }  // namespace
 
-void install_console_reporter()
+void install_console_reporter(bool quiet)
 {
-    on_terminal = isatty(fileno(stderr));
+    console = ConsoleProgress{};
+    console.style = isatty(fileno(stderr)) ? ConsoleStyle::Terminal : ConsoleStyle::Log;
+    console.width = terminal_width();
+    console.quiet = quiet;
+    console.started = seconds_now();
+    files_written = 0;
     status_hooks.report = console_report;
+    pipeline_hooks.load_failed = report_load_failure;
 }
 
 int batch_main(int argc, char** argv)
 {
-    int parsed = parse_command_line(argc, argv);
+    BatchOptions options = take_batch_options(argc, argv);
+    if (options.help) {
+        print_batch_help(argv[0]);
+        return BATCH_DONE;
+    }
+    int parsed = parse_command_line(static_cast<int>(options.shared_arguments.size()), options.shared_arguments.data());
     if (parsed != 0) return BATCH_COMMAND_LINE;
     if (app.source_path.empty() || app.target_path.empty()) {
         std::fprintf(stderr, "Both an initial and a final file are required.\n");
@@ -136,24 +199,9 @@ int batch_main(int argc, char** argv)
     // Without a chosen format the batch tool still writes CNOFF frames.
     if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
 
-    install_console_reporter();
-    int outcome = run_pipeline();
-    close_console_line();
-    if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
-    if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
-
-    if (!app.quick_morph) {
-        if (link_spheres() != 0) {
-            show_error("Not enough memory to link the spheres");
-            return BATCH_ANALYSIS_FAILED;
-        }
-        close_console_line();
-        std::fprintf(stderr, "Spheres: %i in the source, %i in the target\n", app.volumes[0].sphere_count,
-                     app.volumes[1].sphere_count);
-    }
-    int status = write_frames();
-    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
-    close_console_line();
+    install_console_reporter(options.quiet);
+    const int status = run_batch();
+    put(console_clear(console));
     release_volumes();
     return status;
 }

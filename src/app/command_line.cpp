@@ -166,6 +166,10 @@ int parse_command_line(int argc, char** argv)
                 if (read < 16) result = 1;
                 break;
             }
+            case 'U':
+                // Not in the help text above: kestrane-batch -h describes it.
+                app.output_format = SURFACE_FORMAT_PLY;
+                break;
             case 'V':
                 app.output_format = SURFACE_FORMAT_VRML;
                 break;

@@ -1,6 +1,8 @@
 #include "app/frame_driver.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/analysis.h"
@@ -20,6 +22,16 @@ void report_slice(void*, int frame, long triangles)
 void report_frame(void*, int frame, long triangles)
 {
     show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count), triangles);
+}
+
+// PLY frames go back into the source's units through its placement.
+SourcePlacement source_placement()
+{
+    SourcePlacement placement;
+    placement.centre = app.volumes[0].centre;
+    placement.scale = app.volumes[0].scale;
+    for (int axis = 0; axis < 3; ++axis) placement.volume_dims[axis] = app.volume_dims[axis];
+    return placement;
 }
 
 void report_triangulation_failure(int frame, int status, FailureHandling handling)
@@ -48,7 +60,7 @@ void report_triangulation_failure(int frame, int status, FailureHandling handlin
 void report_write_failure(const std::string& name, FailureHandling handling)
 {
     if (handling == FAILURES_END_RUN) {
-        show_error("Could not write `%s'", name.c_str());
+        show_error("Could not write `%s': %s", name.c_str(), std::strerror(errno));
         return;
     }
     app.output_format = SURFACE_FORMAT_NONE;
@@ -74,7 +86,7 @@ FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, Failur
     }
     if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
     const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-    if (write_surface(mesh, name, app.output_format) != 0) {
+    if (write_surface(mesh, name, app.output_format, source_placement()) != 0) {
         report_write_failure(name, handling);
         return FRAME_NOT_WRITTEN;
     }
@@ -91,6 +103,7 @@ bool write_sphere_file(int side, FailureHandling handling)
     file.count = v.sphere_count < 0 ? 0 : std::min(static_cast<size_t>(v.sphere_count), v.spheres.size());
     file.volume_dims = app.volume_dims;
     const std::string name = sphere_file_name(side, app.frame_count, format);
+    // Beside PLY frames the spheres are OOGL lists: PLY holds no spheres.
     const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
                                                      : write_sphere_file_oogl(file, name);
     if (failed) report_write_failure(name, handling);

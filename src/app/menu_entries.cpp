@@ -47,6 +47,8 @@ const char* render_as_vrml() { return flag(app.output_format == SURFACE_FORMAT_V
 void apply_as_vrml(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_VRML); }
 const char* render_as_oogl() { return flag(app.output_format == SURFACE_FORMAT_OOGL); }
 void apply_as_oogl(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_OOGL); }
+const char* render_as_ply() { return flag(app.output_format == SURFACE_FORMAT_PLY); }
+void apply_as_ply(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_PLY); }
 const char* render_as_bmp() { return flag(app.dump_format == DUMP_FORMAT_BMP); }
 void apply_as_bmp(const char*) { toggle_format(app.dump_format, DUMP_FORMAT_BMP); }
 const char* render_as_ppm() { return flag(app.dump_format == DUMP_FORMAT_PPM); }

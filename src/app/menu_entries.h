@@ -31,6 +31,8 @@ const char* render_as_vrml();
 void apply_as_vrml(const char* text);
 const char* render_as_oogl();
 void apply_as_oogl(const char* text);
+const char* render_as_ply();
+void apply_as_ply(const char* text);
 const char* render_as_bmp();
 void apply_as_bmp(const char* text);
 const char* render_as_ppm();

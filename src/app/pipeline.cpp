@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <thread>
@@ -11,6 +13,8 @@
 #include "app/sequence.h"
 #include "base/app_state.h"
 #include "base/status.h"
+#include "input/file_kind.h"
+#include "input/mesh_import.h"
 #include "input/off_reader.h"
 #include "input/scan_convert.h"
 #include "input/volume_sizing.h"
@@ -40,7 +44,7 @@ int64_t physical_memory_bytes()
 
 }  // namespace
 
-int measure_volumes(std::FILE* source, std::FILE* target)
+int measure_volumes(const SurfaceInput& source, const SurfaceInput& target, int* failed_side)
 {
     show_info("Calculating size of volumes");
     SizingParameters p;
@@ -50,7 +54,7 @@ int measure_volumes(std::FILE* source, std::FILE* target)
     p.scale_sizes = app.scale_sizes;
     p.source_transform = app.transform;
     VolumeSizing sizing;
-    int status = measure_surfaces(source, target, p, &sizing);
+    int status = measure_surfaces(source, target, p, &sizing, failed_side);
     if (status != SURFACE_OK) return status;
     for (int axis = 0; axis < 3; ++axis) {
         app.volume_dims[axis] = sizing.volume_dims[axis];
@@ -122,22 +126,22 @@ ConversionParameters conversion_parameters(int side)
 }
 
 // Without a word on the status line: for a thread beside the interface.
-int convert_volume_quietly(std::FILE* stream, int side, Counts* counts)
+int convert_volume_quietly(const SurfaceInput& input, int side, Counts* counts)
 {
     ConversionProgress progress;
     progress.faces_done = count_faces;
     progress.context = counts;
-    return convert_surface(stream, conversion_parameters(side), progress);
+    return convert_surface(input, conversion_parameters(side), progress);
 }
 
 }  // namespace
 
-int convert_volume(std::FILE* stream, int side)
+int convert_volume(const SurfaceInput& input, int side)
 {
     ConversionProgress progress;
     progress.faces_done = show_sampling;
     progress.context = const_cast<std::string*>(side == 0 ? &app.source_path : &app.target_path);
-    return convert_surface(stream, conversion_parameters(side), progress);
+    return convert_surface(input, conversion_parameters(side), progress);
 }
 
 namespace {
@@ -151,55 +155,103 @@ bool encloses_volume(int side)
     return false;
 }
 
+const std::string& path_of(int side) { return side == 0 ? app.source_path : app.target_path; }
+
+std::string quoted(const std::string& path) { return "`" + path + "'"; }
+
+int fail_load(const char* warning, std::string detail)
+{
+    LoadFailure failure;
+    failure.warning = warning;
+    failure.detail = std::move(detail);
+    if (pipeline_hooks.load_failed)
+        pipeline_hooks.load_failed(failure);
+    else
+        show_warning("%s", warning);
+    return 1;
+}
+
+// The reason a pass failed, naming the file at fault (or both files).
+std::string surface_failure(int status, int side)
+{
+    if (side < 0)
+        return quoted(app.source_path) + " and " + quoted(app.target_path) + " " + surface_status_reason(status);
+    return quoted(path_of(side)) + " " + surface_status_reason(status);
+}
+
+std::string memory_failure(const char* which)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "the %s volume of %i by %i by %i voxels does not fit in memory (fewer points with -p help)",
+                  which, app.volume_dims[0], app.volume_dims[1], app.volume_dims[2]);
+    return text;
+}
+
+// An OFF-family file is read by the OFF reader on each pass; any other mesh
+// format is read whole here, once, and replayed.
+bool prepare_input(std::FILE* file, int side, ImportedMesh& mesh, SurfaceInput& input, std::string& detail)
+{
+    const MeshFileKind kind = detect_mesh_file(file, path_of(side));
+    if (kind == MeshFileKind::Off) {
+        input = SurfaceInput(file);
+        return true;
+    }
+    show_info("Reading `%s' as %s", path_of(side).c_str(), mesh_file_kind_name(kind));
+    std::string reason;
+    if (!import_mesh(path_of(side), kind, &mesh, &reason)) {
+        detail = quoted(path_of(side)) + " could not be read as " + mesh_file_kind_name(kind) + ": " + reason;
+        return false;
+    }
+    input = SurfaceInput(&mesh);
+    return true;
+}
+
 int load_volumes()
 {
     OpenFiles files;
     files.source = std::fopen(app.source_path.c_str(), "r");
-    if (!files.source) {
-        show_warning("Not able to open source input file");
-        return 1;
-    }
+    if (!files.source)
+        return fail_load("Not able to open source input file",
+                         quoted(app.source_path) + " cannot be opened: " + std::strerror(errno));
     files.target = std::fopen(app.target_path.c_str(), "r");
-    if (!files.target) {
-        show_warning("Not able to open target input file");
-        return 1;
-    }
-    if (measure_volumes(files.source, files.target) != 0) {
-        show_warning("Couldn't understand file formats");
-        return 1;
-    }
-    if (!allocate_voxels(0)) {
-        show_warning("Not enough memory for source data");
-        return 1;
-    }
+    if (!files.target)
+        return fail_load("Not able to open target input file",
+                         quoted(app.target_path) + " cannot be opened: " + std::strerror(errno));
+    ImportedMesh meshes[2];
+    SurfaceInput inputs[2];
+    std::string detail;
+    if (!prepare_input(files.source, 0, meshes[0], inputs[0], detail) ||
+        !prepare_input(files.target, 1, meshes[1], inputs[1], detail))
+        return fail_load("Couldn't understand file formats", detail);
+    int side = -1;
+    int status = measure_volumes(inputs[0], inputs[1], &side);
+    if (status != 0) return fail_load("Couldn't understand file formats", surface_failure(status, side));
+    if (!allocate_voxels(0)) return fail_load("Not enough memory for source data", memory_failure("source"));
     if (!allocate_voxels(1)) {
-        show_warning("Not enough memory for target data");
         app.volumes[0].voxels.reset();
-        return 1;
+        return fail_load("Not enough memory for target data", memory_failure("target"));
     }
     // The target is converted beside the source, quietly; its progress is
     // told once both are done.
     Counts target_counts;
     int target_status = NOT_RUN;
-    Beside beside([&] { target_status = convert_volume_quietly(files.target, 1, &target_counts); });
-    const int source_status = convert_volume(files.source, 0);
+    Beside beside([&] { target_status = convert_volume_quietly(inputs[1], 1, &target_counts); });
+    status = convert_volume(inputs[0], 0);
     beside.finish();
-    if (source_status != 0) {
-        show_warning("Couldn't scan convert source data");
+    if (status != 0) {
         app.volumes[0].voxels.reset();
         app.volumes[1].voxels.reset();
-        return 1;
+        return fail_load("Couldn't scan convert source data", surface_failure(status, 0));
     }
     if (target_status == NOT_RUN) {
-        target_status = convert_volume(files.target, 1);
+        target_status = convert_volume(inputs[1], 1);
     } else if (target_status == 0) {
         show_sampling(const_cast<std::string*>(&app.target_path), target_counts.faces, target_counts.face_count);
     }
     if (target_status != 0) {
-        show_warning("Couldn't scan convert target data");
         app.volumes[0].voxels.reset();
         app.volumes[1].voxels.reset();
-        return 1;
+        return fail_load("Couldn't scan convert target data", surface_failure(target_status, 1));
     }
     return 0;
 }

@@ -95,10 +95,10 @@ int end_object(void* context)
 
 }  // namespace
 
-int convert_surface(std::FILE* stream, const ConversionParameters& p, const ConversionProgress& progress)
+int convert_surface(const SurfaceInput& input, const ConversionParameters& p, const ConversionProgress& progress)
 {
     const VoxelGrid& surface = p.grid;
-    if (!stream || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
+    if (!input.present() || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
         return SURFACE_BAD_COUNTS;
 
     const size_t count = surface.size();
@@ -134,7 +134,7 @@ int convert_surface(std::FILE* stream, const ConversionParameters& p, const Conv
     sink.vertex = add_vertex;
     sink.face = add_face;
     sink.end_object = end_object;
-    int status = read_surface(stream, ReadPass::Conversion, p.transform, sink);
+    int status = read_surface_input(input, ReadPass::Conversion, p.transform, sink);
     if (status != SURFACE_OK) return status;
     report_faces(c, c.face_count);
     return SURFACE_OK;

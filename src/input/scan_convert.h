@@ -14,6 +14,7 @@
 
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
+#include "input/surface_input.h"
 
 struct ConversionParameters {
     VoxelGrid grid;             // the volume to fill, every voxel overwritten
@@ -30,4 +31,5 @@ struct ConversionProgress {
     void* context = nullptr;
 };
 
-int convert_surface(std::FILE* stream, const ConversionParameters& parameters, const ConversionProgress& progress);
+int convert_surface(const SurfaceInput& input, const ConversionParameters& parameters,
+                    const ConversionProgress& progress);

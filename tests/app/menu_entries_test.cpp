@@ -51,7 +51,8 @@ TEST_F(MenuEntries, FormatTogglesShareTheirField)
     struct Step {
         void (*apply)(const char*);
         int output_format, dump_format;
-    } steps[] = {{apply_as_vrml, 2, 0}, {apply_as_oogl, 1, 0}, {apply_as_oogl, 0, 0},
+    } steps[] = {{apply_as_vrml, 2, 0}, {apply_as_oogl, 1, 0}, {apply_as_ply, 3, 0}, {apply_as_vrml, 2, 0},
+                 {apply_as_ply, 3, 0},  {apply_as_ply, 0, 0},  {apply_as_oogl, 1, 0}, {apply_as_oogl, 0, 0},
                  {apply_as_ppm, 0, 1},  {apply_as_bmp, 0, 2},  {apply_as_bmp, 0, 0}};
     for (const Step& step : steps) {
         step.apply("0");
@@ -59,6 +60,7 @@ TEST_F(MenuEntries, FormatTogglesShareTheirField)
         EXPECT_EQ(app.dump_format, step.dump_format);
         EXPECT_STREQ(render_as_oogl(), app.output_format == 1 ? "1" : "0");
         EXPECT_STREQ(render_as_vrml(), app.output_format == 2 ? "1" : "0");
+        EXPECT_STREQ(render_as_ply(), app.output_format == 3 ? "1" : "0");
         EXPECT_STREQ(render_as_ppm(), app.dump_format == 1 ? "1" : "0");
         EXPECT_STREQ(render_as_bmp(), app.dump_format == 2 ? "1" : "0");
     }
