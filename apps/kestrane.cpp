@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "app/command_line.h"
 #include "base/app_state.h"
 #include "gl/windows.h"
@@ -6,6 +8,12 @@ int main(int argc, char** argv)
 {
     release_volumes();
     if (parse_command_line(argc, argv) != 0) quit_program();
+    if (app.first_frame != 0) {
+        // The viewer shows the whole morph; parts of it are for batch runs.
+        std::fprintf(stderr, "Frame ranges (-s) are for kestrane-batch.\n");
+        print_usage(argv[0]);
+        quit_program();
+    }
     create_windows_and_run(argc, argv);
     return 0;
 }

@@ -2,6 +2,9 @@
 // Adapters between the global record and the shape algorithms: each reads
 // the volumes and parameters of AppState, calls the algorithm with them as
 // arguments and stores what it returns. Interface thread only.
+#include <vector>
+
+#include "shape/field_summary.h"
 #include "shape/morph_field.h"
 #include "shape/sphere_extraction.h"
 #include "surface/frame_generation.h"
@@ -20,8 +23,26 @@ FrameRequest frame_request(const MorphInputs& inputs, int frame);
 // Frame `frame` of the current morph, quietly (benchmarks and comparisons).
 int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise = true);
 
-// Distance transform of volume `side`, in place.
+// Distance transform of volume `side`, in place (with its summary).
 void transform_volume(int side);
+
+// The same steps in two halves, so that the work can run on another thread
+// while the interface thread does the other side: volume_work takes what the
+// work needs from AppState, the *_work functions touch only the work and the
+// volume's voxels, install_* store the results (interface thread).
+struct VolumeWork {
+    VoxelGrid grid;
+    double locality = 1;
+    FieldSummary summary;
+    std::vector<Sphere> spheres;
+    ExtractionStatus status = EXTRACT_DONE;
+};
+VolumeWork volume_work(int side);
+void transform_volume_work(VolumeWork& work);
+void extract_volume_work(VolumeWork& work, const SphereExtractionOptions& options = SphereExtractionOptions{});
+void install_transform(int side, VolumeWork& work);
+// As extract_volume_spheres returns.
+int install_spheres(int side, VolumeWork& work);
 // Extracts the spheres of volume `side` with the current locality and
 // allocates their shifts. 0 done (also when the candidates overflowed: then
 // with a warning and quick morphing switched on), 1 no memory for

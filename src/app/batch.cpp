@@ -1,14 +1,21 @@
 #include "app/batch.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/analysis.h"
+#include "app/batch_options.h"
 #include "app/command_line.h"
+#include "app/console_progress.h"
 #include "app/frame_driver.h"
+#include "app/frame_pool.h"
 #include "app/interrupts.h"
 #include "app/morph_cost.h"
 #include "app/pipeline.h"
@@ -20,30 +27,41 @@
 
 namespace {
 
-bool on_terminal = false;
-bool line_open = false;  // a progress line waits to be overwritten
+// The frames of this run: [first, last) counted from 0.
+int first_frame() { return app.first_frame ? app.first_frame - 1 : 0; }
+int last_frame() { return app.last_frame ? app.last_frame : app.frame_count; }
 
-void console_report(StatusKind kind, const char* text)
+ConsoleProgress console;
+int files_written = 0;
+
+double seconds_now()
 {
-    // Messages may carry their own trailing newline; print each as one line.
-    std::string line(text);
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    const char* prefix = kind == StatusKind::Warning ? "warning: " : kind == StatusKind::Error ? "error: " : "";
-    if (on_terminal && kind == StatusKind::Info) {
-        std::fprintf(stderr, "\r%s\033[K", line.c_str());
-        line_open = true;
-    } else {
-        if (line_open) std::fputc('\n', stderr);
-        line_open = false;
-        std::fprintf(stderr, "%s%s\n", prefix, line.c_str());
-    }
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void put(const std::string& text)
+{
+    if (text.empty()) return;
+    std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
 }
 
-void close_console_line()
+void say(StatusKind kind, const std::string& text) { put(console_message(console, kind, text, seconds_now())); }
+
+void console_report(StatusKind kind, const char* text) { say(kind, text); }
+
+// A load failure ends the run: the file and the reason, whole (the status
+// line would cut it to 120 characters).
+void report_load_failure(const LoadFailure& failure) { say(StatusKind::Error, failure.detail); }
+
+// A written file's name on standard output, with the progress line out of its way.
+void name_file(const std::string& name)
 {
-    if (line_open) std::fputc('\n', stderr);
-    line_open = false;
+    put(console_clear(console));
+    std::printf("%s\n", name.c_str());
+    std::fflush(stdout);
+    ++files_written;
 }
 
 // What the run has written, for the line an interrupt prints.
@@ -51,30 +69,83 @@ struct Written {
     int frames = 0;
     int sphere_files = 0;
 };
+Written written;
 
 // Stops the run after an interrupt, saying how far it got.
-int stop_interrupted(const Written& written)
+int stop_interrupted()
 {
-    close_console_line();
+    put(console_clear(console));
+    const int frames = last_frame() - first_frame();
     if (app.quick_morph)
-        std::fprintf(stderr, "Interrupted: %i of %i frames written\n", written.frames, app.frame_count);
+        std::fprintf(stderr, "Interrupted: %i of %i frames written\n", written.frames, frames);
     else
-        std::fprintf(stderr, "Interrupted: %i of %i frames and %i of 2 sphere files written\n", written.frames,
-                     app.frame_count, written.sphere_files);
+        std::fprintf(stderr, "Interrupted: %i of %i frames and %i sphere files written\n", written.frames, frames,
+                     written.sphere_files);
     return interrupt_exit_status(interrupt_signal());
 }
 
-int write_sphere_files(Written& written)
+// The sphere files go with the first and the last frame: a run over part of
+// the frames writes those of the ends it owns.
+int write_sphere_files()
 {
     for (int side = 0; side < 2; ++side) {
-        if (interrupt_signal()) return stop_interrupted(written);
+        if (side == 0 && first_frame() != 0) continue;
+        if (side == 1 && last_frame() != app.frame_count) continue;
+        if (interrupt_signal()) return stop_interrupted();
         if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
         ++written.sphere_files;
-        close_console_line();
-        std::printf("%s\n", sphere_file_name(side, app.frame_count, app.output_format).c_str());
-        std::fflush(stdout);
+        name_file(sphere_file_name(side, app.frame_count, app.output_format));
     }
     return BATCH_DONE;
+}
+
+int frame_written(int frame, FrameOutcome outcome)
+{
+    if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
+    if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
+    ++written.frames;
+    name_file(surface_file_name(app.output_base, frame, app.output_format));
+    return BATCH_DONE;
+}
+
+// One frame after the other, the frame's values on every thread.
+int write_frames_in_turn()
+{
+    for (int frame = first_frame(); frame < last_frame(); ++frame) {
+        if (interrupt_signal()) return stop_interrupted();
+        SurfaceMesh mesh;
+        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN));
+        if (status != BATCH_DONE) return status;
+    }
+    return BATCH_DONE;
+}
+
+// Several frames at once on worker threads, written here in order.
+int write_frames_together(int workers)
+{
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, 0);
+    request.threads = std::max(1, app.threads / workers);
+    std::unique_ptr<FramePool> pool = start_frame_pool(inputs, request, first_frame(), last_frame(), workers);
+    for (int frame = first_frame(); frame < last_frame(); ++frame) {
+        // The pool's destructor cancels the frames in flight.
+        if (interrupt_signal()) return stop_interrupted();
+        SurfaceMesh mesh;
+        const int built = take_frame(*pool, &mesh);
+        if (built == LATTICE_DONE)
+            show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count),
+                      static_cast<long>(mesh.triangles.size()));
+        const int status = frame_written(frame, finish_frame(frame, built, mesh, FAILURES_END_RUN));
+        if (status != BATCH_DONE) return status;
+    }
+    return BATCH_DONE;
+}
+
+int write_frames()
+{
+    console.slices_per_frame = app.sample_grid_dims[2];
+    const int workers = std::min<int>(app.threads, last_frame() - first_frame());
+    return workers > 1 ? write_frames_together(workers) : write_frames_in_turn();
 }
 
 // Temporaries that a killed run left of the files this run writes, removed
@@ -82,80 +153,105 @@ int write_sphere_files(Written& written)
 void remove_earlier_temporaries()
 {
     std::vector<std::string> names;
-    for (int frame = 0; frame < app.frame_count; ++frame)
+    for (int frame = first_frame(); frame < last_frame(); ++frame)
         names.push_back(surface_file_name(app.output_base, frame, app.output_format));
     for (int side = 0; side < 2; ++side) names.push_back(sphere_file_name(side, app.frame_count, app.output_format));
     remove_stale_temporaries(names);
 }
 
-int write_frames(Written& written)
+// Every directory the run writes into must take a file before any work.
+bool output_directories_writable()
 {
-    for (int frame = 0; frame < app.frame_count; ++frame) {
-        if (interrupt_signal()) return stop_interrupted(written);
-        SurfaceMesh mesh;
-        const FrameOutcome outcome = build_frame(frame, &mesh, FAILURES_END_RUN);
-        if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
-        if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
-        ++written.frames;
-        const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-        close_console_line();
-        std::printf("%s\n", name.c_str());
-        std::fflush(stdout);
+    for (const std::string& directory : output_directories(app.output_base, !app.quick_morph)) {
+        const std::string failure = directory_write_failure(directory);
+        if (!failure.empty()) {
+            say(StatusKind::Error, "cannot write into the output directory `" + directory + "': " + failure);
+            return false;
+        }
     }
-    return BATCH_DONE;
+    return true;
 }
 
-}  // namespace
-
-void install_console_reporter()
+int terminal_width()
 {
-    on_terminal = isatty(fileno(stderr));
-    status_hooks.report = console_report;
+    winsize size{};
+    if (ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
 }
 
-int batch_main(int argc, char** argv)
+// Everything after the command line; returns the exit status.
+int run_batch()
 {
-    int parsed = parse_command_line(argc, argv);
-    if (parsed != 0) return BATCH_COMMAND_LINE;
-    if (app.source_path.empty() || app.target_path.empty()) {
-        std::fprintf(stderr, "Both an initial and a final file are required.\n");
-        print_usage(argv[0]);
-        return BATCH_COMMAND_LINE;
-    }
-    // Without a chosen format the batch tool still writes CNOFF frames.
-    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
-
-    install_console_reporter();
-    install_interrupt_handlers();
+    if (!output_directories_writable()) return BATCH_WRITE_FAILED;
     remove_earlier_temporaries();
-    Written written;
+    written = Written{};
     int outcome = run_pipeline();
-    close_console_line();
     if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
     if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
-    if (interrupt_signal()) {
-        release_volumes();
-        return stop_interrupted(written);
-    }
+    if (interrupt_signal()) return stop_interrupted();
 
     if (!app.quick_morph) {
         if (link_spheres() != 0) {
             show_error("Not enough memory to link the spheres");
             return BATCH_ANALYSIS_FAILED;
         }
-        close_console_line();
-        std::fprintf(stderr, "Spheres: %i in the source, %i in the target\n", app.volumes[0].sphere_count,
-                     app.volumes[1].sphere_count);
+        char spheres[96];
+        std::snprintf(spheres, sizeof spheres, "Spheres: %i in the source, %i in the target",
+                      app.volumes[0].sphere_count, app.volumes[1].sphere_count);
+        say(StatusKind::Info, spheres);
         const MorphCost cost = current_morph_cost();
         if (cost.large)
-            std::fprintf(stderr,
-                         "Estimated work: %.2g sphere samples a frame (lattice points x linked spheres), %s for "
-                         "the %i frames; -q or fewer points (-p) is much faster\n",
-                         cost.samples_per_frame, rough_duration(cost.seconds).c_str(), app.frame_count);
+            say(StatusKind::Info, "Estimated work: " + rough_duration(cost.seconds) + " for the " +
+                                      std::to_string(app.frame_count) +
+                                      " frames; -q or fewer points (-p) is much faster");
     }
-    int status = write_frames(written);
-    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files(written);
-    close_console_line();
+    int status = write_frames();
+    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
+    if (status == BATCH_DONE) put(console_finish(console, files_written, seconds_now()));
+    return status;
+}
+
+}  // namespace
+
+void install_console_reporter(bool quiet)
+{
+    console = ConsoleProgress{};
+    console.style = isatty(fileno(stderr)) ? ConsoleStyle::Terminal : ConsoleStyle::Log;
+    console.width = terminal_width();
+    console.quiet = quiet;
+    console.started = seconds_now();
+    files_written = 0;
+    status_hooks.report = console_report;
+    pipeline_hooks.load_failed = report_load_failure;
+}
+
+int batch_main(int argc, char** argv)
+{
+    BatchOptions options = take_batch_options(argc, argv);
+    if (options.help) {
+        print_batch_help(argv[0]);
+        return BATCH_DONE;
+    }
+    int parsed = parse_command_line(static_cast<int>(options.shared_arguments.size()), options.shared_arguments.data());
+    if (parsed != 0) return BATCH_COMMAND_LINE;
+    if (app.source_path.empty() || app.target_path.empty()) {
+        std::fprintf(stderr, "Both an initial and a final file are required.\n");
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    if (app.last_frame > app.frame_count) {
+        std::fprintf(stderr, "Frame range %i-%i goes beyond the %i frames of the morph.\n", app.first_frame,
+                     app.last_frame, static_cast<int>(app.frame_count));
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    // Without a chosen format the batch tool still writes CNOFF frames.
+    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
+
+    install_console_reporter(options.quiet);
+    install_interrupt_handlers();
+    const int status = run_batch();
+    put(console_clear(console));
     release_volumes();
     return status;
 }

@@ -21,6 +21,23 @@ uint16_t clamp_resolution(int16_t value)
 
 }  // namespace
 
+bool parse_frame_range(const char* text, uint16_t* first, uint16_t* last)
+{
+    char* end = nullptr;
+    const long a = std::strtol(text, &end, 10);
+    long b = a;
+    if (end == text) return false;
+    if (*end == '-') {
+        const char* rest = end + 1;
+        b = std::strtol(rest, &end, 10);
+        if (end == rest) return false;
+    }
+    if (*end != '\0' || a < 1 || b < a || b > 65535) return false;
+    *first = static_cast<uint16_t>(a);
+    *last = static_cast<uint16_t>(b);
+    return true;
+}
+
 void print_usage(const char* name)
 {
     std::fprintf(stderr, "  Usage: %s [-o filename] [-f frames] [-p points] [-r resolution] [-c]\n", name);
@@ -81,7 +98,7 @@ int parse_command_line(int argc, char** argv)
         if (arg[0] == '-') {
             char option = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
             const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
-            bool takes_value = std::strchr("AFOPRT", option) != nullptr && option != '\0';
+            bool takes_value = std::strchr("AFJOPRST", option) != nullptr && option != '\0';
             if (takes_value) {
                 examined = value;
                 parameter = arg;
@@ -114,6 +131,13 @@ int parse_command_line(int argc, char** argv)
                 app.frame_count = static_cast<uint16_t>(std::atoi(value));
                 if (std::atoi(value) < 2 || app.frame_count < 2) result = 1;
                 break;
+            case 'J': {
+                // Worker threads: 1 up to a generous limit.
+                const int threads = std::atoi(value);
+                if (threads < 1 || threads > MAX_THREADS) result = 1;
+                else app.threads = static_cast<uint16_t>(threads);
+                break;
+            }
             case 'O':
                 if (value[0] == '\0' || !fits_path(value)) {
                     result = 1;
@@ -132,6 +156,9 @@ int parse_command_line(int argc, char** argv)
             case 'R':
                 app.resolution = clamp_resolution(static_cast<int16_t>(std::atoi(value)));
                 break;
+            case 'S':
+                if (!parse_frame_range(value, &app.first_frame, &app.last_frame)) result = 1;
+                break;
             case 'T': {
                 int read = parse_transform(value, app.transform);
                 app.scale_centres = false;
@@ -139,6 +166,10 @@ int parse_command_line(int argc, char** argv)
                 if (read < 16) result = 1;
                 break;
             }
+            case 'U':
+                // Not in the help text above: kestrane-batch -h describes it.
+                app.output_format = SURFACE_FORMAT_PLY;
+                break;
             case 'V':
                 app.output_format = SURFACE_FORMAT_VRML;
                 break;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 // The command line shared by both programs: options and the two file names
 // into AppState (every field first set to its default), and the help and
 // usage texts on standard error.
@@ -7,5 +8,10 @@
 // 1 illegal or missing argument, 2 unknown option or surplus file name.
 // Prints every message itself; the help option ends the process (status 0).
 int parse_command_line(int argc, char** argv);
+// The most worker threads -j takes.
+constexpr int MAX_THREADS = 256;
+// "first-last" or "frame" (counted from 1, first <= last) for -s. False for
+// anything else.
+bool parse_frame_range(const char* text, uint16_t* first, uint16_t* last);
 void print_help(const char* program_name);
 void print_usage(const char* program_name);

@@ -1,6 +1,8 @@
 #include "app/frame_driver.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/analysis.h"
@@ -26,6 +28,16 @@ void report_slice(void* context, int frame, long triangles)
 void report_frame(void*, int frame, long triangles)
 {
     show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count), triangles);
+}
+
+// PLY frames go back into the source's units through its placement.
+SourcePlacement source_placement()
+{
+    SourcePlacement placement;
+    placement.centre = app.volumes[0].centre;
+    placement.scale = app.volumes[0].scale;
+    for (int axis = 0; axis < 3; ++axis) placement.volume_dims[axis] = app.volume_dims[axis];
+    return placement;
 }
 
 void report_triangulation_failure(int frame, int status, FailureHandling handling)
@@ -54,7 +66,7 @@ void report_triangulation_failure(int frame, int status, FailureHandling handlin
 void report_write_failure(const std::string& name, FailureHandling handling)
 {
     if (handling == FAILURES_END_RUN) {
-        show_error("Could not write `%s'", name.c_str());
+        show_error("Could not write `%s': %s", name.c_str(), std::strerror(errno));
         return;
     }
     app.output_format = SURFACE_FORMAT_NONE;
@@ -74,14 +86,18 @@ FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
     const bool middle = frame > 0 && frame < app.frame_count - 1;
     const std::string note = rough_duration(cost.seconds_per_frame) + " a frame; quick morphing is faster";
     if (cost.large && middle) request.progress.context = const_cast<std::string*>(&note);
-    const int status = triangulate_frame(request, mesh);
+    return finish_frame(frame, triangulate_frame(request, mesh), *mesh, handling);
+}
+
+FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, FailureHandling handling)
+{
     if (status != LATTICE_DONE) {
         report_triangulation_failure(frame, status, handling);
         return FRAME_NOT_TRIANGULATED;
     }
     if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
     const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-    if (write_surface(*mesh, name, app.output_format) != 0) {
+    if (write_surface(mesh, name, app.output_format, source_placement()) != 0) {
         report_write_failure(name, handling);
         return FRAME_NOT_WRITTEN;
     }
@@ -98,6 +114,7 @@ bool write_sphere_file(int side, FailureHandling handling)
     file.count = v.sphere_count < 0 ? 0 : std::min(static_cast<size_t>(v.sphere_count), v.spheres.size());
     file.volume_dims = app.volume_dims;
     const std::string name = sphere_file_name(side, app.frame_count, format);
+    // Beside PLY frames the spheres are OOGL lists: PLY holds no spheres.
     const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
                                                      : write_sphere_file_oogl(file, name);
     if (failed) report_write_failure(name, handling);

@@ -1,6 +1,7 @@
 #include "app/key_table.h"
 
 #include "app/animation.h"
+#include "app/sequence.h"
 #include "base/app_state.h"
 
 KeyAction key_action(unsigned char key, Mode mode, bool quick_morph)
@@ -55,13 +56,18 @@ void apply_key_state(KeyAction action)
         app.show_parameters = !app.show_parameters;
         break;
     case KeyAction::ToAutomatic:
+        app.mode = MODE_AUTOMATIC;
+        break;
     case KeyAction::BackToAutomatic:
+        // Leaving the sequence stops its generation.
+        stop_sequence();
         app.mode = MODE_AUTOMATIC;
         break;
     case KeyAction::StartSequence:
         app.mode = MODE_SEQUENCE;
         break;
     case KeyAction::BackToManual:
+        stop_sequence();
         app.mode = MODE_MANUAL;
         break;
     case KeyAction::MoreSpheres:

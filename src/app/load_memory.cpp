@@ -12,6 +12,7 @@
 #include "base/records.h"
 #include "input/scan_convert.h"
 #include "shape/distance_transform.h"
+#include "surface/frame_values.h"
 #include "surface/lattice_walk.h"
 
 namespace {
@@ -66,9 +67,13 @@ int64_t load_memory_bytes(const int16_t volume_dims[3], bool antialias, int work
     // without its 16-bit limit).
     const int lx = nx + 1, lz = nz + 1;
     const int ly = static_cast<int>((ny - 1) / LATTICE_Y_FACTOR) + 2;
-    const int64_t frames = std::max(worker_threads, 1) * lattice_walk_working_bytes(lx, ly, lz);
-    const int64_t working = std::max({conversion_working_bytes(voxels, antialias),
-                                      distance_transform_working_bytes(nx, ny), frames});
+    // Each thread may hold a frame under way; with two threads or more the
+    // two surfaces are converted and analysed at the same time.
+    const int threads = std::max(worker_threads, 1);
+    const int64_t frames = threads * (lattice_walk_working_bytes(lx, ly, lz) + frame_values_working_bytes(lx, ly, lz));
+    const int64_t sides = threads > 1 ? 2 : 1;
+    const int64_t working = std::max({sides * conversion_working_bytes(voxels, antialias),
+                                      sides * distance_transform_working_bytes(nx, ny), frames});
     return volumes + working;
 }
 

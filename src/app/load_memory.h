@@ -6,9 +6,10 @@
 
 // Bytes held at once by a load of two volumes of volume_dims voxels and the
 // work that follows it: both voxel arrays, plus the largest of the scan
-// converter's working grids, the distance transform's slices, and a frame's
-// slice buffer and first mesh blocks for each of worker_threads threads
-// (counted at resolution 1, the finest the Res: entry can ask for later).
+// converter's working grids and the distance transform's slices (twice when
+// worker_threads > 1: both surfaces at once), and a frame's values, slice
+// buffer and first mesh blocks for each of worker_threads threads (counted at
+// resolution 1, the finest the Res: entry can ask for later).
 int64_t load_memory_bytes(const int16_t volume_dims[3], bool antialias, int worker_threads);
 
 // What a load may use: half of the physical memory (or of the control

@@ -47,6 +47,8 @@ const char* render_as_vrml() { return flag(app.output_format == SURFACE_FORMAT_V
 void apply_as_vrml(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_VRML); }
 const char* render_as_oogl() { return flag(app.output_format == SURFACE_FORMAT_OOGL); }
 void apply_as_oogl(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_OOGL); }
+const char* render_as_ply() { return flag(app.output_format == SURFACE_FORMAT_PLY); }
+void apply_as_ply(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_PLY); }
 const char* render_as_bmp() { return flag(app.dump_format == DUMP_FORMAT_BMP); }
 void apply_as_bmp(const char*) { toggle_format(app.dump_format, DUMP_FORMAT_BMP); }
 const char* render_as_ppm() { return flag(app.dump_format == DUMP_FORMAT_PPM); }
@@ -157,13 +159,17 @@ void apply_res(const char* text)
     }
     app.resolution = r;
     if (app.mode == MODE_NOTHING_LOADED) return;
-    // The lattice steps 0.7071 r voxels along y; the load adds 2 instead of 1.
-    app.sample_grid_dims[0] = static_cast<int16_t>((app.volume_dims[0] - 1) / r + 1);
-    app.sample_grid_dims[1] = static_cast<int16_t>((app.volume_dims[1] - 1) / (r * 0.7071) + 1);
-    app.sample_grid_dims[2] = static_cast<int16_t>((app.volume_dims[2] - 1) / r + 1);
-    call(menu_hooks.rebuild_surface_lists);
+    // The grid's margin grows with the resolution: the volumes are loaded
+    // anew, so that the frames are those of a load at this resolution. The
+    // work of the user (vectors, the mode reached) carries over.
+    const Mode mode = app.mode;
+    if (!pipeline_reload_keeping_vectors()) return;
+    call(menu_hooks.rebuild_vector_list);
+    app.mode = mode;
+    if (mode >= MODE_AUTOMATIC && !app.quick_morph && menu_hooks.rebuild_link_list)
+        menu_hooks.rebuild_link_list(LINK_RECOMPUTE);
     call(menu_hooks.rebuild_sphere_lists);
-    if (app.mode == MODE_SEQUENCE) call(menu_hooks.restart_sequence);
+    if (mode == MODE_SEQUENCE) call(menu_hooks.restart_sequence);
 }
 
 const char* render_frames()

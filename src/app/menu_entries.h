@@ -1,4 +1,6 @@
 #pragma once
+#include "base/modes.h"
+
 // The menu entries' handlers: each render handler shows a parameter of
 // AppState as text, each apply handler changes it by the menu's rules (out of
 // range values are brought back with a warning) and reloads or rebuilds what
@@ -11,8 +13,10 @@
 // absent hook is skipped, which keeps the handlers usable headless.
 struct MenuHooks {
     void (*set_shade_model)(bool smooth) = nullptr;
-    // Res: rebuild the surface lists (and write the end frames), then the sphere lists.
-    void (*rebuild_surface_lists)() = nullptr;
+    // Res: after the reload, the vectors, the links (and the spheres, which
+    // writes sphere files when frame output is on).
+    void (*rebuild_vector_list)() = nullptr;
+    void (*rebuild_link_list)(LinkRequest request) = nullptr;
     void (*rebuild_sphere_lists)() = nullptr;
     // Res: and Frames: in mode 2: generate the sequence anew.
     void (*restart_sequence)() = nullptr;
@@ -27,6 +31,8 @@ const char* render_as_vrml();
 void apply_as_vrml(const char* text);
 const char* render_as_oogl();
 void apply_as_oogl(const char* text);
+const char* render_as_ply();
+void apply_as_ply(const char* text);
 const char* render_as_bmp();
 void apply_as_bmp(const char* text);
 const char* render_as_ppm();

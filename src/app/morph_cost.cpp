@@ -1,14 +1,18 @@
 #include "app/morph_cost.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/app_state.h"
 
 namespace {
 
-// Sphere samples per second of one core (sphere_displacement's loop),
-// measured with the examples; only the order of magnitude matters.
-constexpr double SAMPLES_PER_SECOND = 5.0e7;
+// Lattice points times linked spheres per second of one thread. Frames
+// evaluate the sums only near the surface, several points per vector
+// lane, so the rate depends on the shape: about 2e9 for a bunny-like
+// shape, 3e8 to 5e8 for a long thin rod whose lattice is nearly all near
+// its surface. The slow end is taken, so the estimate errs long.
+constexpr double SAMPLES_PER_SECOND = 4.0e8;
 // A sequence longer than this is worth a word before it starts.
 constexpr double LARGE_SECONDS = 60.0;
 
@@ -28,7 +32,7 @@ MorphCost current_morph_cost()
     const double points = static_cast<double>(app.sample_grid_dims[0]) * app.sample_grid_dims[1] *
                           app.sample_grid_dims[2] / 2;  // body-centred: every other point
     cost.samples_per_frame = points * (linked_spheres(app.volumes[0]) + linked_spheres(app.volumes[1]));
-    cost.seconds_per_frame = cost.samples_per_frame / SAMPLES_PER_SECOND;
+    cost.seconds_per_frame = cost.samples_per_frame / (SAMPLES_PER_SECOND * std::max<int>(app.threads, 1));
     const int middle_frames = app.frame_count > 2 ? app.frame_count - 2 : 0;
     cost.seconds = cost.seconds_per_frame * middle_frames;
     cost.large = cost.seconds > LARGE_SECONDS;

@@ -7,7 +7,7 @@
 
 struct MorphCost {
     double samples_per_frame = 0;  // lattice points x linked spheres
-    double seconds_per_frame = 0;  // at a rate measured on a 2020s desktop core
+    double seconds_per_frame = 0;  // on app.threads threads, at a rate measured on this project's machine
     double seconds = 0;            // every middle frame of the sequence
     bool large = false;            // worth saying before the sequence starts
 };

@@ -5,12 +5,24 @@
 // failure leaves nothing loaded (a warning) or stops the analysis (fatal).
 // The files are closed on every path.
 #include <cstdio>
+#include <string>
+
+#include "input/surface_input.h"
+
+// What stopped a load: the status line's warning and, for a console or a
+// log, the file at fault and the reason in words.
+struct LoadFailure {
+    const char* warning = "";  // "Couldn't understand file formats", ...
+    std::string detail;        // "`flat.off' has no thickness ..."
+};
 
 // The GUI installs hooks for its display lists: discard_lists before a
-// load, build_lists after a successful one.
+// load, build_lists after a successful one. load_failed, when installed,
+// reports a failed load instead of the status line's warning.
 struct PipelineHooks {
     void (*discard_lists)() = nullptr;
     void (*build_lists)() = nullptr;
+    void (*load_failed)(const LoadFailure& failure) = nullptr;
 };
 
 extern PipelineHooks pipeline_hooks;
@@ -26,10 +38,11 @@ enum PipelineOutcome {
 int run_pipeline();
 
 // The steps of a load, on the files and volumes of AppState. The sizing pass
-// sets the grid, lattice and placements; the conversion fills volume `side`,
-// which must be allocated. Each returns 0 or a SurfaceStatus code.
-int measure_volumes(std::FILE* source, std::FILE* target);
-int convert_volume(std::FILE* stream, int side);
+// sets the grid, lattice and placements (*failed_side as measure_surfaces
+// gives it); the conversion fills volume `side`, which must be allocated.
+// Each returns 0 or a SurfaceStatus code.
+int measure_volumes(const SurfaceInput& source, const SurfaceInput& target, int* failed_side = nullptr);
+int convert_volume(const SurfaceInput& input, int side);
 
 // Allocates nx*ny*nz voxels for volume v. Returns false when the allocation
 // fails. (The load first checks that everything it holds fits:
@@ -44,4 +57,7 @@ void pipeline_set_alias(const char* text);
 void pipeline_set_points(const char* text);
 void pipeline_toggle_centres();
 void pipeline_toggle_sizes();
+// Loads both files again (at a new resolution, say) and keeps the manual
+// vectors, moved with the grid's centre. False when the load failed.
+bool pipeline_reload_keeping_vectors();
 void pipeline_set_transform(const char* text);

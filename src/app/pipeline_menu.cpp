@@ -2,6 +2,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/pipeline.h"
 #include "base/app_state.h"
@@ -109,4 +111,21 @@ void pipeline_set_transform(const char* text)
         app.scale_sizes = true;
     }
     run_pipeline();
+}
+
+bool pipeline_reload_keeping_vectors()
+{
+    std::vector<CorrespondenceVector> vectors = app.vectors;
+    double old_centre[3];
+    for (int a = 0; a < 3; ++a) old_centre[a] = (app.volume_dims[a] - 1) * 0.5;
+    if (run_pipeline() != PIPELINE_DONE) return false;
+    // Each surface lands on the grid's centre, so the vectors move with it.
+    for (CorrespondenceVector& v : vectors)
+        for (int a = 0; a < 3; ++a) {
+            const double shift = (app.volume_dims[a] - 1) * 0.5 - old_centre[a];
+            v.start[a] += shift;
+            v.end[a] += shift;
+        }
+    app.vectors = std::move(vectors);
+    return true;
 }

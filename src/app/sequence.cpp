@@ -1,25 +1,55 @@
 #include "app/sequence.h"
 
+#include <algorithm>
+#include <memory>
 #include <new>
 
+#include "app/analysis.h"
+#include "app/frame_driver.h"
+#include "app/frame_pool.h"
 #include "base/app_state.h"
 #include "base/status.h"
 #include "base/view_state.h"
 
 namespace {
 
-void cancel_sequence() { app.next_build_frame = -1; }
+std::unique_ptr<FramePool> pool;
+
+void stop_workers()
+{
+    if (pool) stop_frame_pool(*pool);
+    pool.reset();
+}
+
+void cancel_sequence()
+{
+    stop_workers();
+    app.next_build_frame = -1;
+}
+
+void start_workers()
+{
+    stop_workers();
+    const int workers = std::max(1, std::min<int>(app.threads, app.frame_count));
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, 0);
+    request.threads = std::max(1, app.threads / workers);
+    pool = start_frame_pool(inputs, request, 0, app.frame_count, workers);
+    set_work_stopper(stop_sequence);
+}
 
 }  // namespace
 
 void start_sequence()
 {
+    stop_workers();
     show_progress(cancel_sequence);
     app.next_build_frame = 0;
 }
 
 void stop_sequence()
 {
+    stop_workers();
     if (app.next_build_frame < 0) return;
     app.next_build_frame = -1;
     end_progress();
@@ -27,11 +57,17 @@ void stop_sequence()
 
 int sequence_frame_to_build() { return app.next_build_frame; }
 
+// The workers start with the slots, so a generation without them has not
+// begun yet (asking at every idle call while frame 0 is still being built
+// must not start it over).
+bool sequence_needs_slots() { return app.next_build_frame == 0 && !pool; }
+
 bool reset_sequence_slots()
 {
     app.frames_built = 0;
     try {
         view.frame_lists.assign(app.frame_count, NO_LIST);
+        start_workers();
     } catch (const std::bad_alloc&) {
         view.frame_lists.clear();
         stop_sequence();
@@ -43,7 +79,21 @@ bool reset_sequence_slots()
 
 bool sequence_slot_ready(int f)
 {
-    if (f < static_cast<int>(view.frame_lists.size()) && f < app.frame_count && app.mode >= MODE_MANUAL) return true;
+    if (f < static_cast<int>(view.frame_lists.size()) && f < app.frame_count && app.mode >= MODE_MANUAL && pool)
+        return true;
+    stop_sequence();
+    return false;
+}
+
+bool sequence_frame_ready(int) { return pool && next_frame_ready(*pool); }
+
+bool take_sequence_frame(int f, SurfaceMesh* mesh)
+{
+    const int status = take_frame(*pool, mesh);
+    if (status == 0)
+        show_info("Frame %i of %i - %li triangles", f + 1, static_cast<int>(app.frame_count),
+                  static_cast<long>(mesh->triangles.size()));
+    if (finish_frame(f, status, *mesh, FAILURES_KEEP_RUNNING) != FRAME_NOT_TRIANGULATED) return true;
     stop_sequence();
     return false;
 }

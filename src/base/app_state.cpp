@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 AppState app;
 
@@ -37,6 +38,14 @@ void app_state_init()
     app.show_spheres = false;
     app.smooth_shading = true;
     app.dump_enabled = false;
+    app.threads = machine_cores();
+    app.first_frame = app.last_frame = 0;
+}
+
+uint16_t machine_cores()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<uint16_t>(cores < 1 ? 1 : cores > 256 ? 256 : cores);
 }
 
 int64_t voxel_count()
@@ -67,8 +76,20 @@ int parse_transform(const char* text, double* m)
                        &m[11], &m[12], &m[13], &m[14], &m[15]);
 }
 
+namespace {
+void (*work_stopper)() = nullptr;
+}  // namespace
+
+void set_work_stopper(void (*stop)()) { work_stopper = stop; }
+
+void stop_background_work()
+{
+    if (work_stopper) work_stopper();
+}
+
 void quit_program()
 {
+    stop_background_work();
     release_volumes();
     std::exit(0);
 }

@@ -54,6 +54,12 @@ struct AppState {
     bool show_spheres;
     bool smooth_shading;
     bool dump_enabled;
+    // Worker threads for frames and loads (-j); the machine's cores by default.
+    uint16_t threads;
+    // The frames a batch run writes (-s first-last, counted from 1); 0, 0:
+    // all of them.
+    uint16_t first_frame;
+    uint16_t last_frame;
 
     // Run-time fields shared by several subsystems
     Mode mode = MODE_MANUAL;
@@ -76,13 +82,20 @@ inline int32_t vector_count() { return static_cast<int32_t>(app.vectors.size());
 
 // Every parameter to its start-up default.
 void app_state_init();
+// The processor cores of this machine (at least 1).
+uint16_t machine_cores();
 void reset_transform();
 // Reads 16 reals separated by single characters into m; returns how many were read.
 int parse_transform(const char* text, double* m);
 // Voxel count nx*ny*nz of the current volume size (0 before sizing).
 int64_t voxel_count();
 // Release voxel arrays, sphere arrays and displacement arrays of both volumes
-// and the manual vectors.
+// and the manual vectors (stop any background work that reads them first).
 void release_volumes();
+// Work on other threads that reads the volumes (the viewer's sequence)
+// installs how to stop it; stop_background_work runs that (waiting for the
+// threads to finish) and is called before the volumes go.
+void set_work_stopper(void (*stop)());
+void stop_background_work();
 // Release the volumes and vectors and end the process with status 0.
 [[noreturn]] void quit_program();

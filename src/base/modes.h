@@ -18,6 +18,7 @@ enum SurfaceFormat : int32_t {
     SURFACE_FORMAT_NONE = 0,
     SURFACE_FORMAT_OOGL = 1,  // CNOFF frames, OOGL sphere lists
     SURFACE_FORMAT_VRML = 2,  // VRML V1.0 frames and spheres
+    SURFACE_FORMAT_PLY = 3,   // binary PLY frames in the source's units, OOGL sphere lists
 };
 
 // How screen dumps are written.

@@ -2,20 +2,6 @@
 
 #include <cmath>
 
-Vector3 vec_sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-
-Vector3 vec_add_scaled(Vector3 a, Vector3 d, double t)
-{
-    return {d.x * t + a.x, d.y * t + a.y, d.z * t + a.z};
-}
-
-double vec_dot(Vector3 a, Vector3 b) { return a.y * b.y + a.x * b.x + a.z * b.z; }
-
-Vector3 vec_cross(Vector3 a, Vector3 b)
-{
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
 Vector3 vec_normalise(Vector3 v)
 {
     double length = std::sqrt(v.y * v.y + v.x * v.x + v.z * v.z);

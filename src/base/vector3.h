@@ -13,10 +13,14 @@ struct Direction16 {
     int16_t x, y, z;
 };
 
-Vector3 vec_sub(Vector3 a, Vector3 b);
-Vector3 vec_add_scaled(Vector3 a, Vector3 d, double t);
-double vec_dot(Vector3 a, Vector3 b);
-Vector3 vec_cross(Vector3 a, Vector3 b);
+// Inline: they sit in the innermost loops of scan conversion and frames.
+inline Vector3 vec_sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline Vector3 vec_add_scaled(Vector3 a, Vector3 d, double t) { return {d.x * t + a.x, d.y * t + a.y, d.z * t + a.z}; }
+inline double vec_dot(Vector3 a, Vector3 b) { return a.y * b.y + a.x * b.x + a.z * b.z; }
+inline Vector3 vec_cross(Vector3 a, Vector3 b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 // The zero vector normalises to the zero vector (no division by zero).
 Vector3 vec_normalise(Vector3 v);
 // The zero vector (or one with a non-finite length) gives (0, 0, 0).

@@ -65,17 +65,16 @@ int build_next_frame()
     const int f = sequence_frame_to_build();
     if (f < 0) return 0;
     select_view();
-    if (f == 0) {
+    if (sequence_needs_slots()) {
         for (int32_t i = 0; i < app.frames_built && i < static_cast<int32_t>(view.frame_lists.size()); ++i)
             delete_list(view.frame_lists[i]);
         if (!reset_sequence_slots()) return 0;
     }
     if (!sequence_slot_ready(f)) return 0;
+    // Not built yet: the view goes on meanwhile.
+    if (!sequence_frame_ready(f)) return 0;
     SurfaceMesh mesh;
-    if (build_frame(f, &mesh, FAILURES_KEEP_RUNNING) == FRAME_NOT_TRIANGULATED) {
-        stop_sequence();
-        return 0;
-    }
+    if (!take_sequence_frame(f, &mesh)) return 0;
     select_view();
     view.frame_lists[f] = compile_mesh(mesh, FRAME_MATERIAL, true);
     sequence_frame_stored(f);

@@ -20,7 +20,6 @@ void set_shade_model(bool smooth)
     if (previous != 0) glutSetWindow(previous);
 }
 
-void rebuild_surface_lists() { build_surface_lists(view.surface_lists); }
 void rebuild_sphere_lists() { build_sphere_lists(); }
 
 }  // namespace
@@ -28,7 +27,8 @@ void rebuild_sphere_lists() { build_sphere_lists(); }
 void install_menu_actions()
 {
     menu_hooks.set_shade_model = set_shade_model;
-    menu_hooks.rebuild_surface_lists = rebuild_surface_lists;
+    menu_hooks.rebuild_vector_list = build_vector_list;
+    menu_hooks.rebuild_link_list = build_link_list;
     menu_hooks.rebuild_sphere_lists = rebuild_sphere_lists;
     menu_hooks.restart_sequence = start_sequence;
 }

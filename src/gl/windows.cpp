@@ -23,6 +23,14 @@ namespace {
 
 void empty_motion(int, int) {}
 
+// The status line keeps its short warning; whoever started the viewer from
+// a shell also learns which file failed and why.
+void report_load_failure(const LoadFailure& failure)
+{
+    std::fprintf(stderr, "%s\n", failure.detail.c_str());
+    show_warning("%s", failure.warning);
+}
+
 void on_idle()
 {
     select_view();
@@ -210,6 +218,7 @@ void create_windows_and_run(int argc, char** argv)
     status_hooks.on_fatal = disable_interaction;
     pipeline_hooks.discard_lists = discard_lists;
     pipeline_hooks.build_lists = build_lists;
+    pipeline_hooks.load_failed = report_load_failure;
 
     app.first_idle = true;
     register_main_callbacks();

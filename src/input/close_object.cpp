@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "input/scan_operations.h"
 
 int close_object_plain(const VoxelGrid& grid)
@@ -32,39 +34,41 @@ int close_object_plain(const VoxelGrid& grid)
     return 0;
 }
 
-void close_object_antialiased(const VoxelGrid& grid, double volume_sum)
+void close_object_antialiased(const VoxelGrid& grid, const uint8_t* toggles)
 {
-    // A surface wound clockwise seen from outside sums to a positive volume;
-    // flipping then puts positive values inside whatever the winding.
-    const bool negate = !(volume_sum > 0.0);
     for (int z = 1; z < grid.nz - 1; ++z)
         for (int y = 1; y < grid.ny - 1; ++y) {
             Voxel* row = &grid.at(0, y, z);
-            int side = -1;
-            for (int x = 1; x < grid.nx - 1; ++x) {
-                int value = row[x].distance;
-                if (negate) value = -value;
-                if (value > 0) side = 1;
-                if (value < 0) side = -1;
-                if (value == 0) value = side * FAR_DISTANCE;
-                row[x].distance = static_cast<int16_t>(value);
-            }
-            if (side != 1) continue;
-            // The row ended inside (an open surface): undo the run of fill.
-            for (int x = grid.nx - 2; x >= 1; --x) {
-                if (row[x].distance != FAR_DISTANCE) {
-                    row[x].distance = static_cast<int16_t>(-row[x].distance);
-                    break;
+            const uint8_t* side = toggles + grid.index(0, y, z);
+            // An odd row belongs to an open surface: from its last crossing
+            // on, nothing is inside.
+            int parity = 0, last = 0;
+            for (int x = 0; x < grid.nx; ++x)
+                if (side[x]) {
+                    parity ^= 1;
+                    last = x;
                 }
-                row[x].distance = -FAR_DISTANCE;
+            const int inside_until = parity ? last : grid.nx;
+            parity = 0;
+            for (int x = 0; x < grid.nx - 1; ++x) {
+                parity ^= side[x];
+                if (x == 0) continue;
+                const int value = row[x].distance;
+                if (value == ON_SURFACE) {
+                    row[x].distance = 1;
+                    continue;
+                }
+                const bool inside = parity && x < inside_until;
+                const int magnitude = value == 0 ? FAR_DISTANCE : std::abs(value);
+                row[x].distance = static_cast<int16_t>(inside ? magnitude : -magnitude);
             }
         }
 }
 
-int close_object(const VoxelGrid& grid, bool antialias, double volume_sum)
+int close_object(const VoxelGrid& grid, bool antialias, const uint8_t* toggles)
 {
     if (antialias) {
-        close_object_antialiased(grid, volume_sum);
+        close_object_antialiased(grid, toggles);
         return 0;
     }
     return close_object_plain(grid);

@@ -12,7 +12,7 @@
 // The loader does not tell them apart; the numbers keep tests and logs exact.
 enum SurfaceStatus : int {
     SURFACE_OK = 0,
-    SURFACE_NO_TIE_BREAK_MEMORY = 1,  // the antialiasing tie-break grid
+    SURFACE_NO_TIE_BREAK_MEMORY = 1,  // the antialiasing tie-break or row-side grid
     // Counts line without three integers, a vertex or face count below 1 or
     // beyond 32 bits; in conversion also no memory for a grid or an array.
     SURFACE_BAD_COUNTS = 2,

@@ -5,59 +5,40 @@
 
 namespace {
 
-// The whole planes or rows strictly above `low` and up to `high`, clipped to
-// 0..count-1; first > last when there are none. Floor, not truncation, so a
-// coordinate below 0 behaves like any other.
-void span(double low, double high, int count, int& first, int& last)
-{
-    double a = std::max(std::floor(low) + 1.0, 0.0);
-    double b = std::min(std::floor(high), count - 1.0);
-    if (a > b) {
-        first = 1;
-        last = 0;
-        return;
-    }
-    first = static_cast<int>(a);
-    last = static_cast<int>(b);
-}
-
-double at_plane(double lower_value, double upper_value, double lower_z, double upper_z, double k)
-{
-    return (upper_value * (k - lower_z) + lower_value * (upper_z - k)) / (upper_z - lower_z);
-}
+struct Raster {
+    const VoxelGrid& grid;
+    uint32_t colour;
+};
 
 // One crossing of row (j, k) at real x: the nearest voxel's value toggles and
 // it and its x neighbours take the colour. A crossing beyond either end of
 // the row toggles the end voxel, which keeps the row's parity right.
-void cross_row(const VoxelGrid& grid, double x, int j, int k, uint32_t colour)
+void cross_row(void* context, double x, int j, int k)
 {
+    const Raster& r = *static_cast<const Raster*>(context);
+    const VoxelGrid& grid = r.grid;
     double nearest = std::floor(x + 0.5);
     int toggled = static_cast<int>(std::min(std::max(nearest, 0.0), grid.nx - 1.0));
     grid.at(toggled, j, k).distance ^= 1;
     if (nearest < -1.0 || nearest > grid.nx) return;
     int centre = static_cast<int>(nearest);
     for (int i = centre - 1; i <= centre + 1; ++i)
-        if (i >= 0 && i < grid.nx) grid.at(i, j, k).colour = colour;
+        if (i >= 0 && i < grid.nx) grid.at(i, j, k).colour = r.colour;
 }
 
-// The crossings between the edge a -> a_up of one chain and b -> b_up of the other.
-void cross_planes(const VoxelGrid& grid, const Vector3& a, const Vector3& a_up, const Vector3& b,
-                  const Vector3& b_up, uint32_t colour)
+struct Parity {
+    const VoxelGrid& grid;
+    uint8_t* toggles;
+};
+
+// A crossing at real x changes the side of every voxel whose centre lies
+// beyond it: the toggle goes on the first of them.
+void toggle_side(void* context, double x, int j, int k)
 {
-    int k_first, k_last;
-    span(std::max(a.z, b.z), std::min(a_up.z, b_up.z), grid.nz, k_first, k_last);
-    for (int k = k_first; k <= k_last; ++k) {
-        double xa = at_plane(a.x, a_up.x, a.z, a_up.z, k);
-        double ya = at_plane(a.y, a_up.y, a.z, a_up.z, k);
-        double xb = at_plane(b.x, b_up.x, b.z, b_up.z, k);
-        double yb = at_plane(b.y, b_up.y, b.z, b_up.z, k);
-        int j_first, j_last;
-        span(std::min(ya, yb), std::max(ya, yb), grid.ny, j_first, j_last);
-        for (int j = j_first; j <= j_last; ++j) {
-            double x = ((yb - j) * xa + (j - ya) * xb) / (yb - ya);
-            cross_row(grid, x, j, k, colour);
-        }
-    }
+    const Parity& p = *static_cast<const Parity*>(context);
+    double first = std::floor(x) + 1.0;
+    if (!(first <= p.grid.nx - 1.0)) return;  // beyond the row (or not a number)
+    p.toggles[p.grid.index(static_cast<int>(std::max(first, 0.0)), j, k)] ^= 1;
 }
 
 }  // namespace
@@ -65,23 +46,13 @@ void cross_planes(const VoxelGrid& grid, const Vector3& a, const Vector3& a_up, 
 void rasterise_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
                        uint32_t colour)
 {
-    if (n < 3) return;
-    auto corner = [&](int i) -> const Vector3& { return vertices[indices[i]]; };
-    int bottom = 0;
-    for (int i = 1; i < n; ++i)
-        if (corner(i).z < corner(bottom).z) bottom = i;
-    // Chain A walks backwards round the loop, chain B forwards.
-    int a = bottom, a_up = (bottom - 1 + n) % n;
-    int b = bottom, b_up = (bottom + 1) % n;
-    for (;;) {
-        cross_planes(grid, corner(a), corner(a_up), corner(b), corner(b_up), colour);
-        if (a_up == b_up) return;
-        if (corner(b_up).z > corner(a_up).z) {
-            a = a_up;
-            a_up = (a_up - 1 + n) % n;
-        } else {
-            b = b_up;
-            b_up = (b_up + 1) % n;
-        }
-    }
+    Raster raster{grid, colour};
+    for_each_row_crossing(grid, n, vertices, indices, RowCrossingVisitor{cross_row, &raster});
+}
+
+void mark_row_sides(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
+                    uint8_t* toggles)
+{
+    Parity parity{grid, toggles};
+    for_each_row_crossing(grid, n, vertices, indices, RowCrossingVisitor{toggle_side, &parity});
 }

@@ -18,10 +18,10 @@ bool is_zero(const Vector3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; 
 
 }  // namespace
 
-double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
-                      uint32_t colour, double limit, int16_t* tie_break)
+void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
+                    uint32_t colour, double limit, int16_t* tie_break)
 {
-    if (n < 3) return 0.0;
+    if (n < 3) return;
     auto corner = [&](int i) -> const Vector3& { return vertices[indices[i]]; };
     const Vector3& p0 = corner(0);
     const Vector3 side = vec_sub(p0, corner(1));
@@ -32,15 +32,8 @@ double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, con
         across = vec_cross(vec_sub(p0, corner(k)), side);
         if (!is_zero(across)) break;
     }
-    if (k == n) return 0.0;
+    if (k == n) return;
     const Vector3 normal = vec_normalise(across);
-
-    double twice_area = 0.0;
-    for (int j = 2; j < n; ++j) {
-        Vector3 c = vec_cross(vec_sub(corner(j - 1), p0), vec_sub(corner(j), p0));
-        twice_area += std::sqrt(vec_dot(c, c));
-    }
-    const double orientation = p0.x * normal.x * twice_area;
 
     Vector3 low = p0, high = p0;
     for (int i = 1; i < n; ++i) {
@@ -52,20 +45,33 @@ double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, con
     voxel_range(low.x - limit + 1.0, high.x + limit, grid.nx, x0, x1);
     voxel_range(low.y - limit + 1.0, high.y + limit, grid.ny, y0, y1);
     voxel_range(low.z - limit + 1.0, high.z + limit, grid.nz, z0, z1);
+    const FaceGeometry face = face_geometry(n, vertices, indices, normal);
 
     for (int z = z0; z <= z1; ++z)
-        for (int y = y0; y <= y1; ++y)
-            for (int x = x0; x <= x1; ++x) {
+        for (int y = y0; y <= y1; ++y) {
+            // Along the row the distance to the face's plane changes
+            // linearly: only the voxels near where it is small can be within
+            // the limit (a voxel of room either side against rounding).
+            int first = x0, last = x1;
+            if (std::fabs(normal.x) > 1e-6) {
+                const double rest = (p0.y - y) * normal.y + (p0.z - z) * normal.z;
+                const double centre = p0.x + rest / normal.x, reach = limit / std::fabs(normal.x) + 1.0;
+                if (std::isfinite(centre - reach) && std::isfinite(centre + reach)) {
+                    first = std::max(first, static_cast<int>(std::max(std::floor(centre - reach), x0 - 1.0)));
+                    last = std::min(last, static_cast<int>(std::min(std::ceil(centre + reach), x1 + 1.0)));
+                }
+            }
+            for (int x = first; x <= last; ++x) {
                 int16_t face_on = 0;
-                double d = polygon_distance(Vector3{double(x), double(y), double(z)}, n, vertices, indices,
-                                            normal, limit, face_on);
-                if (d == 0.0) continue;
-                int value = static_cast<int>(std::trunc(DISTANCE_UNITS * d));
+                double d = face_distance(face, Vector3{double(x), double(y), double(z)}, limit, face_on);
+                if (std::isinf(d)) continue;
+                // A centre exactly on the face is the nearest a voxel can be.
+                int value = d == 0.0 ? ON_SURFACE : static_cast<int>(std::trunc(DISTANCE_UNITS * d));
                 if (value == 0) value = d > 0.0 ? 1 : -1;
                 size_t i = grid.index(x, y, z);
                 Voxel& voxel = grid.voxels[i];
-                int stored = std::abs(voxel.distance);
-                int magnitude = std::abs(value);
+                int stored = voxel.distance == ON_SURFACE ? 0 : std::abs(voxel.distance);
+                int magnitude = value == ON_SURFACE ? 0 : std::abs(value);
                 if (voxel.distance == 0 || magnitude < stored ||
                     (magnitude == stored && face_on > tie_break[i])) {
                     voxel.distance = static_cast<int16_t>(value);
@@ -73,5 +79,5 @@ double sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, con
                     tie_break[i] = face_on;
                 }
             }
-    return orientation;
+        }
 }

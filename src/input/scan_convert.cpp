@@ -19,6 +19,7 @@ struct Conversion {
     VoxelGrid surface;
     VoxelGrid temporary;
     int16_t* tie_break = nullptr;  // antialiased mode only
+    uint8_t* toggles = nullptr;    // antialiased mode only: row sides
     bool antialias = true;
     double antialias_distance = 0;
     ConversionProgress progress;
@@ -29,8 +30,15 @@ struct Conversion {
     std::vector<Vector3> vertices;
     long face_count = 0;
     long faces_done = 0;
-    double volume_sum = 0.0;
+    bool dirty = false;  // the working grids hold the previous object
 };
+
+void clean_working_grids(Conversion& c)
+{
+    reset_grid(c.temporary, c.tie_break, 0);
+    if (c.toggles) std::fill(c.toggles, c.toggles + c.temporary.size(), uint8_t{0});
+    c.dirty = false;
+}
 
 void report_faces(const Conversion& c, long counter)
 {
@@ -40,6 +48,8 @@ void report_faces(const Conversion& c, long counter)
 int begin_object(void* context, int32_t vertex_count, int32_t face_count)
 {
     Conversion& c = *static_cast<Conversion*>(context);
+    // Cleaned as the next object starts, so the last object costs no clean-up.
+    if (c.dirty) clean_working_grids(c);
     c.vertices.clear();
     c.vertices.reserve(static_cast<size_t>(std::min<int32_t>(vertex_count, 1 << 16)));
     c.face_count = face_count;
@@ -62,10 +72,10 @@ int add_face(void* context, int32_t n, const int32_t* indices, uint32_t colour)
     // Faces of fewer than three corners enclose nothing; larger ones than
     // MAX_FACE_VERTICES arrive without indices and are not sampled.
     if (indices && n >= 3) {
-        if (c.antialias)
-            c.volume_sum += sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.antialias_distance,
-                                           c.tie_break);
-        else
+        if (c.antialias) {
+            sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.antialias_distance, c.tie_break);
+            mark_row_sides(c.temporary, n, c.vertices.data(), indices, c.toggles);
+        } else
             rasterise_polygon(c.temporary, n, c.vertices.data(), indices, colour);
     }
     if (++c.faces_done % PROGRESS_STEP == 0) report_faces(c, c.faces_done);
@@ -75,12 +85,11 @@ int add_face(void* context, int32_t n, const int32_t* indices, uint32_t colour)
 int end_object(void* context)
 {
     Conversion& c = *static_cast<Conversion*>(context);
-    if (close_object(c.temporary, c.antialias, c.volume_sum) != 0) return SURFACE_NOT_CLOSED;
+    if (close_object(c.temporary, c.antialias, c.toggles) != 0) return SURFACE_NOT_CLOSED;
     merge_object(c.surface, c.temporary);
     c.vertices.clear();
     c.vertices.shrink_to_fit();
-    reset_grid(c.temporary, c.tie_break, 0);
-    c.volume_sum = 0.0;
+    c.dirty = true;
     return SURFACE_OK;
 }
 
@@ -88,20 +97,22 @@ int end_object(void* context)
 
 int64_t conversion_working_bytes(int64_t voxels, bool antialias)
 {
-    return voxels * static_cast<int64_t>(sizeof(Voxel) + (antialias ? sizeof(int16_t) : 0));
+    return voxels * static_cast<int64_t>(sizeof(Voxel) + (antialias ? sizeof(int16_t) + sizeof(uint8_t) : 0));
 }
 
-int convert_surface(std::FILE* stream, const ConversionParameters& p, const ConversionProgress& progress)
+int convert_surface(const SurfaceInput& input, const ConversionParameters& p, const ConversionProgress& progress)
 {
     const VoxelGrid& surface = p.grid;
-    if (!stream || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
+    if (!input.present() || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
         return SURFACE_BAD_COUNTS;
 
     const size_t count = surface.size();
     std::unique_ptr<int16_t[]> tie_break;
+    std::unique_ptr<uint8_t[]> toggles;
     if (p.antialias) {
         tie_break.reset(new (std::nothrow) int16_t[count]);
-        if (!tie_break) return SURFACE_NO_TIE_BREAK_MEMORY;
+        toggles.reset(new (std::nothrow) uint8_t[count]());
+        if (!tie_break || !toggles) return SURFACE_NO_TIE_BREAK_MEMORY;
     }
     std::unique_ptr<Voxel[]> temporary(new (std::nothrow) Voxel[count]);
     if (!temporary) return SURFACE_BAD_COUNTS;
@@ -110,6 +121,7 @@ int convert_surface(std::FILE* stream, const ConversionParameters& p, const Conv
     c.surface = surface;
     c.temporary = VoxelGrid{temporary.get(), surface.nx, surface.ny, surface.nz};
     c.tie_break = tie_break.get();
+    c.toggles = toggles.get();
     c.antialias = p.antialias;
     c.antialias_distance = p.antialias_distance;
     c.progress = progress;
@@ -127,7 +139,7 @@ int convert_surface(std::FILE* stream, const ConversionParameters& p, const Conv
     sink.vertex = add_vertex;
     sink.face = add_face;
     sink.end_object = end_object;
-    int status = read_surface(stream, ReadPass::Conversion, p.transform, sink);
+    int status = read_surface_input(input, ReadPass::Conversion, p.transform, sink);
     if (status != SURFACE_OK) return status;
     report_faces(c, c.face_count);
     return SURFACE_OK;

@@ -15,6 +15,7 @@
 
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
+#include "input/surface_input.h"
 
 struct ConversionParameters {
     VoxelGrid grid;             // the volume to fill, every voxel overwritten
@@ -31,7 +32,8 @@ struct ConversionProgress {
     void* context = nullptr;
 };
 
-int convert_surface(std::FILE* stream, const ConversionParameters& parameters, const ConversionProgress& progress);
+int convert_surface(const SurfaceInput& input, const ConversionParameters& parameters,
+                    const ConversionProgress& progress);
 
 // Bytes of the working grids convert_surface holds besides the grid it fills.
 int64_t conversion_working_bytes(int64_t voxels, bool antialias);

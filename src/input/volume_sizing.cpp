@@ -35,23 +35,28 @@ int add_vertex(void* context, Vector3 p)
     return SURFACE_OK;
 }
 
-int measure_one(std::FILE* stream, const double* transform, Box& box)
+int measure_one(const SurfaceInput& input, const double* transform, Box& box)
 {
     SurfaceSink sink;
     sink.context = &box;
     sink.vertex = add_vertex;
-    int status = read_surface(stream, ReadPass::Sizing, transform, sink);
+    int status = read_surface_input(input, ReadPass::Sizing, transform, sink);
     if (status != SURFACE_OK) return status;
     return box.vertices > 0 ? SURFACE_OK : SURFACE_NO_VERTICES;
 }
 
 }  // namespace
 
-int measure_surfaces(std::FILE* source, std::FILE* target, const SizingParameters& p, VolumeSizing* out)
+int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, const SizingParameters& p,
+                     VolumeSizing* out, int* failed_side)
 {
+    int unused_side;
+    int& side = failed_side ? *failed_side : unused_side;
     Box boxes[2];
+    side = 0;
     int status = measure_one(source, p.source_transform, boxes[0]);
     if (status != SURFACE_OK) return status;
+    side = 1;
     status = measure_one(target, nullptr, boxes[1]);
     if (status != SURFACE_OK) return status;
     const Box& s = boxes[0];
@@ -61,8 +66,12 @@ int measure_surfaces(std::FILE* source, std::FILE* target, const SizingParameter
     if (p.scale_sizes) {
         size_factor = std::pow(s.volume() / t.volume(), 0.3333333333333333);
         // A flat box on either side leaves no finite, non-zero factor.
-        if (!std::isfinite(size_factor) || !(size_factor > 0.0)) return SURFACE_FLAT_BOX;
+        if (!std::isfinite(size_factor) || !(size_factor > 0.0)) {
+            side = s.volume() > 0.0 ? 1 : 0;
+            return SURFACE_FLAT_BOX;
+        }
     }
+    side = -1;
 
     double target_min[3], target_max[3], low[3], high[3], extent[3];
     for (int axis = 0; axis < 3; ++axis) {

@@ -2,15 +2,17 @@
 // The sizing pass: reads the vertices of both surfaces and fixes the common
 // voxel grid, the isosurface lattice over it and where each surface lands.
 //
-// Reads both streams from their start (the caller keeps them open for the
+// Reads both inputs from their start (the caller keeps them for the
 // conversion pass); costs one parse of each file. Returns SURFACE_OK with
 // *out filled, or a SurfaceStatus code (reader failures, a flat box while
 // sizes are matched, a zero extent, counts beyond 16 bits) with *out
-// untouched.
+// untouched; *failed_side, when given, is then 0 or 1 for the surface at
+// fault and -1 when it is the two together.
 #include <cstdint>
 #include <cstdio>
 
 #include "base/vector3.h"
+#include "input/surface_input.h"
 
 struct SizingParameters {
     uint16_t min_points = 20;    // sample points along the smallest side
@@ -28,4 +30,5 @@ struct VolumeSizing {
     double view_scale;            // drawing units per voxel
 };
 
-int measure_surfaces(std::FILE* source, std::FILE* target, const SizingParameters& parameters, VolumeSizing* out);
+int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, const SizingParameters& parameters,
+                     VolumeSizing* out, int* failed_side = nullptr);

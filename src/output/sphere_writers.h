@@ -22,6 +22,6 @@ struct SphereFile {
 
 int32_t write_sphere_file_oogl(const SphereFile& file, const std::string& name);
 int32_t write_sphere_file_vrml(const SphereFile& file, const std::string& name);
-// "sphere%03i.sph" (OOGL) or "sphere%03i.wrl" (VRML): frame 1 for the source
-// (side 0), frame frame_count for the target.
+// "sphere%03i.sph" (OOGL, also beside PLY frames) or "sphere%03i.wrl"
+// (VRML): frame 1 for the source (side 0), frame frame_count for the target.
 std::string sphere_file_name(int side, int frame_count, SurfaceFormat format);

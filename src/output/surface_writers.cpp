@@ -33,7 +33,8 @@ std::string surface_file_name(const std::string& base, int frame, SurfaceFormat 
 {
     char number[16];
     std::snprintf(number, sizeof number, "%03i", frame + 1);
-    return base + number + (format == SURFACE_FORMAT_VRML ? ".wrl" : ".off");
+    const char* extension = format == SURFACE_FORMAT_VRML ? ".wrl" : format == SURFACE_FORMAT_PLY ? ".ply" : ".off";
+    return base + number + extension;
 }
 
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
@@ -98,9 +99,11 @@ int write_vrml(const SurfaceMesh& mesh, const std::string& name)
     return out.commit() ? 0 : 1;
 }
 
-int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format)
+int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format,
+                  const SourcePlacement& placement)
 {
     if (format == SURFACE_FORMAT_OOGL) return write_cnoff(mesh, name);
     if (format == SURFACE_FORMAT_VRML) return write_vrml(mesh, name);
+    if (format == SURFACE_FORMAT_PLY) return write_ply(mesh, name, placement);
     return 0;
 }

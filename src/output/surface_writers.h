@@ -10,11 +10,14 @@
 #include <string>
 
 #include "base/modes.h"
+#include "output/ply_writer.h"
 #include "surface/mesh.h"
 
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name);
 int write_vrml(const SurfaceMesh& mesh, const std::string& name);
 // The writer of the format (none for SURFACE_FORMAT_NONE, which returns 0).
-int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format);
-// "<base>%03i.off" or "<base>%03i.wrl" for frame + 1.
+// PLY frames are mapped into the source's units through placement.
+int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format,
+                  const SourcePlacement& placement = SourcePlacement{});
+// "<base>%03i.off", "<base>%03i.wrl" or "<base>%03i.ply" for frame + 1.
 std::string surface_file_name(const std::string& base, int frame, SurfaceFormat format);

@@ -26,15 +26,6 @@ double interpolate(const Voxel* voxels, int nx, int ny, double x, double y, doub
 
 }  // namespace
 
-double chamfer_length(double dx, double dy, double dz)
-{
-    double a = std::fabs(dx), b = std::fabs(dy), c = std::fabs(dz);
-    if (a < b) std::swap(a, b);
-    if (b < c) std::swap(b, c);
-    if (a < b) std::swap(a, b);
-    return CHAMFER_FACE * a + (CHAMFER_EDGE - CHAMFER_FACE) * b + (CHAMFER_CORNER - CHAMFER_EDGE) * c;
-}
-
 int16_t sample_distance(const FieldView& field, double x, double y, double z)
 {
     const Voxel* voxels = field.voxels;

@@ -5,7 +5,9 @@
 // distance_transform rewrites a grid in place (no other memory than a few
 // row buffers); cost linear in the voxels. The reads take a read-only view
 // and are safe to call from several threads at once.
+#include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "base/voxel_grid.h"
 
@@ -19,8 +21,16 @@ void distance_transform(const VoxelGrid& grid);
 // Bytes of the working rows and slices distance_transform holds for a grid
 // of nx x ny voxels per slice.
 int64_t distance_transform_working_bytes(int nx, int ny);
-// 22 a + 9 b + 7 c for the sorted absolute offsets a >= b >= c.
-double chamfer_length(double dx, double dy, double dz);
+// 22 a + 9 b + 7 c for the sorted absolute offsets a >= b >= c (inline: the
+// sphere loops call it for every pair).
+inline double chamfer_length(double dx, double dy, double dz)
+{
+    double a = std::fabs(dx), b = std::fabs(dy), c = std::fabs(dz);
+    if (a < b) std::swap(a, b);
+    if (b < c) std::swap(b, c);
+    if (a < b) std::swap(a, b);
+    return CHAMFER_FACE * a + (CHAMFER_EDGE - CHAMFER_FACE) * b + (CHAMFER_CORNER - CHAMFER_EDGE) * c;
+}
 // Four times the distance at a real voxel position, -31999..31999. Points
 // outside the inner box read the box surface plus the chamfer distance to it;
 // a view without voxels and a non-finite point read as far outside.

@@ -27,8 +27,13 @@ struct VectorSet {
     size_t count = 0;
 };
 
+struct FieldSummary;
+
 struct MorphInputs {
     FieldView fields[2];     // source and target distance fields (with colours)
+    // Block summaries of the two fields (field_summary.h), for bounds that
+    // let a frame skip exact values far from the surface; null: none.
+    const FieldSummary* summaries = nullptr;
     SphereSet spheres[2];    // source and target spheres with their shifts
     VectorSet vectors;       // the manual correspondence vectors
     bool quick_morph = false;

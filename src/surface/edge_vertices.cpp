@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -155,6 +156,11 @@ EdgeEstimate estimate_edge(const Neighbourhood& n, uint16_t valid, int k, Vector
     return out;
 }
 
+bool kept_apart(const LatticeState& lattice, int64_t key)
+{
+    return lattice.kept_apart && std::binary_search(lattice.kept_apart->begin(), lattice.kept_apart->end(), key);
+}
+
 int colour_strength(uint32_t colour)
 {
     int r = static_cast<int8_t>(colour & 0xff);
@@ -224,7 +230,10 @@ int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int
 
     MeshBlocks& blocks = *lattice.blocks;
     uint16_t groups[DIRECTION_COUNT];
-    int group_count = lattice.regularise ? cluster_groups(assigned, valid, vp, n.value, groups) : 0;
+    const int64_t key = lattice.point_key(column, row, slice);
+    int group_count = lattice.regularise && !kept_apart(lattice, key)
+                          ? cluster_groups(assigned, valid, vp, n.value, groups)
+                          : 0;
 
     if (group_count == 0) {
         for (int k = 0; k < DIRECTION_COUNT; ++k) {
@@ -232,6 +241,7 @@ int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int
             *n.slot[k] = blocks.vertex_blocks.count;
             int status = add_mesh_vertex(blocks, edge[k].crossing, vec_to_direction16(edge[k].normal), edge[k].colour);
             if (status != APPEND_DONE) return status;
+            if (lattice.vertex_owner) lattice.vertex_owner->push_back(-1);
         }
         return 0;
     }
@@ -253,6 +263,7 @@ int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int
         position = {position.x / total, position.y / total, position.z / total};
         int status = add_mesh_vertex(blocks, position, vec_to_direction16(normal), edge[strongest].colour);
         if (status != APPEND_DONE) return status;
+        if (lattice.vertex_owner) lattice.vertex_owner->push_back(key);
     }
     return 0;
 }

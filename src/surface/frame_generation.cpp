@@ -1,15 +1,27 @@
 #include "surface/frame_generation.h"
 
+#include <new>
+
+#include "surface/frame_values.h"
+
 namespace {
 
 struct FrameSampler {
     const FrameRequest& request;
     double t;
+    const FrameValues* values;  // null: exhaustive
 };
 
-int16_t sample_frame(void* context, int, int, int, Vector3 x, uint32_t* colour)
+bool frame_crossing(void* context, int i, int j, int k)
+{
+    const FrameValues& values = *static_cast<const FrameSampler*>(context)->values;
+    return values.crossing[values.index(i, j, k)] != 0;
+}
+
+int16_t sample_frame(void* context, int i, int j, int k, Vector3 x, uint32_t* colour)
 {
     const FrameSampler& s = *static_cast<const FrameSampler*>(context);
+    if (s.values) return frame_value(*s.values, i, j, k, colour);
     return morph_sample(*s.request.inputs, x, s.t, colour);
 }
 
@@ -49,12 +61,28 @@ LatticeField frame_lattice(const int16_t volume_dims[3], const int16_t sample_gr
 int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
 {
     if (!request.inputs) return LATTICE_NO_BUFFER;
-    FrameSampler sampler{request, frame_time(request.frame, request.frame_count)};
+    const double t = frame_time(request.frame, request.frame_count);
+    FrameValues values;
+    FrameSampler sampler{request, t, nullptr};
+    const LatticeField& lattice = request.lattice;
+    if (!request.exhaustive && lattice.lx > 0 && lattice.ly > 0 && lattice.lz > 0) {
+        try {
+            const MorphFrame frame = morph_frame(*request.inputs, t);
+            if (!compute_frame_values(frame, request.inputs->summaries, lattice, request.threads, &values,
+                                      request.stats, request.cancel))
+                return request.cancel && *request.cancel ? LATTICE_CANCELLED : LATTICE_NO_BUFFER;
+        } catch (const std::bad_alloc&) {
+            return LATTICE_NO_BUFFER;
+        }
+        sampler.values = &values;
+    }
     LatticeField f = request.lattice;
     f.sample = sample_frame;
     f.context = &sampler;
+    if (sampler.values) f.near_surface = frame_crossing;
     f.slice_done = report_slice;
     f.walk_done = report_frame;
     f.regularise = request.regularise;
+    f.cancel = request.cancel;
     return triangulate_lattice(f, mesh);
 }

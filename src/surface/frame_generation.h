@@ -4,8 +4,12 @@
 //
 // The request points at inputs the caller keeps unchanged meanwhile; nothing
 // global is read or written, so several frames may be triangulated at once on
-// the same inputs. Memory: a two-slice buffer of the lattice and the growing
-// mesh, all freed on every path. Returns a LatticeStatus.
+// the same inputs. The lattice's values are computed first (frame_values.h:
+// exactly where the walk reads them, on request.threads threads), then the
+// walk builds the mesh. Memory: the values (7 bytes a lattice point), a
+// two-slice buffer and the growing mesh, all freed on every path. Returns a
+// LatticeStatus.
+#include <atomic>
 #include <cstdint>
 
 #include "shape/morph_field.h"
@@ -19,6 +23,8 @@ struct FrameProgress {
     void* context = nullptr;
 };
 
+struct FrameValueStats;
+
 struct FrameRequest {
     const MorphInputs* inputs = nullptr;
     LatticeField lattice;  // counts, step and mesh origin; its sampler is ignored
@@ -26,6 +32,15 @@ struct FrameRequest {
     int frame_count = 2;
     bool regularise = true;  // off: plain marching tetrahedra, for comparisons
     FrameProgress progress;
+    // Threads that compute the lattice's values (the walk itself is one).
+    int threads = 1;
+    // On: morph_sample at every lattice point, one at a time, during the
+    // walk: the reference the faster evaluation must match exactly.
+    bool exhaustive = false;
+    // Filled in when given (not for an exhaustive frame).
+    FrameValueStats* stats = nullptr;
+    // When given and set, the frame stops early with LATTICE_CANCELLED.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // The frame's time: frame / (frame_count - 1), the frame number read as a

@@ -1,18 +1,22 @@
 #include "surface/lattice_walk.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
+#include "surface/coincident_vertices.h"
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 #include "surface/mesh_blocks.h"
+#include "surface/mesh_soundness.h"
 
 namespace {
 
 struct Walk {
     const LatticeField& field;
     LatticeState lattice;
-    MeshBlocks blocks;
 };
 
 void sample_point(Walk& w, int i, int j, int k)
@@ -28,8 +32,11 @@ void sample_point(Walk& w, int i, int j, int k)
     r.crossing_flags = 0;
     uint32_t colour = 0;
     r.value = f.sample(f.context, i, j, k, x, &colour);
+    // Border points count as outside, so that no surface ends at the border
+    // (open or self-intersecting input, a shape touching the margin).
+    if (r.value >= 0 && on_lattice_border(f, i, j, k)) r.value = -1;
     r.colour = colour;
-    mark_crossings(w.lattice, i, j, k);
+    if (!f.near_surface || f.near_surface(f.context, i, j, k)) mark_crossings(w.lattice, i, j, k);
 }
 
 void keep_as_previous(SampleRecord& r)
@@ -53,6 +60,9 @@ int walk_row(Walk& w, int j, int k)
                 sample_point(w, i, j, k);
         }
         if (j > 0 && k > 0) {
+            // A point with every neighbour on its own side has no edges and no
+            // mixed tetrahedra.
+            if (w.field.near_surface && !w.field.near_surface(w.field.context, i, j - 1, k - 1)) continue;
             int status = place_edge_vertices(l, i, j, k);
             if (status != APPEND_DONE)
                 return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
@@ -66,7 +76,7 @@ int walk_row(Walk& w, int j, int k)
     return LATTICE_DONE;
 }
 
-int walk(Walk& w)
+int walk(Walk& w, bool report_slices)
 {
     LatticeState& l = w.lattice;
     for (int k = 0; k <= l.lz; ++k) {
@@ -74,8 +84,9 @@ int walk(Walk& w)
             int status = walk_row(w, j, k);
             if (status != LATTICE_DONE) return status;
         }
-        if (k < l.lz && w.field.slice_done)
-            w.field.slice_done(w.field.context, k, static_cast<long>(w.blocks.triangle_blocks.count));
+        if (w.field.cancel && *w.field.cancel) return LATTICE_CANCELLED;
+        if (report_slices && k < l.lz && w.field.slice_done)
+            w.field.slice_done(w.field.context, k, static_cast<long>(l.blocks->triangle_blocks.count));
     }
     return LATTICE_DONE;
 }
@@ -93,6 +104,61 @@ bool copy_out(const BlockList<Item>& list, std::vector<Item>& out)
     return true;
 }
 
+// Grouping a point's edges into one vertex can, rarely, join two sheets of
+// the surface at one edge. After such a walk the points that grouped the
+// vertices of every edge not used exactly twice (once each way) keep their
+// edges apart, and the lattice is walked again: only their triangles change.
+// Should that not settle it, plain tetrahedra (always sound) finish the frame.
+constexpr int MOST_WALKS = 6;
+
+bool keep_owners_apart(const std::vector<int32_t>& bad, const std::vector<int64_t>& owners,
+                       std::vector<int64_t>& kept_apart)
+{
+    const size_t before = kept_apart.size();
+    for (int32_t v : bad) {
+        const int64_t owner = static_cast<size_t>(v) < owners.size() ? owners[static_cast<size_t>(v)] : -1;
+        if (owner >= 0 && !std::binary_search(kept_apart.begin(), kept_apart.begin() + before, owner))
+            kept_apart.push_back(owner);
+    }
+    if (kept_apart.size() == before) return false;
+    std::sort(kept_apart.begin(), kept_apart.end());
+    kept_apart.erase(std::unique(kept_apart.begin(), kept_apart.end()), kept_apart.end());
+    return true;
+}
+
+int walk_until_sound(const LatticeField& field, SampleRecord* buffer, std::vector<MeshTriangle>& triangles,
+                     MeshBlocks& blocks)
+{
+    const int64_t records = static_cast<int64_t>(field.lx) * field.ly;
+    const int64_t points = records * field.lz;
+    bool regularise = field.regularise;
+    std::vector<int64_t> kept_apart, owners;
+    WalkReport report;
+    for (int attempt = 0;; ++attempt) {
+        free_mesh_blocks(blocks);
+        reset_mesh_blocks(blocks, points / 32, points / 32 * 2);
+        std::fill(buffer, buffer + records, SampleRecord{});
+        owners.clear();
+        Walk w{field, LatticeState{field.lx, field.ly, field.lz, buffer, &blocks, regularise}};
+        w.lattice.kept_apart = &kept_apart;
+        w.lattice.vertex_owner = regularise ? &owners : nullptr;
+        const int status = walk(w, attempt == 0);
+        if (status != LATTICE_DONE) return status;
+        if (!copy_out(blocks.triangle_blocks, triangles)) return LATTICE_NO_TRIANGLE_ARRAY;
+        if (!regularise) break;
+        const std::vector<int32_t> bad = unsound_vertices(triangles);
+        if (bad.empty()) break;
+        ++report.extra_walks;
+        if (attempt + 2 >= MOST_WALKS || !keep_owners_apart(bad, owners, kept_apart)) {
+            regularise = false;
+            report.plain = true;
+        }
+    }
+    report.points_kept_apart = static_cast<long>(kept_apart.size());
+    if (field.report) *field.report = report;
+    return LATTICE_DONE;
+}
+
 }  // namespace
 
 int64_t lattice_walk_working_bytes(int lx, int ly, int lz)
@@ -105,36 +171,42 @@ int64_t lattice_walk_working_bytes(int lx, int ly, int lz)
 
 int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh)
 {
-    Walk w{field, LatticeState{}, MeshBlocks{}};
-    bool empty = field.lx <= 0 || field.ly <= 0 || field.lz <= 0;
-    int64_t records = empty ? 0 : static_cast<int64_t>(field.lx) * field.ly;
+    if (field.report) *field.report = WalkReport{};
+    const bool empty = field.lx <= 0 || field.ly <= 0 || field.lz <= 0;
+    const int64_t records = empty ? 0 : static_cast<int64_t>(field.lx) * field.ly;
     std::unique_ptr<SampleRecord[]> buffer(new (std::nothrow) SampleRecord[records > 0 ? records : 1]());
     if (!buffer) return LATTICE_NO_BUFFER;
 
-    int64_t points = records * (empty ? 0 : field.lz);
-    reset_mesh_blocks(w.blocks, points / 32, points / 32 * 2);
-    w.lattice = LatticeState{field.lx, field.ly, field.lz, buffer.get(), &w.blocks, field.regularise};
-
+    MeshBlocks blocks;
+    std::vector<MeshTriangle> triangles;
     if (!empty) {
-        int status = walk(w);
+        int status;
+        try {
+            status = walk_until_sound(field, buffer.get(), triangles, blocks);
+        } catch (const std::bad_alloc&) {
+            status = LATTICE_NO_POINT_MEMORY;
+        }
         if (status != LATTICE_DONE) {
-            free_mesh_blocks(w.blocks);
+            free_mesh_blocks(blocks);
             return status;
         }
     }
-    if (field.walk_done) field.walk_done(field.context, static_cast<long>(w.blocks.triangle_blocks.count));
+    if (field.walk_done) field.walk_done(field.context, static_cast<long>(triangles.size()));
     buffer.reset();
 
-    if (!copy_out(w.blocks.vertex_blocks, mesh->vertices)) {
+    if (!copy_out(blocks.vertex_blocks, mesh->vertices)) {
         mesh->triangles.clear();
-        free_mesh_blocks(w.blocks);
+        free_mesh_blocks(blocks);
         return LATTICE_NO_VERTEX_ARRAY;
     }
-    w.blocks.vertex_blocks = BlockList<MeshVertex>{};
-    if (!copy_out(w.blocks.triangle_blocks, mesh->triangles)) {
-        free_mesh_blocks(w.blocks);
-        return LATTICE_NO_TRIANGLE_ARRAY;
+    free_mesh_blocks(blocks);
+    mesh->triangles = std::move(triangles);
+    long joined = 0;
+    try {
+        joined = join_coincident_vertices(*mesh);
+    } catch (const std::bad_alloc&) {
+        // The mesh is sound as it is; only its zero-area pairs stay.
     }
-    free_mesh_blocks(w.blocks);
+    if (field.report) field.report->vertices_joined = joined;
     return LATTICE_DONE;
 }

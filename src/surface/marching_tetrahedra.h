@@ -3,6 +3,7 @@
 // regularisation, and the triangles of each tetrahedron, on the walk's
 // slice buffer and mesh blocks.
 #include <cstdint>
+#include <vector>
 
 #include "surface/mesh_blocks.h"
 #include "surface/sample_record.h"
@@ -16,8 +17,18 @@ struct LatticeState {
     // Off: every crossing edge gets its own vertex (plain marching
     // tetrahedra), for comparisons.
     bool regularise = true;
+    // Points (by point_key) whose edges keep a vertex each even where they
+    // could be grouped; sorted. Null: none.
+    const std::vector<int64_t>* kept_apart = nullptr;
+    // For every vertex placed, the key of the point that grouped it, or -1
+    // for a vertex of one edge. Null: not recorded.
+    std::vector<int64_t>* vertex_owner = nullptr;
 
     SampleRecord& record(int column, int row) { return records[row * lx + column]; }
+    int64_t point_key(int column, int row, int slice) const
+    {
+        return (static_cast<int64_t>(slice) * ly + row) * lx + column;
+    }
 };
 
 // Sets the crossing flags between the point just sampled at (column, row,

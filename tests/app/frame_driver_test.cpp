@@ -79,7 +79,7 @@ TEST_F(FrameDriverTest, AnUnwritableFileEndsTheRunOrSwitchesOutputOff)
     EXPECT_EQ(build_frame(1, &mesh, FAILURES_END_RUN), FRAME_NOT_WRITTEN);
     EXPECT_GT(mesh.triangles.size(), 0u);
     EXPECT_EQ(status_line.status_state, STATUS_FATAL);
-    EXPECT_STREQ(status_line.notice_text, "Could not write `/nonexistent-directory/m002.off'");
+    EXPECT_STREQ(status_line.notice_text, "Could not write `/nonexistent-directory/m002.off': No such file or directory");
 
     status_reset();
     EXPECT_EQ(build_frame(1, &mesh, FAILURES_KEEP_RUNNING), FRAME_NOT_WRITTEN);

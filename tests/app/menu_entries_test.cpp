@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "app/menu_entries.h"
+#include "app/pipeline.h"
 #include "base/app_state.h"
+#include "base/lattice_geometry.h"
 #include "base/status.h"
 
 namespace {
@@ -29,7 +31,8 @@ protected:
         warnings.clear();
         calls.clear();
         menu_hooks.set_shade_model = [](bool smooth) { calls.push_back(smooth ? "smooth" : "flat"); };
-        menu_hooks.rebuild_surface_lists = [] { calls.push_back("surfaces"); };
+        menu_hooks.rebuild_vector_list = [] { calls.push_back("vectors"); };
+        menu_hooks.rebuild_link_list = [](LinkRequest r) { calls.push_back("links " + std::to_string(r)); };
         menu_hooks.rebuild_sphere_lists = [] { calls.push_back("spheres"); };
         menu_hooks.restart_sequence = [] { calls.push_back("sequence"); };
     }
@@ -48,7 +51,8 @@ TEST_F(MenuEntries, FormatTogglesShareTheirField)
     struct Step {
         void (*apply)(const char*);
         int output_format, dump_format;
-    } steps[] = {{apply_as_vrml, 2, 0}, {apply_as_oogl, 1, 0}, {apply_as_oogl, 0, 0},
+    } steps[] = {{apply_as_vrml, 2, 0}, {apply_as_oogl, 1, 0}, {apply_as_ply, 3, 0}, {apply_as_vrml, 2, 0},
+                 {apply_as_ply, 3, 0},  {apply_as_ply, 0, 0},  {apply_as_oogl, 1, 0}, {apply_as_oogl, 0, 0},
                  {apply_as_ppm, 0, 1},  {apply_as_bmp, 0, 2},  {apply_as_bmp, 0, 0}};
     for (const Step& step : steps) {
         step.apply("0");
@@ -56,6 +60,7 @@ TEST_F(MenuEntries, FormatTogglesShareTheirField)
         EXPECT_EQ(app.dump_format, step.dump_format);
         EXPECT_STREQ(render_as_oogl(), app.output_format == 1 ? "1" : "0");
         EXPECT_STREQ(render_as_vrml(), app.output_format == 2 ? "1" : "0");
+        EXPECT_STREQ(render_as_ply(), app.output_format == 3 ? "1" : "0");
         EXPECT_STREQ(render_as_ppm(), app.dump_format == 1 ? "1" : "0");
         EXPECT_STREQ(render_as_bmp(), app.dump_format == 2 ? "1" : "0");
     }
@@ -171,22 +176,38 @@ TEST_F(MenuEntries, ChangesRebuildWhatDependsOnThem)
     apply_transform("1,0,0");
     EXPECT_TRUE(app.scale_centres);
     EXPECT_TRUE(app.scale_sizes);
-    // The resolution sets the lattice and rebuilds the lists, in the
-    // sequence the frames too.
-    app.volume_dims[0] = 41;
-    app.volume_dims[1] = 30;
-    app.volume_dims[2] = 21;
+    // Without files nothing reloads at a new resolution.
     apply_res("2");
-    EXPECT_EQ(app.sample_grid_dims[0], 21);
-    EXPECT_EQ(app.sample_grid_dims[1], 21);  // trunc(29 / 1.4142 + 1)
-    EXPECT_EQ(app.sample_grid_dims[2], 11);
-    EXPECT_EQ(calls, (Strings{"surfaces", "spheres"}));
-    calls.clear();
+    EXPECT_EQ(app.resolution, 2);
+    EXPECT_TRUE(calls.empty());
     app.mode = MODE_SEQUENCE;
-    apply_res("1");
-    EXPECT_EQ(app.sample_grid_dims[1], 42);  // trunc(29 / 0.7071 + 1)
     apply_frames("30");
-    EXPECT_EQ(calls, (Strings{"surfaces", "spheres", "sequence", "sequence"}));
+    EXPECT_EQ(calls, (Strings{"sequence"}));
+}
+
+// Res: loads the files again with the grid a load at that resolution sizes,
+// keeps the vectors where they were on the surfaces and the mode reached.
+TEST_F(MenuEntries, ResolutionReloadsKeepingTheVectorsAndTheMode)
+{
+    app.source_path = KESTRANE_SOURCE_DIR "/examples/icosphere.off";
+    app.target_path = KESTRANE_SOURCE_DIR "/examples/torus.off";
+    app.min_points = 12;
+    ASSERT_EQ(run_pipeline(), PIPELINE_DONE);
+    const int16_t dims[3] = {app.volume_dims[0], app.volume_dims[1], app.volume_dims[2]};
+    app.vectors.push_back({{10, 11, 12}, {13, 14, 15}});
+    app.mode = MODE_SEQUENCE;
+    apply_res("3");
+    EXPECT_EQ(app.mode, MODE_SEQUENCE);
+    // Two more resolution steps of margin: six more voxels on every axis.
+    for (int a = 0; a < 3; ++a) EXPECT_EQ(app.volume_dims[a], dims[a] + 6) << a;
+    int counts[3], volume[3] = {app.volume_dims[0], app.volume_dims[1], app.volume_dims[2]};
+    ASSERT_TRUE(lattice_counts(volume, 3, counts));
+    for (int a = 0; a < 3; ++a) EXPECT_EQ(app.sample_grid_dims[a], counts[a]) << a;
+    ASSERT_EQ(app.vectors.size(), 1u);
+    EXPECT_DOUBLE_EQ(app.vectors[0].start[0], 13);
+    EXPECT_DOUBLE_EQ(app.vectors[0].end[2], 18);
+    EXPECT_EQ(calls, (Strings{"vectors", "links 1", "spheres", "sequence"}));
+    release_volumes();
 }
 
 TEST_F(MenuEntries, UnreadableSourceKeepsTheOldName)

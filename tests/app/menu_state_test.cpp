@@ -74,7 +74,7 @@ TEST_F(MenuStateTest, EditingAFieldAndCommittingWithEnter)
     EXPECT_FALSE(menu_edit_key('a'));  // no edit open: keys are ignored
     EXPECT_FALSE(menu_edit_move(-1));
     app.dump_base = "old";
-    menu_select(17);  // File name:
+    menu_select(18);  // File name:
     ASSERT_TRUE(menu_editing());
     EXPECT_STREQ(menu_state.edit_buffer, "old");
     EXPECT_EQ(menu_state.edit_cursor, 3);
@@ -102,7 +102,7 @@ TEST_F(MenuStateTest, EditingAFieldAndCommittingWithEnter)
 
 TEST_F(MenuStateTest, ClickCommitsThenActs)
 {
-    menu_select(26);  // Alias:
+    menu_select(27);  // Alias:
     std::strcpy(menu_state.edit_buffer, "25");
     menu_state.edit_cursor = 2;
     menu_commit_edit();
@@ -118,7 +118,7 @@ TEST_F(MenuStateTest, ClickCommitsThenActs)
 TEST_F(MenuStateTest, BufferHoldsAtMostItsCapacity)
 {
     app.dump_base = std::string(500, 'z');  // long values are cut
-    menu_select(17);
+    menu_select(18);
     EXPECT_EQ(std::strlen(menu_state.edit_buffer), static_cast<size_t>(EDIT_CAPACITY - 1));
     EXPECT_EQ(menu_state.edit_cursor, EDIT_CAPACITY - 1);
     type("ab");  // refused at the end

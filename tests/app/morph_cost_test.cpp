@@ -10,6 +10,7 @@ namespace {
 TEST(MorphCost, LatticePointsTimesLinkedSpheresOfBothSides)
 {
     app_state_init();
+    app.threads = 1;
     app.frame_count = 12;
     app.sample_grid_dims[0] = 100;
     app.sample_grid_dims[1] = 40;
@@ -25,6 +26,9 @@ TEST(MorphCost, LatticePointsTimesLinkedSpheresOfBothSides)
 
     app.volumes[1].spheres.assign(40000, Sphere{1, 1, 1, 10, 1});
     EXPECT_TRUE(current_morph_cost().large);
+    const double one_thread = current_morph_cost().seconds;
+    app.threads = 4;
+    EXPECT_DOUBLE_EQ(current_morph_cost().seconds, one_thread / 4) << "the frames share the threads";
     app.quick_morph = true;
     EXPECT_EQ(current_morph_cost().samples_per_frame, 0.0);
     EXPECT_FALSE(current_morph_cost().large);

@@ -91,21 +91,26 @@ with tempfile.TemporaryDirectory() as work:
     code, out, err = run([example("icosphere.off")], work)
     check("missing target name exits 1", code == 1, err)
     code, out, err = run(["-h"], work)
-    check("help exits 0", code == 0 and "Kestrane v2.4b" in err, err)
+    check("help exits 0", code == 0 and "kestrane-batch, Kestrane v2.4b" in err, err)
 
-    # Load failures exit 2 with the pipeline's message.
-    code, out, err = run([example("icosphere.off"), os.path.join(work, "missing.off")], work)
-    check("missing target exits 2", code == 2 and "warning: Not able to open target input file" in err, err)
+    # Load failures end the run: exit 2 with an error naming the file and the reason.
+    missing = os.path.join(work, "missing.off")
+    code, out, err = run([example("icosphere.off"), missing], work)
+    check("missing target exits 2", code == 2 and
+          "error: `%s' cannot be opened: No such file or directory" % missing in err.splitlines(), err)
     bad = os.path.join(work, "bad.off")
     with open(bad, "w") as f:
         f.write("OFF\n3 1 0\n0 0\n")
     code, out, err = run([bad, example("torus.off")], work)
-    check("unreadable file exits 2", code == 2 and "Couldn't understand file formats" in err, err)
+    check("unreadable file exits 2", code == 2 and "error: `%s' has a vertex line that is too short" % bad in err
+          and "warning:" not in err, err)
 
-    # An output directory that does not exist: the failure is reported, not hidden.
+    # An output directory that does not exist: reported before any work.
     code, out, err = run(["-o", os.path.join(work, "no/such/dir/m"), "-f", "2", "-q",
                           example("icosphere.off"), example("torus.off")], work)
-    check("unwritable output exits 4", code == 4 and "error: Could not write" in err, err)
+    check("unwritable output exits 4", code == 4 and
+          err == "error: cannot write into the output directory `%s': No such file or directory\n"
+          % os.path.join(work, "no/such/dir"), err)
 
 print("%d passed, %d failed" % (len(passed), len(failures)))
 sys.exit(1 if failures else 0)

@@ -20,6 +20,8 @@ RUNS = [
     ("resolution", ["-r", "2", "-p", "30", "-f", "3"], "torus.off", "box.off"),
     ("plain", ["-a", "0", "-p", "20", "-f", "3"], "icosphere.off", "box.off"),
     ("centres", ["-c", "-p", "20", "-f", "3"], "two_spheres.off", "cube_coloured.off"),
+    ("ply", ["-u", "-p", "20", "-f", "3"], "box.off", "torus.off"),
+    ("meshes", ["-q", "-p", "20", "-f", "3"], "cube.stl", "icosphere_colours.ply"),
 ]
 
 

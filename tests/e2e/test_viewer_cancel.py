@@ -20,7 +20,9 @@ def cancel_label_visible(s):
 def main():
     args = parse_args()
     with Session(args.bin, args.src, "cancel") as s:
-        s.launch(["-o", "c", "-f", str(FRAMES), "-p", "30", s.example("icosphere.off"), s.example("torus.off")])
+        # 50 points: frames slow enough that the click lands before the last
+        # one even on a loaded machine.
+        s.launch(["-o", "c", "-f", str(FRAMES), "-p", "50", s.example("icosphere.off"), s.example("torus.off")])
         s.wait_for_window()
         s.wait_file("c%03d.off" % FRAMES, 120)
         s.wait_manual_mode()

@@ -2,6 +2,7 @@
 (Display > Spheres) builds the sphere display and writes both sphere files;
 the help panel lists the bindings of the mode."""
 from xharness import Session, check, parse_args, run, wait_until
+import menu_driver as m
 
 
 def translucent_green(r, g, b):
@@ -21,6 +22,7 @@ def main():
         surfaces = s.screenshot()
 
         s.click(250, 12)   # Display
+        m.wait_levels(s, 2)  # a loaded machine may draw the list late
         s.click(40, 37)    # Spheres
         s.wait_file("sphere001.sph", 60)
         s.wait_file("sphere003.sph", 60)

@@ -122,7 +122,7 @@ protected:
 
 // The sizing and conversion passes over the parameters and volumes of the
 // global record, as the load uses them (without its status messages).
-inline int measure_surfaces(std::FILE* source, std::FILE* target)
+inline int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, int* failed_side = nullptr)
 {
     SizingParameters p;
     p.min_points = app.min_points;
@@ -131,7 +131,7 @@ inline int measure_surfaces(std::FILE* source, std::FILE* target)
     p.scale_sizes = app.scale_sizes;
     p.source_transform = app.transform;
     VolumeSizing out;
-    int status = measure_surfaces(source, target, p, &out);
+    int status = measure_surfaces(source, target, p, &out, failed_side);
     if (status != 0) return status;
     for (int axis = 0; axis < 3; ++axis) {
         app.volume_dims[axis] = out.volume_dims[axis];
@@ -145,7 +145,7 @@ inline int measure_surfaces(std::FILE* source, std::FILE* target)
     return 0;
 }
 
-inline int convert_surface(std::FILE* stream, int side)
+inline int convert_surface(const SurfaceInput& input, int side)
 {
     ConversionParameters p;
     p.grid = grid_of(app.volumes[side].voxels.get(), app.volume_dims);
@@ -154,5 +154,5 @@ inline int convert_surface(std::FILE* stream, int side)
     p.transform = side == 0 ? app.transform : nullptr;
     p.antialias = app.antialias;
     p.antialias_distance = app.antialias_distance;
-    return convert_surface(stream, p, ConversionProgress{});
+    return convert_surface(input, p, ConversionProgress{});
 }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +101,67 @@ TEST_F(ScanConvertTest, AntialiasedGridDoesNotDependOnWinding)
     EXPECT_EQ(distances(1), ccw);
 }
 
+// A cube whose faces turn every which way is the same cube: inside and
+// outside come from crossings along each row, not from the faces' normals.
+TEST_F(ScanConvertTest, FacesInAnyOrientationGiveTheSameVolume)
+{
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(slab_box(false)), 0);
+    const std::vector<int16_t> outward = distances(1);
+    std::string mixed = slab_box(false);
+    // Turn three of the six quadrilaterals round.
+    for (const char* face : {"4 0 2 3 1\n", "4 0 1 5 4\n", "4 1 3 7 5\n"}) {
+        std::string f = face, turned = f;
+        turned = "4 " + std::string(1, f[8]) + " " + f[6] + " " + f[4] + " " + f[2] + "\n";
+        const size_t at = mixed.find(f);
+        ASSERT_NE(at, std::string::npos) << f;
+        mixed.replace(at, f.size(), turned);
+    }
+    ASSERT_EQ(convert(mixed), 0);
+    EXPECT_EQ(distances(1), outward);
+}
+
+// Faces lying exactly in the planes of voxel centres: the voxels on them are
+// on the surface (distance 1, inside) on every side alike, and the plain and
+// antialiased modes agree on every voxel away from the surface.
+TEST_F(ScanConvertTest, FacesInVoxelPlanesAreSymmetric)
+{
+    // Grid centre 7.5: faces at 3 and 12 on every axis, on voxel centres.
+    const std::string cube = box_object({-4.5, -4.5, -4.5}, {4.5, 4.5, 4.5});
+    prepare_grid(1, 16);
+    ASSERT_EQ(convert(cube), 0);
+    for (int a : {3, 12}) {
+        EXPECT_EQ(distance_at(1, a, 7, 7), 1) << a;
+        EXPECT_EQ(distance_at(1, 7, a, 7), 1) << a;
+        EXPECT_EQ(distance_at(1, 7, 7, a), 1) << a;
+    }
+    EXPECT_EQ(distance_at(1, 2, 7, 7), -22);
+    EXPECT_EQ(distance_at(1, 13, 7, 7), -22);
+    const std::vector<int16_t> antialiased = distances(1);
+    app.antialias = false;
+    ASSERT_EQ(convert(cube), 0);
+    const std::vector<int16_t> plain = distances(1);
+    long compared = 0;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        // Farther than the antialiasing distance from every face.
+        if (antialiased[i] != FAR_DISTANCE && antialiased[i] != -FAR_DISTANCE) continue;
+        EXPECT_EQ(plain[i] > 0, antialiased[i] > 0) << i;
+        ++compared;
+    }
+    EXPECT_GT(compared, 1000);
+}
+
+// An open surface splits no row in two: rows crossing it an odd number of
+// times are outside from their last crossing on.
+TEST_F(ScanConvertTest, RowsCrossingAnOpenSurfaceOnceStayOutside)
+{
+    prepare_grid(1, 10);
+    ASSERT_EQ(convert("OFF 4 1 4\n0 -2 -2\n0 2 -2\n0 2 2\n0 -2 2\n4 0 1 2 3\n"), 0);
+    for (int16_t d : distances(1)) EXPECT_LE(d, 22);
+    EXPECT_LT(distance_at(1, 8, 4, 4), 0);
+    EXPECT_LT(distance_at(1, 2, 4, 4), 0);
+}
+
 TEST_F(ScanConvertTest, OverlappingListObjectsFormTheirUnion)
 {
     std::string text = "LIST\n{\n" + box_object({-4, -2, -2}, {1, 2, 2}) + "}\n{\n" +
@@ -184,6 +249,78 @@ TEST_F(ScanConvertTest, WritesStayInsideTheGrid)
     int32_t idx[4] = {0, 1, 2, 3};
     rasterise_polygon(grid, 4, far.data(), idx, 0);
     sample_polygon(grid, 4, far.data(), idx, 0, 1.1, tie.data());
+}
+
+// The antialiased sampling visits only the voxels near a face's plane; the
+// plain loop over the face's whole box with polygon_distance is its
+// reference, voxel for voxel.
+TEST_F(ScanConvertTest, SamplingNearThePlaneEqualsTheWholeBox)
+{
+    std::mt19937 rng(41);
+    std::uniform_real_distribution<double> at(-2, 14);
+    prepare_grid(1, 12);
+    VoxelGrid fast = grid_of(app.volumes[1].voxels.get(), app.volume_dims);
+    std::vector<Voxel> slow_voxels(fast.size());
+    VoxelGrid slow{slow_voxels.data(), fast.nx, fast.ny, fast.nz};
+    std::vector<int16_t> fast_tie(fast.size()), slow_tie(fast.size());
+    for (int trial = 0; trial < 60; ++trial) {
+        reset_grid(fast, fast_tie.data(), 0);
+        reset_grid(slow, slow_tie.data(), 0);
+        const double limit = trial % 3 == 0 ? 1.1 : 2.5;
+        for (int face = 0; face < 4; ++face) {
+            const int n = 3 + static_cast<int>(rng() % 3);
+            std::vector<Vector3> corners(static_cast<size_t>(n));
+            for (Vector3& c : corners) c = {at(rng), at(rng), at(rng)};
+            if (trial % 4 == 1)
+                for (Vector3& c : corners) c.z = corners[0].z;  // in a plane of the grid
+            std::vector<int32_t> idx(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i) idx[i] = i;
+            const uint32_t colour = static_cast<uint32_t>(rng());
+            sample_polygon(fast, n, corners.data(), idx.data(), colour, limit, fast_tie.data());
+            // The reference: every voxel of the face's box.
+            const Vector3 side = vec_sub(corners[0], corners[1]);
+            Vector3 across{0, 0, 0};
+            int k = 2;
+            for (; k < n; ++k) {
+                across = vec_cross(vec_sub(corners[0], corners[k]), side);
+                if (across.x != 0 || across.y != 0 || across.z != 0) break;
+            }
+            if (k == n) continue;
+            const Vector3 normal = vec_normalise(across);
+            // The face's box widened by the limit, as sampling bounds it.
+            double lo[3] = {corners[0].x, corners[0].y, corners[0].z}, hi[3] = {lo[0], lo[1], lo[2]};
+            for (const Vector3& c : corners) {
+                const double p[3] = {c.x, c.y, c.z};
+                for (int a = 0; a < 3; ++a) lo[a] = std::min(lo[a], p[a]), hi[a] = std::max(hi[a], p[a]);
+            }
+            int from[3], to[3];
+            for (int a = 0; a < 3; ++a) {
+                from[a] = static_cast<int>(std::trunc(std::min(std::max(lo[a] - limit + 1.0, 0.0), 11.0)));
+                to[a] = static_cast<int>(std::trunc(std::min(std::max(hi[a] + limit, 0.0), 11.0)));
+            }
+            for (int z = from[2]; z <= to[2]; ++z)
+                for (int y = from[1]; y <= to[1]; ++y)
+                    for (int x = from[0]; x <= to[0]; ++x) {
+                        int16_t face_on = 0;
+                        const double d = polygon_distance({double(x), double(y), double(z)}, n, corners.data(),
+                                                          idx.data(), normal, limit, face_on);
+                        if (std::isinf(d)) continue;
+                        int value = d == 0.0 ? ON_SURFACE : static_cast<int>(std::trunc(DISTANCE_UNITS * d));
+                        if (value == 0) value = d > 0.0 ? 1 : -1;
+                        const size_t i = slow.index(x, y, z);
+                        Voxel& v = slow.voxels[i];
+                        const int stored = v.distance == ON_SURFACE ? 0 : std::abs(v.distance);
+                        const int magnitude = value == ON_SURFACE ? 0 : std::abs(value);
+                        if (v.distance == 0 || magnitude < stored || (magnitude == stored && face_on > slow_tie[i])) {
+                            v.distance = static_cast<int16_t>(value);
+                            v.colour = colour;
+                            slow_tie[i] = face_on;
+                        }
+                    }
+        }
+        ASSERT_EQ(std::memcmp(fast.voxels, slow.voxels, fast.size() * sizeof(Voxel)), 0) << "trial " << trial;
+        ASSERT_EQ(fast_tie, slow_tie) << "trial " << trial;
+    }
 }
 
 TEST_F(ScanConvertTest, RepeatedLoadStartsFromACleanGrid)

@@ -18,10 +18,10 @@ protected:
         InputTest::SetUp();
         app.min_points = 16;
     }
-    static int measure(const std::string& source, const std::string& target)
+    static int measure(const std::string& source, const std::string& target, int* failed_side = nullptr)
     {
         TempFile s = file_with(source), t = file_with(target);
-        return measure_surfaces(s.get(), t.get());
+        return measure_surfaces(s.get(), t.get(), failed_side);
     }
     static Dims volume() { return {app.volume_dims[0], app.volume_dims[1], app.volume_dims[2]}; }
     static Dims lattice() { return {app.sample_grid_dims[0], app.sample_grid_dims[1], app.sample_grid_dims[2]}; }
@@ -97,12 +97,19 @@ TEST_F(VolumeSizingTest, RefusesBoxesThatCannotBeSized)
     EXPECT_EQ(measure("", cube), SURFACE_NO_VERTICES);
     EXPECT_EQ(measure(cube, "# only a comment\nappearance { }\n"), SURFACE_NO_VERTICES);
     // A flat target (or source) while sizes are matched: no size factor.
-    EXPECT_EQ(measure(cube, flat), SURFACE_FLAT_BOX);
-    EXPECT_EQ(measure(flat, cube), SURFACE_FLAT_BOX);
+    // The side at fault is told, for a message that names the file.
+    int side = -2;
+    EXPECT_EQ(measure(cube, flat, &side), SURFACE_FLAT_BOX);
+    EXPECT_EQ(side, 1);
+    EXPECT_EQ(measure(flat, cube, &side), SURFACE_FLAT_BOX);
+    EXPECT_EQ(side, 0);
+    EXPECT_EQ(measure(cube, "OFF 3 1", &side), SURFACE_BAD_COUNTS);
+    EXPECT_EQ(side, 1);
     // Without size matching a flat target is fine, a flat union is not.
     app.scale_sizes = false;
     EXPECT_EQ(measure(cube, flat), 0);
-    EXPECT_EQ(measure(flat, flat), SURFACE_ZERO_EXTENT);
+    EXPECT_EQ(measure(flat, flat, &side), SURFACE_ZERO_EXTENT);
+    EXPECT_EQ(side, -1);
     app.scale_centres = false;
     EXPECT_EQ(measure(flat, box_object({5, 5, 0}, {6, 6, 0})), SURFACE_ZERO_EXTENT);
     // Counts beyond 16 bits: 500 points across a side 100 times shorter.

@@ -16,13 +16,15 @@ struct Outcome {
     MeshReport report;
     SurfaceMesh mesh;
     LatticeField lattice;
+    WalkReport walk;
 };
 
 Outcome triangulate(const LatticeField& f)
 {
     Outcome out;
     out.lattice = f;
-    EXPECT_EQ(triangulate_lattice(f, &out.mesh), 0);
+    out.lattice.report = &out.walk;
+    EXPECT_EQ(triangulate_lattice(out.lattice, &out.mesh), 0);
     out.report = check_mesh(out.mesh);
     return out;
 }
@@ -48,12 +50,11 @@ Outcome triangulate_fixed(int lx, int ly, int lz, decltype(LatticeField::sample)
     return triangulate(f);
 }
 
-// Closed, or with `balanced` only every edge running as often one way as the
-// other (pinches allowed); never degenerate, no unused vertices.
-void expect_closed(const Outcome& o, const std::string& what, bool balanced = false)
+// Closed and manifold, never degenerate, no unused vertices.
+void expect_closed(const Outcome& o, const std::string& what)
 {
     const MeshReport& r = o.report;
-    EXPECT_TRUE(balanced ? r.balanced() : r.closed())
+    EXPECT_TRUE(r.closed())
         << what << ": " << r.unbalanced_edges << " unbalanced, " << r.pinched_edges << " pinched, " << r.bad_indices
         << " bad";
     EXPECT_EQ(r.degenerate, 0) << what;
@@ -122,13 +123,13 @@ TEST(ClosedSurface, SeparateBallsGiveClosedOutwardMeshes)
 
 // Where two sheets of the surface pass between the same lattice points (a
 // gap between two balls narrower than the lattice step, a sharp crease, a
-// ball barely larger than the step) the clustering may join both sheets at
-// one edge; see KnownLimit below. The mesh stays closed in the weaker sense
-// that every edge runs as often one way as the other.
-TEST(ClosedSurface, OverlappingBallsAreBalancedAndFaceOutwards)
+// ball barely larger than the step) grouping may join both sheets at one
+// edge; those points keep their edges apart (see the thin vee below), so the
+// meshes stay closed and manifold, and such points stay rare.
+TEST(ClosedSurface, OverlappingBallsAreClosedAndFaceOutwards)
 {
     std::mt19937 rng(5);
-    long pinched = 0, triangles = 0;
+    long kept_apart = 0, triangles = 0;
     for (int trial = 0; trial < 80; ++trial) {
         int resolution = 1 + trial % 2;
         int n = 20 + trial % 9;
@@ -136,8 +137,9 @@ TEST(ClosedSurface, OverlappingBallsAreBalancedAndFaceOutwards)
         field.balls = random_balls(rng, n, 6, 1.0, n / 4.0);
         std::string what = "trial " + std::to_string(trial);
         Outcome o = triangulate_balls(field, n, resolution);
-        expect_closed(o, what, true);
-        pinched += o.report.pinched_edges;
+        expect_closed(o, what);
+        EXPECT_FALSE(o.walk.plain) << what;
+        kept_apart += o.walk.points_kept_apart;
         triangles += static_cast<long>(o.mesh.triangles.size());
         expect_closed(triangulate_balls(field, n, resolution, false), "plain " + what);
         // Resolved balls have good normals even where others overlap them.
@@ -145,11 +147,11 @@ TEST(ClosedSurface, OverlappingBallsAreBalancedAndFaceOutwards)
         for (const Ball& b : field.balls) all_large &= b.radius >= 2.0 * resolution;
         if (all_large) expect_outward(o, field.balls, what);
     }
-    EXPECT_LT(pinched * 2000, triangles) << pinched << " pinched edges in " << triangles << " triangles";
+    EXPECT_LT(kept_apart * 2000, triangles) << kept_apart << " points kept apart for " << triangles << " triangles";
 }
 
 // Noise inside the grid: many tiny components, saddles and single points.
-TEST(ClosedSurface, NoiseFieldsAreBalancedAndClosedWithoutClustering)
+TEST(ClosedSurface, NoiseFieldsAreClosedWithAndWithoutGrouping)
 {
     struct Noise {
         std::vector<int16_t> values;
@@ -177,7 +179,7 @@ TEST(ClosedSurface, NoiseFieldsAreBalancedAndClosedWithoutClustering)
                 }
         std::string what = "trial " + std::to_string(trial);
         expect_closed(triangulate_fixed(lx, ly, lz, Noise::sample, &noise, false), "plain " + what);
-        expect_closed(triangulate_fixed(lx, ly, lz, Noise::sample, &noise, true), what, true);
+        expect_closed(triangulate_fixed(lx, ly, lz, Noise::sample, &noise, true), what);
     }
 }
 
@@ -218,17 +220,17 @@ TEST(ClosedSurface, SingleInsidePointGivesAPolyhedronOfTwentyFourTriangles)
     }
 }
 
-// The smallest configuration found in which the clustering joins two sheets
-// at one edge: in one slice, an outside point O just below the surface and
-// three inside points A1 = O + (-1, 1, 0), A2 = O + (1, 1, 0) and
+// The smallest configuration found in which grouping alone would join two
+// sheets at one edge: in one slice, an outside point O just below the
+// surface and three inside points A1 = O + (-1, 1, 0), A2 = O + (1, 1, 0) and
 // A3 = O + (0, 2, 0), all other points far outside. O owns its three
-// crossing edges (7, 8, 9) and clusters them; A3 owns eleven edges and
-// clusters them too, since A1 and A2 are deeper inside than the neighbours
-// are outside. The two tetrahedra on either side of the plane O, A1, A3 (and
-// of O, A2, A3) each keep one triangle, so the edge between the vertices of
-// O and A3 carries four triangles. No configuration of three or fewer
-// points other than the background shows it.
-TEST(KnownLimit, ThinVeeOfThreeInsidePointsPinchesOneEdge)
+// crossing edges (7, 8, 9) and groups them; A3 owns eleven edges and groups
+// them too, since A1 and A2 are deeper inside than the neighbours are
+// outside. The two tetrahedra on either side of the plane O, A1, A3 (and of
+// O, A2, A3) would each keep one triangle, so the edge between the vertices
+// of O and A3 would carry four triangles: a second walk keeps those two
+// points' edges apart.
+TEST(ClosedSurface, ThinVeeOfThreeInsidePointsStaysManifold)
 {
     auto vee = [](void*, int i, int j, int k, Vector3, uint32_t* colour) -> int16_t {
         *colour = 0;
@@ -243,14 +245,11 @@ TEST(KnownLimit, ThinVeeOfThreeInsidePointsPinchesOneEdge)
     EXPECT_EQ(plain.report.euler, 2);
 
     Outcome o = triangulate_fixed(5, 8, 3, vee, nullptr, true);
-    expect_closed(o, "regularised", true);
-    EXPECT_EQ(o.report.pinched_edges, 1);
-    std::map<std::pair<int, int>, int> uses;
-    for (const MeshTriangle& t : o.mesh.triangles)
-        for (int i = 0; i < 3; ++i) ++uses[{std::min(t.v[i], t.v[(i + 1) % 3]), std::max(t.v[i], t.v[(i + 1) % 3])}];
-    int four = 0;
-    for (const auto& [edge, n] : uses) four += n == 4;
-    EXPECT_EQ(four, 1);
+    expect_closed(o, "regularised");
+    EXPECT_EQ(o.report.euler, 2);
+    EXPECT_EQ(o.walk.extra_walks, 1);
+    EXPECT_EQ(o.walk.points_kept_apart, 2);
+    EXPECT_FALSE(o.walk.plain);
 }
 
 }  // namespace

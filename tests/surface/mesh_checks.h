@@ -110,11 +110,10 @@ struct MeshReport {
     long degenerate = 0;        // triangles naming a vertex twice
     long bad_indices = 0;       // indices outside the vertex array
     long unused_vertices = 0;
+    long zero_area = 0;         // triangles of three distinct but coincident or collinear corners
     long euler = 0;             // V - E + F
     // Every edge in exactly two triangles, once in each direction.
     bool closed() const { return unbalanced_edges == 0 && pinched_edges == 0 && bad_indices == 0; }
-    // Every edge used as often in one direction as in the other.
-    bool balanced() const { return unbalanced_edges == 0 && bad_indices == 0; }
 };
 
 inline MeshReport check_mesh(const SurfaceMesh& mesh)
@@ -133,7 +132,15 @@ inline MeshReport check_mesh(const SurfaceMesh& mesh)
             ++r.bad_indices;
             continue;
         }
-        if (t.v[0] == t.v[1] || t.v[1] == t.v[2] || t.v[0] == t.v[2]) ++r.degenerate;
+        if (t.v[0] == t.v[1] || t.v[1] == t.v[2] || t.v[0] == t.v[2]) {
+            ++r.degenerate;
+        } else {
+            // Whole mesh units: the cross product is exact.
+            const MeshVertex &a = mesh.vertices[t.v[0]], &b = mesh.vertices[t.v[1]], &c = mesh.vertices[t.v[2]];
+            const long ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+            const long wx = c.x - a.x, wy = c.y - a.y, wz = c.z - a.z;
+            if (uy * wz - uz * wy == 0 && uz * wx - ux * wz == 0 && ux * wy - uy * wx == 0) ++r.zero_area;
+        }
         for (int i = 0; i < 3; ++i) ++edges[{t.v[i], t.v[(i + 1) % 3]}];
     }
     long undirected = 0;

@@ -1,0 +1,28 @@
+#pragma once
+// What the batch tool takes beyond the options both programs share: its own
+// help text (defaults, formats, exit statuses), the quiet option, and the
+// check that the output directories can be written before any work starts.
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+    bool help = false;   // -h, -H or -?: print_batch_help, exit 0
+    bool quiet = false;  // -w: only warnings and errors on standard error
+    // Every argument the shared command line should see, program name first.
+    std::vector<char*> shared_arguments;
+};
+
+// Picks the batch tool's own options out of argv. Options that take a value
+// take the next argument whole, as the shared command line does, so "-o -w"
+// names an output base "-w".
+BatchOptions take_batch_options(int argc, char** argv);
+
+void print_batch_help(const char* program_name);
+
+// The directories the run will write into: the output base's directory, and
+// the current directory for sphere files unless quick morphing.
+std::vector<std::string> output_directories(const std::string& output_base, bool sphere_files);
+
+// Creates and removes a file in the directory. Empty when that worked,
+// otherwise the reason ("Permission denied", ...).
+std::string directory_write_failure(const std::string& directory);

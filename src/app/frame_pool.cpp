@@ -1,0 +1,107 @@
+#include "app/frame_pool.h"
+
+#include <utility>
+
+namespace {
+
+void build(FramePool& pool, int frame, FramePool::Built& out)
+{
+    FrameRequest request = pool.prototype;
+    request.frame = frame;
+    request.inputs = &pool.inputs;
+    request.cancel = &pool.cancel;
+    request.progress = FrameProgress{};
+    request.stats = nullptr;
+    out.status = triangulate_frame(request, &out.mesh);
+}
+
+void work(FramePool& pool)
+{
+    for (;;) {
+        int frame;
+        {
+            std::unique_lock<std::mutex> hold(pool.lock);
+            pool.changed.wait(hold, [&] {
+                return pool.stopping || pool.next >= pool.last || pool.next < pool.first + pool.taken + pool.window;
+            });
+            if (pool.stopping || pool.next >= pool.last) return;
+            frame = pool.next++;
+        }
+        FramePool::Built result;
+        build(pool, frame, result);
+        {
+            std::lock_guard<std::mutex> hold(pool.lock);
+            result.done = true;
+            pool.built[static_cast<size_t>(frame - pool.first)] = std::move(result);
+        }
+        pool.changed.notify_all();
+    }
+}
+
+}  // namespace
+
+FramePool::~FramePool() { stop_frame_pool(*this); }
+
+std::unique_ptr<FramePool> start_frame_pool(const MorphInputs& inputs, const FrameRequest& request, int first,
+                                            int last, int workers)
+{
+    auto pool = std::make_unique<FramePool>();
+    pool->inputs = inputs;
+    pool->prototype = request;
+    pool->first = first;
+    pool->last = last;
+    pool->next = first;
+    pool->window = 2 * (workers > 0 ? workers : 1);
+    pool->built.resize(static_cast<size_t>(last > first ? last - first : 0));
+    for (int w = 0; w < workers && w < last - first; ++w) {
+        try {
+            pool->workers.emplace_back(work, std::ref(*pool));
+        } catch (...) {
+            break;  // fewer threads: take_frame builds what nobody took
+        }
+    }
+    return pool;
+}
+
+bool next_frame_ready(FramePool& pool)
+{
+    std::lock_guard<std::mutex> hold(pool.lock);
+    const size_t at = static_cast<size_t>(pool.taken);
+    return at < pool.built.size() && pool.built[at].done;
+}
+
+int take_frame(FramePool& pool, SurfaceMesh* mesh)
+{
+    std::unique_lock<std::mutex> hold(pool.lock);
+    const int frame = pool.first + pool.taken;
+    FramePool::Built& slot = pool.built[static_cast<size_t>(pool.taken)];
+    if (!slot.done && pool.next <= frame) {
+        // No worker has it: build it here.
+        pool.next = frame + 1;
+        hold.unlock();
+        build(pool, frame, slot);
+        hold.lock();
+        slot.done = true;
+    }
+    pool.changed.wait(hold, [&] { return slot.done; });
+    *mesh = std::move(slot.mesh);
+    slot.mesh = SurfaceMesh{};
+    ++pool.taken;
+    hold.unlock();
+    pool.changed.notify_all();
+    return slot.status;
+}
+
+void stop_frame_pool(FramePool& pool)
+{
+    {
+        std::lock_guard<std::mutex> hold(pool.lock);
+        pool.stopping = true;
+        pool.cancel = true;
+    }
+    pool.changed.notify_all();
+    for (std::thread& t : pool.workers)
+        if (t.joinable()) t.join();
+    pool.workers.clear();
+    pool.built.clear();
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Mesh files other than OFF (STL, OBJ, PLY, glTF), read whole through
+// Assimp into one shape: every mesh instance of the file's scene is one
+// object, as every object of a LIST is, with the scene's node transforms
+// applied. Polygons stay polygons (nothing is triangulated or welded).
+//
+// A face takes the colour of its first vertex when the mesh has vertex
+// colours, else its material's colour when the file gives the mesh a
+// material of its own, else the default face colour of the OFF reader.
+// Lines and points are left out; a file without any polygon is refused.
+//
+// Replaying an imported mesh drives a SurfaceSink exactly as the OFF reader
+// does for a LIST of the same objects, so sizing and scan conversion treat
+// both alike. Cost: the whole file in memory, about 24 bytes per vertex and
+// 8 per face corner.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/vector3.h"
+#include "input/file_kind.h"
+#include "input/off_reader.h"
+
+struct ImportedObject {
+    std::vector<Vector3> positions;      // file units, float precision
+    std::vector<int32_t> face_sizes;     // corners per face
+    std::vector<int32_t> corners;        // vertex indices of every face in turn
+    std::vector<uint32_t> face_colours;  // one colour word per face
+};
+
+struct ImportedMesh {
+    std::vector<ImportedObject> objects;
+};
+
+// Reads the file at path as the given kind (not MeshFileKind::Off). True on
+// success; otherwise *reason says why in words and *out is empty.
+bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason);
+
+// One pass over the mesh, as read_surface makes over an OFF file: transform
+// (16 values, or null) is applied to every vertex, and the positions handed
+// on are rounded to float as the OFF reader's are.
+int replay_mesh(const ImportedMesh& mesh, ReadPass pass, const double* transform, const SurfaceSink& sink);

@@ -1,0 +1,143 @@
+#include "shape/field_summary.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "shape/field_value.h"
+
+namespace {
+
+// The coarsest blocks a query reads at most this many of per axis.
+constexpr int MOST_PER_AXIS = 3;
+
+size_t at(const int dims[3], int x, int y, int z)
+{
+    return (static_cast<size_t>(z) * dims[1] + y) * dims[0] + x;
+}
+
+// Voxel index range that trilinear reads at positions lo .. hi touch,
+// clipped to the grid: a read at a uses voxels trunc(a) and trunc(a) + 1.
+void voxel_span(double lo, double hi, int n, int& first, int& last)
+{
+    first = static_cast<int>(std::floor(std::max(lo, 0.0)));
+    last = static_cast<int>(std::floor(std::min(hi, n - 1.0))) + 1;
+    first = std::min(std::max(first, 0), n - 1);
+    last = std::min(std::max(last, 0), n - 1);
+}
+
+FieldLevel halve(const FieldLevel& finer, const int finer_blocks[3], const std::vector<int16_t>& finer_least,
+                 const std::vector<int16_t>& finer_greatest)
+{
+    FieldLevel level;
+    level.size = finer.size * 2;
+    for (int a = 0; a < 3; ++a) level.blocks[a] = (finer_blocks[a] + 1) / 2;
+    const size_t count = static_cast<size_t>(level.blocks[0]) * level.blocks[1] * level.blocks[2];
+    level.least.assign(count, 32767);
+    level.greatest.assign(count, -32768);
+    for (int z = 0; z < finer_blocks[2]; ++z)
+        for (int y = 0; y < finer_blocks[1]; ++y)
+            for (int x = 0; x < finer_blocks[0]; ++x) {
+                const size_t from = at(finer_blocks, x, y, z), to = at(level.blocks, x / 2, y / 2, z / 2);
+                level.least[to] = std::min(level.least[to], finer_least[from]);
+                level.greatest[to] = std::max(level.greatest[to], finer_greatest[from]);
+            }
+    return level;
+}
+
+// Least and greatest voxel over voxels [first, last] on every axis.
+void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo, int& hi)
+{
+    lo = 32767;
+    hi = -32768;
+    int span = 0;
+    for (int a = 0; a < 3; ++a) span = std::max(span, last[a] - first[a] + 1);
+    if (span <= MOST_PER_AXIS || s.levels.empty()) {
+        const FieldView& f = s.field;
+        const int dims[3] = {f.nx, f.ny, f.nz};
+        for (int z = first[2]; z <= last[2]; ++z)
+            for (int y = first[1]; y <= last[1]; ++y)
+                for (int x = first[0]; x <= last[0]; ++x) {
+                    const int d = f.voxels[at(dims, x, y, z)].distance;
+                    lo = std::min(lo, d);
+                    hi = std::max(hi, d);
+                }
+        return;
+    }
+    // The finest level at which the box spans few blocks.
+    size_t l = 0;
+    while (l + 1 < s.levels.size() && (span + s.levels[l].size - 1) / s.levels[l].size + 1 > MOST_PER_AXIS) ++l;
+    const FieldLevel& level = s.levels[l];
+    int b0[3], b1[3];
+    for (int a = 0; a < 3; ++a) {
+        b0[a] = first[a] / level.size;
+        b1[a] = last[a] / level.size;
+    }
+    for (int z = b0[2]; z <= b1[2]; ++z)
+        for (int y = b0[1]; y <= b1[1]; ++y)
+            for (int x = b0[0]; x <= b1[0]; ++x) {
+                const size_t b = at(level.blocks, x, y, z);
+                lo = std::min<int>(lo, level.least[b]);
+                hi = std::max<int>(hi, level.greatest[b]);
+            }
+}
+
+}  // namespace
+
+FieldSummary summarise_field(const FieldView& field)
+{
+    FieldSummary s;
+    s.field = field;
+    s.usable = field.voxels && field.nx >= 3 && field.ny >= 3 && field.nz >= 3;
+    if (!s.usable) return s;
+    // Level 1 (blocks of 2) straight from the voxels, then halving.
+    FieldLevel first;
+    first.size = 2;
+    const int dims[3] = {field.nx, field.ny, field.nz};
+    for (int a = 0; a < 3; ++a) first.blocks[a] = (dims[a] + 1) / 2;
+    const size_t count = static_cast<size_t>(first.blocks[0]) * first.blocks[1] * first.blocks[2];
+    first.least.assign(count, 32767);
+    first.greatest.assign(count, -32768);
+    s.shell_greatest = -32768;
+    for (int z = 0; z < field.nz; ++z)
+        for (int y = 0; y < field.ny; ++y) {
+            const Voxel* row = field.voxels + (static_cast<size_t>(z) * field.ny + y) * field.nx;
+            const bool shell_row = y <= 2 || y >= field.ny - 3 || z <= 2 || z >= field.nz - 3;
+            for (int x = 0; x < field.nx; ++x) {
+                const int16_t d = row[x].distance;
+                const size_t b = at(first.blocks, x / 2, y / 2, z / 2);
+                if (d < first.least[b]) first.least[b] = d;
+                if (d > first.greatest[b]) first.greatest[b] = d;
+                if ((shell_row || x <= 2 || x >= field.nx - 3) && d > s.shell_greatest) s.shell_greatest = d;
+            }
+        }
+    s.levels.push_back(std::move(first));
+    while (s.levels.back().blocks[0] > 1 || s.levels.back().blocks[1] > 1 || s.levels.back().blocks[2] > 1) {
+        const FieldLevel& finer = s.levels.back();
+        FieldLevel next = halve(finer, finer.blocks, finer.least, finer.greatest);
+        s.levels.push_back(std::move(next));
+    }
+    return s;
+}
+
+FieldRange distance_range(const FieldSummary& s, const PointBox& box)
+{
+    if (!s.usable) return {-FIELD_LIMIT, -FIELD_LIMIT};
+    const int n[3] = {s.field.nx, s.field.ny, s.field.nz};
+    bool inside = true, some_inside = true;
+    int first[3], last[3];
+    for (int a = 0; a < 3; ++a) {
+        if (!std::isfinite(box.lo[a]) || !std::isfinite(box.hi[a])) return {-FIELD_LIMIT, FIELD_LIMIT};
+        if (!(box.lo[a] >= 1.0 && box.hi[a] <= n[a] - 2.0)) inside = false;
+        // The part of the box inside the inner box, read directly.
+        const double lo = std::max(box.lo[a], 1.0), hi = std::min(box.hi[a], n[a] - 2.0);
+        if (lo > hi) some_inside = false;
+        voxel_span(lo, hi, n[a], first[a], last[a]);
+    }
+    int lo = 32767, hi = -32768;
+    if (some_inside) cover(s, first, last, lo, hi);
+    if (inside) return {field_value(4.0 * lo), field_value(4.0 * hi)};
+    // A point outside reads the box's surface less a distance: never more
+    // than the outer layers hold, and anything down to far outside.
+    hi = std::max(hi, s.shell_greatest);
+    return {-FIELD_LIMIT, field_value(4.0 * hi)};
+}

@@ -1,0 +1,296 @@
+#include "shape/morph_bounds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "shape/correspondence.h"
+#include "shape/distance_transform.h"
+#include "shape/field_value.h"
+
+namespace {
+
+// Rounding in the exact evaluation moves a point by far less than this.
+double pad(double x) { return 1e-6 + 1e-9 * std::fabs(x); }
+
+PointBox padded(PointBox b)
+{
+    for (int a = 0; a < 3; ++a) {
+        b.lo[a] -= pad(b.lo[a]);
+        b.hi[a] += pad(b.hi[a]);
+    }
+    return b;
+}
+
+// The box plus every offset in [lo, hi] (scaled by f >= 0 or f <= 0).
+PointBox moved(const PointBox& b, const double lo[3], const double hi[3], double f)
+{
+    PointBox out;
+    for (int a = 0; a < 3; ++a) {
+        const double x = f * lo[a], y = f * hi[a];
+        out.lo[a] = b.lo[a] + std::min(x, y);
+        out.hi[a] = b.hi[a] + std::max(x, y);
+    }
+    return padded(out);
+}
+
+struct Interval {
+    double lo, hi;
+};
+
+// Distance along one axis from c to the interval [lo, hi], least and most.
+Interval axis_gap(double c, double lo, double hi)
+{
+    const double least = c < lo ? lo - c : c > hi ? c - hi : 0.0;
+    return {least, std::max(std::fabs(lo - c), std::fabs(hi - c))};
+}
+
+// Least and greatest of a weighted mean of values[i] with weights in
+// [low[i], high[i]], values visited in increasing order: the extremes put the
+// high weights on a run of the largest (or smallest) values.
+Interval weighted_mean_range(const std::vector<int>& order, const double* values, const std::vector<double>& low,
+                             const std::vector<double>& high)
+{
+    double n = 0, d = 0;
+    for (int i : order) {
+        n += low[i] * values[i];
+        d += low[i];
+    }
+    double best_low = n / d, best_high = n / d;
+    double nl = n, dl = d;
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {  // largest first
+        n += (high[*it] - low[*it]) * values[*it];
+        d += high[*it] - low[*it];
+        best_high = std::max(best_high, n / d);
+    }
+    for (int i : order) {  // smallest first
+        nl += (high[i] - low[i]) * values[i];
+        dl += high[i] - low[i];
+        best_low = std::min(best_low, nl / dl);
+    }
+    return {best_low, best_high};
+}
+
+// The least and greatest weight each linked sphere of one side can give a
+// point of q whose distance read lies in depth_read.
+void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& depth_read, std::vector<double>& low,
+                   std::vector<double>& high)
+{
+    const double depth_lo = depth_read.lo * 0.25, depth_hi = depth_read.hi * 0.25;
+    low.resize(s.count);
+    high.resize(s.count);
+    for (size_t i = 0; i < s.count; ++i) {
+        const Interval gx = axis_gap(s.x[i], q.lo[0], q.hi[0]);
+        const Interval gy = axis_gap(s.y[i], q.lo[1], q.hi[1]);
+        const Interval gz = axis_gap(s.z[i], q.lo[2], q.hi[2]);
+        // The chamfer length grows with every offset.
+        const double near = chamfer_length(gx.lo, gy.lo, gz.lo), far = chamfer_length(gx.hi, gy.hi, gz.hi);
+        const double e_lo = near - s.radius[i] + depth_lo, e_hi = far - s.radius[i] + depth_hi;
+        const double e2_lo = e_lo <= 0 && e_hi >= 0 ? 0.0 : std::min(e_lo * e_lo, e_hi * e_hi);
+        const double e2_hi = std::max(e_lo * e_lo, e_hi * e_hi);
+        low[i] = 1.0 / (e2_hi + 100.0);
+        high[i] = 1.0 / (e2_lo + 100.0);
+    }
+}
+
+// Where the linked spheres of one side can move points of q whose distance
+// reads lie in depth_read: per axis, the range of the weighted mean of the
+// shifts.
+void displacement_range(const LinkedSpheres& s, const std::vector<int> order[3], const PointBox& q,
+                        const FieldRange& depth_read, double lo[3], double hi[3])
+{
+    if (s.count == 0) {
+        for (int a = 0; a < 3; ++a) lo[a] = hi[a] = 0;
+        return;
+    }
+    std::vector<double> low, high;
+    weight_ranges(s, q, depth_read, low, high);
+    const double* shifts[3] = {s.sx.data(), s.sy.data(), s.sz.data()};
+    for (int a = 0; a < 3; ++a) {
+        const Interval r = weighted_mean_range(order[a], shifts[a], low, high);
+        lo[a] = r.lo - pad(r.lo);
+        hi[a] = r.hi + pad(r.hi);
+    }
+}
+
+}  // namespace
+
+MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummary summaries[2],
+                                    const LinkedSpheres linked[2], double t)
+{
+    MorphBoundsFrame f;
+    f.summaries[0] = &summaries[0];
+    f.summaries[1] = &summaries[1];
+    f.t = t;
+    f.quick = inputs.quick_morph;
+    f.vectors = inputs.vectors;
+    for (int side = 0; side < 2; ++side)
+        for (int a = 0; a < 3; ++a) f.warp_lo[side][a] = f.warp_hi[side][a] = 0;
+    // warp_point moves a point by a weighted mean of the vectors' offsets
+    // from where they stand at t (or not at all).
+    for (size_t i = 0; i < inputs.vectors.count; ++i) {
+        const CorrespondenceVector& v = inputs.vectors.vectors[i];
+        for (int a = 0; a < 3; ++a) {
+            const double now = (1 - t) * v.start[a] + t * v.end[a];
+            const double offset[2] = {v.start[a] - now, v.end[a] - now};
+            for (int side = 0; side < 2; ++side) {
+                f.warp_lo[side][a] = std::min(f.warp_lo[side][a], offset[side]);
+                f.warp_hi[side][a] = std::max(f.warp_hi[side][a], offset[side]);
+            }
+        }
+    }
+    for (int side = 0; side < 2; ++side) {
+        f.linked[side] = &linked[side];
+        const LinkedSpheres& s = linked[side];
+        const double* shifts[3] = {s.sx.data(), s.sy.data(), s.sz.data()};
+        for (int a = 0; a < 3; ++a) {
+            std::vector<int>& order = f.by_shift[side][a];
+            order.resize(s.count);
+            std::iota(order.begin(), order.end(), 0);
+            const double* v = shifts[a];
+            std::stable_sort(order.begin(), order.end(), [v](int i, int j) { return v[i] < v[j]; });
+        }
+    }
+    return f;
+}
+
+FieldRange morph_range(const MorphBoundsFrame& f, const PointBox& box)
+{
+    const double t = f.t;
+    if (t == 0.0) return distance_range(*f.summaries[0], box);
+    if (t == 1.0) return distance_range(*f.summaries[1], box);
+    PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
+    PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    if (!f.quick) {
+        double lo[3], hi[3];
+        displacement_range(*f.linked[0], f.by_shift[0], s, distance_range(*f.summaries[0], s), lo, hi);
+        s = moved(s, lo, hi, -t);
+        displacement_range(*f.linked[1], f.by_shift[1], g, distance_range(*f.summaries[1], g), lo, hi);
+        g = moved(g, lo, hi, 1 - t);
+    }
+    const FieldRange a = distance_range(*f.summaries[0], s), b = distance_range(*f.summaries[1], g);
+    // Both weights are positive, so the blend is monotone in each read.
+    return {field_value((1 - t) * a.lo + t * b.lo), field_value((1 - t) * a.hi + t * b.hi)};
+}
+
+namespace {
+
+// Spheres whose weights add up to at most this share of the surest weight
+// are bounded together.
+constexpr double FAR_SHARE = 1e-4;
+
+// The spheres of one side that may weigh anything at points of q (gathered
+// into near) and bounds on the total weight and shifts of the rest.
+struct FarSpheres {
+    double weight_lo = 0, weight_hi = 0;
+    double shift_lo[3] = {0, 0, 0}, shift_hi[3] = {0, 0, 0};
+};
+
+FarSpheres cut_side(const LinkedSpheres& s, const PointBox& q, const FieldRange& depth_read, LinkedSpheres& near)
+{
+    FarSpheres far_spheres;
+    near = LinkedSpheres{};
+    if (s.count == 0) return far_spheres;
+    std::vector<double> low, high;
+    weight_ranges(s, q, depth_read, low, high);
+    const double surest = *std::max_element(low.begin(), low.end());
+    std::vector<int> order(s.count);
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&high](int a, int b) { return high[a] < high[b]; });
+    const double* shifts[3] = {s.sx.data(), s.sy.data(), s.sz.data()};
+    double total = 0;
+    size_t far = 0;
+    for (; far < order.size() && total + high[order[far]] <= FAR_SHARE * surest; ++far) {
+        const int i = order[far];
+        total += high[i];
+        far_spheres.weight_lo += low[i];
+        for (int a = 0; a < 3; ++a) {
+            const double v = shifts[a][i];
+            far_spheres.shift_lo[a] = far == 0 ? v : std::min(far_spheres.shift_lo[a], v);
+            far_spheres.shift_hi[a] = far == 0 ? v : std::max(far_spheres.shift_hi[a], v);
+        }
+    }
+    far_spheres.weight_hi = total;
+    std::vector<int> kept(order.begin() + static_cast<long>(far), order.end());
+    std::sort(kept.begin(), kept.end());
+    for (int i : kept) {
+        near.x.push_back(s.x[i]);
+        near.y.push_back(s.y[i]);
+        near.z.push_back(s.z[i]);
+        near.radius.push_back(s.radius[i]);
+        near.sx.push_back(s.sx[i]);
+        near.sy.push_back(s.sy[i]);
+        near.sz.push_back(s.sz[i]);
+    }
+    near.count = kept.size();
+    return far_spheres;
+}
+
+// The range of one side's displacement from the near spheres' own sums and
+// the far ones' bounds.
+void displacement_bounds(bool any_sphere, const SphereSum& near, const FarSpheres& far, double lo[3], double hi[3])
+{
+    const double sum[3] = {near.x, near.y, near.z};
+    for (int a = 0; a < 3; ++a) {
+        if (!any_sphere) {
+            lo[a] = hi[a] = 0;
+            continue;
+        }
+        if (far.weight_hi <= 0) {
+            lo[a] = hi[a] = sum[a] / near.weight;
+        } else {
+            // Monotone in the far weight for either far value: try the ends.
+            lo[a] = HUGE_VAL;
+            hi[a] = -HUGE_VAL;
+            for (double wf : {far.weight_lo, far.weight_hi})
+                for (double v : {far.shift_lo[a], far.shift_hi[a]}) {
+                    if (!(near.weight + wf > 0)) continue;
+                    const double mean = (sum[a] + wf * v) / (near.weight + wf);
+                    lo[a] = std::min(lo[a], mean);
+                    hi[a] = std::max(hi[a], mean);
+                }
+            if (!(lo[a] <= hi[a])) lo[a] = far.shift_lo[a], hi[a] = far.shift_hi[a];
+        }
+        // Sums in another order round differently: a little room.
+        const double room = 1e-6 + 1e-9 * (std::fabs(lo[a]) + std::fabs(hi[a]));
+        lo[a] -= room;
+        hi[a] += room;
+    }
+}
+
+PointBox point_box(Vector3 p) { return padded(PointBox{{p.x, p.y, p.z}, {p.x, p.y, p.z}}); }
+
+}  // namespace
+
+void block_point_ranges(const MorphBoundsFrame& f, const PointBox& box, const Vector3* p, int n, FieldRange* ranges,
+                        PointRangeScratch& w)
+{
+    const double t = f.t;
+    const PointBox s_box = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
+    const PointBox g_box = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    const FarSpheres far_s = cut_side(*f.linked[0], s_box, distance_range(*f.summaries[0], s_box), w.near[0]);
+    const FarSpheres far_g = cut_side(*f.linked[1], g_box, distance_range(*f.summaries[1], g_box), w.near[1]);
+    const size_t count = static_cast<size_t>(n);
+    w.s.resize(count);
+    w.g.resize(count);
+    w.ds.resize(count);
+    w.dg.resize(count);
+    w.sums[0].resize(count);
+    w.sums[1].resize(count);
+    for (int k = 0; k < n; ++k) {
+        warp_point(f.vectors, p[k], t, &w.s[k], &w.g[k]);
+        w.ds[k] = sample_distance(f.summaries[0]->field, w.s[k].x, w.s[k].y, w.s[k].z);
+        w.dg[k] = sample_distance(f.summaries[1]->field, w.g[k].x, w.g[k].y, w.g[k].z);
+    }
+    sphere_sums(w.near[0], w.s.data(), w.ds.data(), n, w.sums[0].data());
+    sphere_sums(w.near[1], w.g.data(), w.dg.data(), n, w.sums[1].data());
+    for (int k = 0; k < n; ++k) {
+        double lo[3], hi[3];
+        displacement_bounds(f.linked[0]->count > 0, w.sums[0][k], far_s, lo, hi);
+        const PointBox s_moved = moved(point_box(w.s[k]), lo, hi, -t);
+        displacement_bounds(f.linked[1]->count > 0, w.sums[1][k], far_g, lo, hi);
+        const PointBox g_moved = moved(point_box(w.g[k]), lo, hi, 1 - t);
+        const FieldRange a = distance_range(*f.summaries[0], s_moved), b = distance_range(*f.summaries[1], g_moved);
+        ranges[k] = {field_value((1 - t) * a.lo + t * b.lo), field_value((1 - t) * a.hi + t * b.hi)};
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Certified bounds of the morph field over a box of points at one time:
+// every value morph_sample gives at a point of the box lies in the range.
+// Far from the surface the range has one sign, and the exact value is not
+// needed to know on which side of the surface the points lie.
+//
+// The bound follows morph_sample step by step with boxes instead of points:
+// the manual vectors move a point by a weighted mean of their offsets, so
+// within the box of those offsets; each side's spheres move it by a weighted
+// mean of their shifts, whose weights 1 / (e^2 + 100) are bounded for the
+// box through e's range, which bounds the mean per axis; the distance reads
+// over the moved boxes come from the field summaries.
+//
+// Prepared once per frame (sorting the shifts); then each bound only reads.
+// Cost of a bound: a pass over the linked spheres of both sides.
+#include <vector>
+
+#include "shape/field_summary.h"
+#include "shape/linked_spheres.h"
+#include "shape/morph_field.h"
+#include "shape/sphere_sums.h"
+
+struct MorphBoundsFrame {
+    const FieldSummary* summaries[2] = {nullptr, nullptr};
+    double t = 0;
+    bool quick = true;
+    VectorSet vectors;
+    double warp_lo[2][3], warp_hi[2][3];  // where the vectors move a point, per side
+    const LinkedSpheres* linked[2] = {nullptr, nullptr};
+    // Per side and axis, the linked spheres by increasing shift.
+    std::vector<int> by_shift[2][3];
+};
+
+// summaries: of the two fields; linked: the linked spheres of both sides
+// (kept alive by the caller, as the MorphFrame of the same frame holds them).
+MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummary summaries[2],
+                                    const LinkedSpheres linked[2], double t);
+
+// The range of morph_sample over the box at the frame's time.
+FieldRange morph_range(const MorphBoundsFrame& frame, const PointBox& box);
+
+// Tighter ranges point by point near the surface, for a sphere-based frame
+// between its ends. Over a block the spheres of each side split into the
+// few that may weigh anything and the rest, whose weights are bounded so
+// tightly that together they move a point by almost nothing; a point's range
+// then costs its warp, two distance reads and the weights of the few (in
+// vector lanes, as the exact sums).
+struct PointRangeScratch {
+    LinkedSpheres near[2];
+    std::vector<Vector3> s, g;
+    std::vector<int16_t> ds, dg;
+    std::vector<SphereSum> sums[2];
+};
+
+// ranges[k]: the range of morph_sample at p[k], every point inside box.
+void block_point_ranges(const MorphBoundsFrame& frame, const PointBox& box, const Vector3* p, int n,
+                        FieldRange* ranges, PointRangeScratch& scratch);

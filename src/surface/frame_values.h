@@ -1,0 +1,58 @@
+#pragma once
+// The values and colours of every point of a frame's lattice, computed before
+// the walk reads them: exactly (morph_batch) wherever the walk reads a value,
+// and only as a sign where certified bounds (morph_bounds) prove it. The walk
+// reads a point's value only when the point or one of its neighbours ends a
+// crossing edge (the crossing itself, the ownership of the edge, the
+// grouping and link-edge tests, the normals, the quad diagonals); everywhere
+// else it looks at the sign alone. So the mesh is the very mesh of exact
+// values everywhere, which the tests check against exhaustive evaluation.
+//
+// Blocks of points are bounded, halved while their sign is uncertain, and
+// evaluated exactly at the smallest size; then every point on or next to a
+// crossing edge that only has a sign is evaluated. Both steps run on up to
+// `threads` threads; the result does not depend on their number.
+// Memory: 7 bytes per lattice point, freed with the FrameValues.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "shape/field_summary.h"
+#include "shape/morph_batch.h"
+#include "surface/lattice_walk.h"
+
+struct FrameValues {
+    int lx = 0, ly = 0, lz = 0, half = 0;  // half: points per row, (lx + 1) / 2
+    std::vector<int16_t> value;
+    std::vector<uint32_t> colour;
+    std::vector<uint8_t> crossing;  // 1: an edge from the point crosses the surface
+    size_t index(int i, int j, int k) const
+    {
+        return (static_cast<size_t>(k) * ly + j) * half + static_cast<size_t>(i / 2);
+    }
+};
+
+struct FrameValueStats {
+    long points = 0;          // lattice points
+    long exact = 0;           // evaluated exactly
+    long exact_afterwards = 0;  // of those, next to a crossing only found later
+};
+
+// Fills values over the lattice (counts, resolution) for the morph at frame.t,
+// with summaries of the two fields for the bounds (null: every point exact).
+// False when there is no memory for the arrays, or when cancel (if given)
+// was set meanwhile.
+bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
+                          int threads, FrameValues* values, FrameValueStats* stats,
+                          const std::atomic<bool>* cancel = nullptr);
+
+// The value of point (i, j, k) as the walk reads it (with the border rule
+// applied by the walk itself).
+// Bytes compute_frame_values holds for a lattice of lx x ly x lz positions:
+// value, colour, crossing flag, state and side of every other position.
+int64_t frame_values_working_bytes(int lx, int ly, int lz);
+
+int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour);
+// Whether point (i, j, k) or a neighbour ends an edge that crosses the surface.
+bool near_crossing(const FrameValues& values, int i, int j, int k);
