@@ -170,11 +170,15 @@ std::string surface_failure(int status, int side)
     return quoted(path_of(side)) + " " + surface_status_reason(status);
 }
 
-std::string memory_failure(const char* which)
+// The specified warning, then what the load needs against what it may have.
+std::string memory_failure(const char* warning)
 {
-    char text[160];
-    std::snprintf(text, sizeof text, "the %s volume of %i by %i by %i voxels does not fit in memory (fewer points with -p help)",
-                  which, app.volume_dims[0], app.volume_dims[1], app.volume_dims[2]);
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "%s: two volumes of %i by %i by %i voxels and the work on them need about %.0f MB, more than "
+                  "the %.0f MB available (fewer points with -p help)",
+                  warning, app.volume_dims[0], app.volume_dims[1], app.volume_dims[2],
+                  load_memory_bytes(app.volume_dims, app.antialias, app.threads) / 1e6, load_memory_budget() / 1e6);
     return text;
 }
 
@@ -219,16 +223,17 @@ int load_volumes()
     // A grid beyond 16-bit counts is one too large to hold, whatever the
     // machine: the same refusal as a load that does not fit.
     if (status == SURFACE_GRID_TOO_LARGE)
-        return fail_load("Not enough memory for source data", surface_failure(status, side));
+        return fail_load("Not enough memory for source data",
+                         "Not enough memory for source data: " + surface_failure(status, side));
     if (status != 0) return fail_load("Couldn't understand file formats", surface_failure(status, side));
     // Everything the load and its frames will hold is counted before any of
     // it is allocated.
     if (load_memory_bytes(app.volume_dims, app.antialias, app.threads) > load_memory_budget() ||
         !allocate_voxels(0))
-        return fail_load("Not enough memory for source data", memory_failure("source"));
+        return fail_load("Not enough memory for source data", memory_failure("Not enough memory for source data"));
     if (!allocate_voxels(1)) {
         app.volumes[0].voxels.reset();
-        return fail_load("Not enough memory for target data", memory_failure("target"));
+        return fail_load("Not enough memory for target data", memory_failure("Not enough memory for target data"));
     }
     // The target is converted beside the source, quietly; its progress is
     // told once both are done.

@@ -14,6 +14,7 @@
 #include "app/pipeline.h"
 #include "base/app_state.h"
 #include "base/status.h"
+#include "surface/frame_values.h"
 #include "surface/lattice_walk.h"
 
 namespace {
@@ -29,14 +30,14 @@ TEST(LoadMemory, CountsBothVolumesAndTheLargestWorkingSet)
     EXPECT_GE(load_memory_bytes(slab, true, 1), 20 * voxels);
     EXPECT_GE(load_memory_bytes(slab, false, 1), 18 * voxels);
 
-    // Three voxels thick: a frame's slice buffer outweighs the grids, and
-    // every worker thread holds one.
+    // Three voxels thick: a frame's values and slice buffer outweigh the
+    // grids, and every worker thread holds them.
     const int16_t sheet[3] = {2000, 2000, 3};
     const int64_t one = load_memory_bytes(sheet, true, 1);
     EXPECT_GT(one, 20 * int64_t{2000} * 2000 * 3);
     const int64_t per_thread = load_memory_bytes(sheet, true, 2) - one;
     EXPECT_EQ(load_memory_bytes(sheet, true, 4) - one, 3 * per_thread);
-    EXPECT_EQ(per_thread, lattice_walk_working_bytes(2001, 2829, 4));
+    EXPECT_EQ(per_thread, lattice_walk_working_bytes(2001, 2829, 4) + frame_values_working_bytes(2001, 2829, 4));
 }
 
 TEST(LoadMemory, TheBudgetHonoursTheAddressSpaceLimit)

@@ -38,7 +38,7 @@ with tempfile.TemporaryDirectory() as work:
     code, out, err = run([slab, slab], work)
     check("the slab is refused with status 2", code == 2, err)
     check("the slab is refused with the memory message before conversion",
-          "error: the source volume of" in err and "does not fit in memory" in err and "Sampling" not in err, err)
+          "error: Not enough memory for source data" in err and "Sampling" not in err, err)
 
     # Under an address-space limit (ulimit -v) a load that fits in the
     # machine but not in the limit is refused the same way, not left to fail
@@ -54,7 +54,7 @@ with tempfile.TemporaryDirectory() as work:
                              preexec_fn=limit)
         # One 460 x 460 x 305 grid (390 MB) would fit, everything at once not.
         check("ulimit -v 1 GB: -p 300 is refused with the memory message before conversion",
-              code == 2 and "error: the source volume of" in err and "does not fit in memory" in err and "Sampling" not in err, err)
+              code == 2 and "error: Not enough memory for source data" in err and "Sampling" not in err, err)
         code, out, err = run(["-q", "-p", "20", "-f", "2", example("icosphere.off"), example("torus.off")], work,
                              preexec_fn=limit)
         check("ulimit -v 1 GB: a small morph still runs", code == 0, err)
