@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "app/analysis.h"
 #include "app/frame_driver.h"
 #include "app/frame_pool.h"
+#include "app/morph_cost.h"
 #include "base/app_state.h"
 #include "base/status.h"
 #include "base/view_state.h"
@@ -14,6 +16,9 @@
 namespace {
 
 std::unique_ptr<FramePool> pool;
+// What a long sphere-based sequence costs, said with every frame taken
+// (empty when it is not long).
+std::string cost_note;
 
 void stop_workers()
 {
@@ -35,6 +40,9 @@ void start_workers()
     FrameRequest request = frame_request(inputs, 0);
     request.threads = std::max(1, app.threads / workers);
     pool = start_frame_pool(inputs, request, 0, app.frame_count, workers);
+    const MorphCost cost = current_morph_cost();
+    cost_note = cost.large ? " (" + rough_duration(cost.seconds) + " for the sequence; quick morphing is faster)" : "";
+    if (cost.large) show_info("Building %i frames%s", static_cast<int>(app.frame_count), cost_note.c_str());
     set_work_stopper(stop_sequence);
 }
 
@@ -91,8 +99,8 @@ bool take_sequence_frame(int f, SurfaceMesh* mesh)
 {
     const int status = take_frame(*pool, mesh);
     if (status == 0)
-        show_info("Frame %i of %i - %li triangles", f + 1, static_cast<int>(app.frame_count),
-                  static_cast<long>(mesh->triangles.size()));
+        show_info("Frame %i of %i - %li triangles%s", f + 1, static_cast<int>(app.frame_count),
+                  static_cast<long>(mesh->triangles.size()), cost_note.c_str());
     if (finish_frame(f, status, *mesh, FAILURES_KEEP_RUNNING) != FRAME_NOT_TRIANGULATED) return true;
     stop_sequence();
     return false;
