@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "pass_tally.h"
 #include "input/file_kind.h"
 #include "input/mesh_import.h"
 #include "input/scan_convert.h"
@@ -21,33 +22,6 @@ namespace {
 
 constexpr int64_t MAX_VOXELS = 200000;
 const char* const EXTENSIONS[] = {".stl", ".obj", ".ply", ".gltf", ".glb"};
-
-struct Tally {
-    std::vector<int64_t> events;
-};
-
-SurfaceSink tally_sink(Tally* t)
-{
-    SurfaceSink sink;
-    sink.context = t;
-    sink.begin_object = [](void* c, int32_t vertices, int32_t faces) {
-        static_cast<Tally*>(c)->events.push_back(int64_t{vertices} << 32 | static_cast<uint32_t>(faces));
-        return 0;
-    };
-    sink.vertex = [](void* c, Vector3) {
-        static_cast<Tally*>(c)->events.push_back(-1);
-        return 0;
-    };
-    sink.face = [](void* c, int32_t n, const int32_t*, uint32_t) {
-        static_cast<Tally*>(c)->events.push_back(-2 - int64_t{n});
-        return 0;
-    };
-    sink.end_object = [](void* c) {
-        static_cast<Tally*>(c)->events.push_back(-3);
-        return 0;
-    };
-    return sink;
-}
 
 // A file of the input's bytes, removed when done.
 struct ScratchFile {

@@ -151,8 +151,9 @@ bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, 
     return false;
 }
 
-int replay_mesh(const ImportedMesh& mesh, ReadPass pass, const double* transform, const SurfaceSink& sink)
+int replay_mesh(const ImportedMesh& mesh, ReadPass, const double* transform, const SurfaceSink& sink)
 {
+    // Both passes meet every face, as they do in an OFF file.
     for (const ImportedObject& object : mesh.objects) {
         const auto faces = static_cast<int32_t>(object.face_sizes.size());
         if (sink.begin_object) {
@@ -170,7 +171,7 @@ int replay_mesh(const ImportedMesh& mesh, ReadPass pass, const double* transform
                 if (status != 0) return status;
             }
         }
-        if (pass == ReadPass::Conversion && sink.face) {
+        if (sink.face) {
             size_t first = 0;
             for (int32_t f = 0; f < faces; ++f) {
                 const int32_t n = object.face_sizes[f];
