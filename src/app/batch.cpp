@@ -125,7 +125,10 @@ int write_frames_together(int workers)
 {
     const MorphInputs inputs = morph_inputs();
     FrameRequest request = frame_request(inputs, 0);
-    request.threads = std::max(1, app.threads / workers);
+    // Every frame may use every thread: while the others are busy the OS
+    // shares the cores out, and a core left idle near the end joins the last
+    // frames under way.
+    request.threads = app.threads;
     std::unique_ptr<FramePool> pool = start_frame_pool(inputs, request, first_frame(), last_frame(), workers);
     for (int frame = first_frame(); frame < last_frame(); ++frame) {
         // The pool's destructor cancels the frames in flight.
