@@ -46,8 +46,16 @@ def stopped_run(signals, expected_status, label):
     with tempfile.TemporaryDirectory() as work:
         p, out, err = start(work)
         wait_for(lambda: read(work, "stdout.txt").count("\n") >= 2, 300, "two frames")
+        # Several signals reach a stopped process together, so the second
+        # cannot come after a quick exit on the first (under load the sender
+        # may be descheduled between two sends). Pending signals are handled
+        # in the order of their numbers: SIGINT before SIGTERM.
+        if len(signals) > 1:
+            p.send_signal(signal.SIGSTOP)
         for s in signals:
             p.send_signal(s)
+        if len(signals) > 1:
+            p.send_signal(signal.SIGCONT)
         rc = p.wait(600)
         out.close()
         err.close()
