@@ -132,7 +132,7 @@ __attribute__((noinline)) float to_float(double value) { return static_cast<floa
 
 }  // namespace
 
-bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason)
+bool import_mesh_here(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason)
 {
     out->objects.clear();
     try {

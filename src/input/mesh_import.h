@@ -33,8 +33,13 @@ struct ImportedMesh {
 };
 
 // Reads the file at path as the given kind (not MeshFileKind::Off). True on
-// success; otherwise *reason says why in words and *out is empty.
+// success; otherwise *reason says why in words and *out is empty. Assimp
+// reads in a child process (mesh_import_process.cpp), so that a damaged
+// file on which it crashes is refused instead of ending the program.
 bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason);
+// The same in this process (the child's work, and a fallback when no
+// process can be started).
+bool import_mesh_here(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason);
 
 // One pass over the mesh, as read_surface makes over an OFF file: transform
 // (16 values, or null) is applied to every vertex, and the positions handed

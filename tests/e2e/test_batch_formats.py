@@ -142,6 +142,20 @@ with tempfile.TemporaryDirectory() as top:
           and ("`%s' could not be read as STL: " % bad) in errors[0], err)
     check("nothing is written", out == "" and os.listdir(work) == ["scan.stl"], out)
 
+    # A binary PLY whose header is cut short (found by fuzzing): the mesh
+    # library crashes on it; the programs refuse it with exit 2.
+    work = os.path.join(top, "damaged")
+    os.makedirs(work)
+    damaged = os.path.join(work, "cut.ply")
+    with open(os.path.join(args.src, "fuzz", "regressions", "mesh_import", "ply-header-cut-short"), "rb") as f:
+        data = f.read()[1:]  # the fuzz input's first byte names the extension
+    with open(damaged, "wb") as f:
+        f.write(data)
+    code, out, err = run([damaged, example("torus.off")], work)
+    check("a PLY cut short exits 2 with an error naming it, nothing written",
+          code == 2 and ("`%s' could not be read as PLY: " % damaged) in err and out == ""
+          and os.listdir(work) == ["cut.ply"], "status %d\n%s" % (code, err))
+
     # PLY frames in the inputs' own units, read by meshio.
     cube, sphere = stl_box(example("cube.stl")), obj_box(example("icosphere.obj"))
     voxel = 2.0 / 24  # -z: the union box is the sphere's, 2 across, 24 points along it
