@@ -1,10 +1,14 @@
 #pragma once
-// What a reading pass meets, in order: the fuzz targets check that the
-// sizing and the conversion pass over one input meet the same things.
+// What the surface fuzz targets share: a tally of what a reading pass meets,
+// in order (the sizing and the conversion pass over one input must meet the
+// same things), and sizing then scan conversion on a small grid.
 #include <cstdint>
 #include <vector>
 
 #include "input/off_reader.h"
+#include "input/scan_convert.h"
+#include "input/surface_input.h"
+#include "input/volume_sizing.h"
 
 // What a pass meets, in order.
 struct Tally {
@@ -32,4 +36,26 @@ inline SurfaceSink tally_sink(Tally* t)
         return 0;
     };
     return sink;
+}
+
+// Sizes the input against itself and, when the grid is small, converts it
+// in both modes.
+inline void size_and_convert(const SurfaceInput& input)
+{
+    constexpr int64_t MAX_VOXELS = 200000;
+    SizingParameters p;
+    p.min_points = 10;
+    VolumeSizing sizing;
+    if (measure_surfaces(input, input, p, &sizing) != SURFACE_OK) return;
+    const int64_t voxels = int64_t{sizing.volume_dims[0]} * sizing.volume_dims[1] * sizing.volume_dims[2];
+    if (voxels > MAX_VOXELS) return;
+    std::vector<Voxel> grid(static_cast<size_t>(voxels));
+    for (bool antialias : {true, false}) {
+        ConversionParameters c;
+        c.grid = VoxelGrid{grid.data(), sizing.volume_dims[0], sizing.volume_dims[1], sizing.volume_dims[2]};
+        c.centre = sizing.centre[0];
+        c.scale = sizing.scale[0];
+        c.antialias = antialias;
+        convert_surface(input, c, ConversionProgress{});
+    }
 }

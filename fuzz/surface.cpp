@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int64_t MAX_VOXELS = 200000;
 
 struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -39,21 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     }
 
-    SizingParameters p;
-    p.min_points = 10;
-    VolumeSizing sizing;
-    if (measure_surfaces(f.get(), f.get(), p, &sizing) != SURFACE_OK) return 0;
-    const int64_t voxels =
-        int64_t{sizing.volume_dims[0]} * sizing.volume_dims[1] * sizing.volume_dims[2];
-    if (voxels > MAX_VOXELS) return 0;
-    std::vector<Voxel> grid(static_cast<size_t>(voxels));
-    for (bool antialias : {true, false}) {
-        ConversionParameters c;
-        c.grid = VoxelGrid{grid.data(), sizing.volume_dims[0], sizing.volume_dims[1], sizing.volume_dims[2]};
-        c.centre = sizing.centre[0];
-        c.scale = sizing.scale[0];
-        c.antialias = antialias;
-        convert_surface(f.get(), c, ConversionProgress{});
-    }
+    size_and_convert(f.get());
     return 0;
 }
