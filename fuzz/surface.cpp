@@ -14,7 +14,6 @@
 
 namespace {
 
-
 struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
