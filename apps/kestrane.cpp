@@ -1,8 +1,10 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
 #include "gl/windows.h"
+
+using namespace kestrane;
 
 int main(int argc, char** argv)
 {

@@ -1,3 +1,4 @@
 #include "app/batch.h"
 
+
 int main(int argc, char** argv) { return batch_main(argc, argv); }

@@ -12,12 +12,14 @@
 
 #include "app/analysis.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "shape/sphere_sums.h"
 #include "surface/frame_generation.h"
 #include "surface/frame_values.h"
 #include "surface/mesh.h"
+
+using namespace kestrane;
 
 namespace {
 

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "input/scan_convert.h"
 #include "input/volume_sizing.h"
+
+using namespace kestrane;
 
 namespace {
 

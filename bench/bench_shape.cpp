@@ -9,15 +9,17 @@
 #include <vector>
 
 #include "app/analysis.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
 #include "base/colour.h"
-#include "base/status.h"
+#include "app/status.h"
 #include "shape/correspondence.h"
 #include "shape/distance_sweeps.h"
 #include "shape/distance_transform.h"
 #include "shape/morph_field.h"
 #include "shape/sphere_candidates.h"
 #include "shape/sphere_extraction.h"
+
+using namespace kestrane;
 
 namespace {
 

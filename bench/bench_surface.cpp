@@ -6,10 +6,12 @@
 
 #include "app/analysis.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "surface/frame_generation.h"
 #include "surface/mesh_checks.h"
+
+using namespace kestrane;
 
 namespace {
 

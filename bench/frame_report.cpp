@@ -10,10 +10,12 @@
 #include "app/analysis.h"
 #include "app/command_line.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
 #include "surface/frame_generation.h"
 #include "surface/frame_values.h"
 #include "surface/mesh_checks.h"
+
+using namespace kestrane;
 
 int main(int argc, char** argv)
 {

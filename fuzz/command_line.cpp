@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "app/menu_table.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
+
+using namespace kestrane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -18,6 +18,8 @@
 #include "input/surface_input.h"
 #include "input/volume_sizing.h"
 
+using namespace kestrane;
+
 namespace {
 
 const char* const EXTENSIONS[] = {".stl", ".obj", ".ply", ".gltf", ".glb"};
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fclose(stream);
     if (kind == MeshFileKind::Off) return 0;  // the surface target's ground
 
-    ImportedMesh mesh;
+    PolygonMesh mesh;
     std::string reason;
     if (!import_mesh(file.path, kind, &mesh, &reason)) {
         if (reason.empty()) {

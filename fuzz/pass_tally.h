@@ -10,6 +10,8 @@
 #include "input/surface_input.h"
 #include "input/volume_sizing.h"
 
+using namespace kestrane;
+
 // What a pass meets, in order.
 struct Tally {
     std::vector<int64_t> events;  // object counts, vertex and face marks, object ends

@@ -11,10 +11,12 @@
 
 #include "app/analysis.h"
 #include "app/frame_driver.h"
-#include "app/morph_cost.h"
+#include "morph/morph_cost.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -73,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // A frame's cost grows with lattice points x linked spheres (the cost
     // the programs announce); beyond a few seconds it only slows the search.
     if (small_enough() && run_pipeline() == PIPELINE_DONE && (app.quick_morph || link_spheres() == 0) &&
-        current_morph_cost().samples_per_frame <= MAX_SPHERE_SAMPLES) {
+        morph_cost(app.morph).samples_per_frame <= MAX_SPHERE_SAMPLES) {
         SurfaceMesh mesh;
         build_frame(1, &mesh, FAILURES_END_RUN);
     }

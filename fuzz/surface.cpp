@@ -12,6 +12,8 @@
 #include "input/scan_convert.h"
 #include "input/volume_sizing.h"
 
+using namespace kestrane;
+
 namespace {
 
 struct Closer {

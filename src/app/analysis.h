@@ -1,18 +1,19 @@
 #pragma once
-// Adapters between the global record and the shape algorithms: each reads
-// the volumes and parameters of AppState, calls the algorithm with them as
-// arguments and stores what it returns. Interface thread only.
+// The programs' shorthands for the morph library's steps on the one
+// morpher of the global record (app.morph). Interface thread only.
 #include <vector>
 
-#include "shape/field_summary.h"
-#include "shape/morph_field.h"
+#include "morph/morph_load.h"
+#include "morph/morph_state.h"
 #include "shape/sphere_extraction.h"
 #include "surface/frame_generation.h"
 #include "surface/lattice_walk.h"
 
+using namespace kestrane;
+
 // The read-only view of volume `side` (0 source, 1 target).
 FieldView volume_field(int side);
-// Everything a frame's morph field reads, pointing into AppState: valid
+// Everything a frame's morph field reads, pointing into the morph: valid
 // until the volumes, spheres, shifts or vectors change.
 MorphInputs morph_inputs();
 // The isosurface lattice of the current volumes and resolution.
@@ -26,20 +27,8 @@ int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise = tr
 // Distance transform of volume `side`, in place (with its summary).
 void transform_volume(int side);
 
-// The same steps in two halves, so that the work can run on another thread
-// while the interface thread does the other side: volume_work takes what the
-// work needs from AppState, the *_work functions touch only the work and the
-// volume's voxels, install_* store the results (interface thread).
-struct VolumeWork {
-    VoxelGrid grid;
-    double locality = 1;
-    FieldSummary summary;
-    std::vector<Sphere> spheres;
-    ExtractionStatus status = EXTRACT_DONE;
-};
+// The halves of the analysis of one side (morph_load.h), on the record.
 VolumeWork volume_work(int side);
-void transform_volume_work(VolumeWork& work);
-void extract_volume_work(VolumeWork& work, const SphereExtractionOptions& options = SphereExtractionOptions{});
 void install_transform(int side, VolumeWork& work);
 // As extract_volume_spheres returns.
 int install_spheres(int side, VolumeWork& work);

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-#include "base/view_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 float clamp_value(float value, float low, float high)
 {

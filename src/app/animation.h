@@ -3,6 +3,7 @@
 // the view record; no GL, no allocation, constant time.
 #include <cstdint>
 
+
 // Moves *current by one frame in the direction of *rate when tick is a
 // multiple of |rate|, turning round at either end so that no end frame shows
 // twice in a row. With fewer than two frames built it holds frame 0.

@@ -15,15 +15,17 @@
 #include "app/command_line.h"
 #include "app/console_progress.h"
 #include "app/frame_driver.h"
-#include "app/frame_pool.h"
+#include "morph/frame_pool.h"
 #include "app/interrupts.h"
-#include "app/morph_cost.h"
+#include "morph/morph_cost.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "output/output_file.h"
 #include "output/sphere_writers.h"
 #include "output/surface_writers.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -202,7 +204,7 @@ int run_batch()
         std::snprintf(spheres, sizeof spheres, "Spheres: %i in the source, %i in the target",
                       app.volumes[0].sphere_count, app.volumes[1].sphere_count);
         say(StatusKind::Info, spheres);
-        const MorphCost cost = current_morph_cost();
+        const MorphCost cost = morph_cost(app.morph);
         if (cost.large)
             say(StatusKind::Info, "Estimated work: " + rough_duration(cost.seconds) + " for the " +
                                       std::to_string(app.frame_count) +

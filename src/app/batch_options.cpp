@@ -9,6 +9,8 @@
 
 #include "base/version.h"
 
+using namespace kestrane;
+
 BatchOptions take_batch_options(int argc, char** argv)
 {
     BatchOptions options;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+
 struct BatchOptions {
     bool help = false;   // -h, -H or -?: print_batch_help, exit 0
     bool quiet = false;  // -w: only warnings and errors on standard error

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+
 namespace {
 double radians(double degrees) { return degrees * VIEW_PI / 180.0; }
 }  // namespace

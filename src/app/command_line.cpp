@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 namespace {
 

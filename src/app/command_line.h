@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+
 // The command line shared by both programs: options and the two file names
 // into AppState (every field first set to its default), and the help and
 // usage texts on standard error.

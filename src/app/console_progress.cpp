@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+
 namespace {
 
 // The status messages the console treats apart; every other one is a stage.

@@ -11,7 +11,8 @@
 // and passes the time, so the shaping can be tested without a clock.
 #include <string>
 
-#include "base/status.h"
+#include "app/status.h"
+
 
 enum class ConsoleStyle { Terminal, Log };
 

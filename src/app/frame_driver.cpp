@@ -6,12 +6,14 @@
 #include <string>
 
 #include "app/analysis.h"
-#include "app/morph_cost.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "morph/morph_cost.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "output/sphere_writers.h"
 #include "output/surface_writers.h"
 #include "surface/frame_generation.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -82,7 +84,7 @@ FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
     request.progress.slice_done = report_slice;
     request.progress.frame_done = report_frame;
     // A long middle frame says why it takes long, whichever program runs it.
-    const MorphCost cost = current_morph_cost();
+    const MorphCost cost = morph_cost(app.morph);
     const bool middle = frame > 0 && frame < app.frame_count - 1;
     const std::string note = rough_duration(cost.seconds_per_frame) + " a frame; quick morphing is faster";
     if (cost.large && middle) request.progress.context = const_cast<std::string*>(&note);
@@ -97,6 +99,7 @@ FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, Failur
     }
     if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
     const std::string name = surface_file_name(app.output_base, frame, app.output_format);
+    show_info("Saving surface to `%s'", name.c_str());
     if (write_surface(mesh, name, app.output_format, source_placement()) != 0) {
         report_write_failure(name, handling);
         return FRAME_NOT_WRITTEN;
@@ -114,6 +117,7 @@ bool write_sphere_file(int side, FailureHandling handling)
     file.count = v.sphere_count < 0 ? 0 : std::min(static_cast<size_t>(v.sphere_count), v.spheres.size());
     file.volume_dims = app.volume_dims;
     const std::string name = sphere_file_name(side, app.frame_count, format);
+    show_info("Saving spheres to `%s'", name.c_str());
     // Beside PLY frames the spheres are OOGL lists: PLY holds no spheres.
     const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
                                                      : write_sphere_file_oogl(file, name);

@@ -6,6 +6,8 @@
 // next from the outcome.
 #include "surface/mesh.h"
 
+using namespace kestrane;
+
 enum FrameOutcome {
     FRAME_BUILT = 0,
     FRAME_NOT_TRIANGULATED = 1,  // the mesh is empty or cut short

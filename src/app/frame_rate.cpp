@@ -1,6 +1,8 @@
 #include "app/frame_rate.h"
 
-#include "base/view_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 bool frame_rate_sample(int32_t now)
 {

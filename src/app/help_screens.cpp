@@ -1,5 +1,6 @@
 #include "app/help_screens.h"
 
+
 namespace {
 
 const HelpRow nothing_loaded[HELP_ROW_COUNT] = {

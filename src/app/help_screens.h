@@ -3,6 +3,7 @@
 // mode; the GL layer draws them.
 #include <cstdint>
 
+
 // The mouse and key bindings listed by the help panel, one table per mode.
 struct HelpRow {
     char key[50];     // empty: a blank line

@@ -7,6 +7,8 @@
 
 #include "output/output_file.h"
 
+using namespace kestrane;
+
 namespace {
 
 volatile sig_atomic_t requested = 0;

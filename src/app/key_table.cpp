@@ -2,7 +2,9 @@
 
 #include "app/animation.h"
 #include "app/sequence.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 KeyAction key_action(unsigned char key, Mode mode, bool quick_morph)
 {

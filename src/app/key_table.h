@@ -5,6 +5,8 @@
 
 #include "base/modes.h"
 
+using namespace kestrane;
+
 // What a key typed over the view does in the current mode (no GL).
 enum class KeyAction {
     None,

@@ -1,8 +1,10 @@
 #include "app/link_geometry.h"
 
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "shape/correspondence.h"
+
+using namespace kestrane;
 
 LinkSegments link_segments(int side, Vector3 c, Vector3 shift)
 {

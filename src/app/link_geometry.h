@@ -3,6 +3,8 @@
 // vectors and view scale; the GL layer draws them.
 #include "base/vector3.h"
 
+using namespace kestrane;
+
 // End points of the segments that show one linked sphere (world units, before
 // the object transform): q the sphere centre, p1 the end of the part of its
 // movement due to the manual vectors, p2 the end of its own correspondence

@@ -1,7 +1,9 @@
 #include "app/links.h"
 
 #include "app/analysis.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 bool update_links(LinkRequest request)
 {

@@ -4,6 +4,8 @@
 
 #include "base/modes.h"
 
+using namespace kestrane;
+
 // Re-extracts and re-links as the request says. True when there are links
 // to draw (false with quick morphing, also when an extraction overflowed and
 // switched it on, or when a step failed).

@@ -5,8 +5,10 @@
 #include <string>
 
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
+
+using namespace kestrane;
 
 MenuHooks menu_hooks;
 

@@ -1,6 +1,8 @@
 #pragma once
 #include "base/modes.h"
 
+using namespace kestrane;
+
 // The menu entries' handlers: each render handler shows a parameter of
 // AppState as text, each apply handler changes it by the menu's rules (out of
 // range values are brought back with a warning) and reloads or rebuilds what

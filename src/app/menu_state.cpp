@@ -6,6 +6,7 @@
 
 #include "app/menu_table.h"
 
+
 MenuState menu_state;
 
 namespace {

@@ -3,6 +3,7 @@
 // and what a click or a key does to them. The GL layer draws from it.
 #include <cstdint>
 
+
 // The menu bar's open lists and the text field being edited.
 constexpr int EDIT_CAPACITY = 200;  // 199 characters and the terminator
 

@@ -1,6 +1,8 @@
 #include "app/menu_entries.h"
 #include "app/menu_table.h"
 
+using namespace kestrane;
+
 // The rows of the menu bar; each list ends with an ITEM_END row.
 const MenuItem menu_items[MENU_ROW_COUNT] = {
     // 0: main bar

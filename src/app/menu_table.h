@@ -3,6 +3,7 @@
 // table.
 #include <cstdint>
 
+
 // One row of the menu bar's widget table. A list is a run of rows closed by
 // an ITEM_END row; the main bar is the list starting at row 0.
 enum MenuItemKind : int32_t {

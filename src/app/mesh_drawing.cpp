@@ -3,6 +3,8 @@
 #include "base/colour.h"
 #include "base/vector3.h"
 
+using namespace kestrane;
+
 DrawVertex draw_vertex(const MeshVertex& v, float view_scale)
 {
     DrawVertex d{};

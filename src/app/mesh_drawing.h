@@ -2,6 +2,8 @@
 // A mesh vertex in the units and ranges the display lists draw it in.
 #include "surface/mesh.h"
 
+using namespace kestrane;
+
 // A mesh vertex as the display lists draw it: position in world units
 // (view_scale * c / 64), unit normal, colour components 0..1.
 struct DrawVertex {

@@ -4,7 +4,9 @@
 #include <new>
 
 #include "app/animation.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 int32_t decay_towards_zero(int32_t d)
 {

@@ -3,7 +3,9 @@
 // mouse handling, on the view record and AppState's vectors.
 #include <cstdint>
 
-#include "base/view_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 // Drag and momentum rules of the view's mouse handling (no GL).
 

@@ -8,6 +8,9 @@
 #include <string>
 
 #include "input/surface_input.h"
+#include "morph/morph_events.h"
+
+using namespace kestrane;
 
 // What stopped a load: the status line's warning and, for a console or a
 // log, the file at fault and the reason in words.
@@ -23,6 +26,8 @@ struct PipelineHooks {
     void (*discard_lists)() = nullptr;
     void (*build_lists)() = nullptr;
     void (*load_failed)(const LoadFailure& failure) = nullptr;
+    // Receives the load's events instead of the status line (a console).
+    kestrane::MorphObserver* observer = nullptr;
 };
 
 extern PipelineHooks pipeline_hooks;

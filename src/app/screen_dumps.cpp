@@ -2,9 +2,11 @@
 
 #include <string>
 
-#include "base/app_state.h"
-#include "base/status.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/status.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 int write_screen_dump_with(DumpPixelReader read)
 {

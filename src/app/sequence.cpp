@@ -7,11 +7,13 @@
 
 #include "app/analysis.h"
 #include "app/frame_driver.h"
-#include "app/frame_pool.h"
-#include "app/morph_cost.h"
-#include "base/app_state.h"
-#include "base/status.h"
-#include "base/view_state.h"
+#include "morph/frame_pool.h"
+#include "morph/morph_cost.h"
+#include "app/app_state.h"
+#include "app/status.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -40,7 +42,7 @@ void start_workers()
     FrameRequest request = frame_request(inputs, 0);
     request.threads = std::max(1, app.threads / workers);
     pool = start_frame_pool(inputs, request, 0, app.frame_count, workers);
-    const MorphCost cost = current_morph_cost();
+    const MorphCost cost = morph_cost(app.morph);
     cost_note = cost.large ? " (" + rough_duration(cost.seconds) + " for the sequence; quick morphing is faster)" : "";
     if (cost.large) show_info("Building %i frames%s", static_cast<int>(app.frame_count), cost_note.c_str());
     set_work_stopper(stop_sequence);

@@ -10,6 +10,8 @@
 // first, which discards the frames in flight.
 #include "surface/mesh.h"
 
+using namespace kestrane;
+
 // Begins generating from frame 0, with a Cancel button on the status line.
 void start_sequence();
 // Stops a generation in progress (nothing when none is running).

@@ -1,6 +1,7 @@
 #include "app/status_input.h"
 
-#include "base/status.h"
+#include "app/status.h"
+
 
 ButtonRect status_button_rect(int width)
 {

@@ -3,6 +3,7 @@
 // the window system.
 #include <cstdint>
 
+
 // Geometry of the status line's button (window pixels from the bottom-left).
 struct ButtonRect {
     int x, y, width, height, label_offset;

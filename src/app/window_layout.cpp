@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+
 WindowLayout compute_layout(int width, int height, int menu_height)
 {
     WindowLayout l{};

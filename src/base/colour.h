@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+namespace kestrane {
 // A colour word: byte 0 red 0..31, byte 1 green 0..63, byte 2 blue 0..31,
 // byte 3 a flag carried along without meaning. The bytes are kept in memory
 // order, so the word is read and written through memcpy.
@@ -31,3 +32,5 @@ inline uint8_t colour_flag(uint32_t word)
 
 constexpr uint8_t BLANK_RED = 31, BLANK_GREEN = 63, BLANK_BLUE = 31;
 inline uint32_t blank_colour() { return make_colour(BLANK_RED, BLANK_GREEN, BLANK_BLUE, 0); }
+
+}  // namespace kestrane

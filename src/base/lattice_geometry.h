@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+namespace kestrane {
 // Rows of the lattice step 0.7071 R voxels along y.
 constexpr double LATTICE_Y_FACTOR = 0.7071;
 // Grid and lattice counts are kept in signed 16 bits.
@@ -22,3 +23,5 @@ inline bool lattice_counts(const int volume_dims[3], int r, int out[3])
     out[2] = (volume_dims[2] - 1) / r + 2;
     return true;
 }
+
+}  // namespace kestrane

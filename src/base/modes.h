@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+namespace kestrane {
 // The names of the program's small numeric states. The numbers are part of
 // what the program shows and stores (menus, help tables, file names), so each
 // enumerator keeps its value.
@@ -34,3 +35,5 @@ enum LinkRequest : int32_t {
     LINK_RECOMPUTE = 1,  // link the present spheres anew
     LINK_REEXTRACT = 2,  // extract the spheres again, then link them
 };
+
+}  // namespace kestrane

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+namespace kestrane {
 template <typename Task>
 void parallel_for(long count, int threads, const Task& task)
 {
@@ -29,3 +30,5 @@ void parallel_for(long count, int threads, const Task& task)
     work(0);
     for (std::thread& t : helpers) t.join();
 }
+
+}  // namespace kestrane

@@ -4,6 +4,7 @@
 // the field widths the files and arrays rely on.
 #include <cstdint>
 
+namespace kestrane {
 // Distance units: 22 per voxel edge, positive inside, 32000 for far away.
 constexpr int16_t DISTANCE_UNITS = 22;
 constexpr int16_t FAR_DISTANCE = 32000;
@@ -31,3 +32,5 @@ struct CorrespondenceVector {
     double start[3];
     double end[3];
 };
+
+}  // namespace kestrane

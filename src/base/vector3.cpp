@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+namespace kestrane {
 Vector3 vec_normalise(Vector3 v)
 {
     double length = std::sqrt(v.y * v.y + v.x * v.x + v.z * v.z);
@@ -18,3 +19,5 @@ Direction16 vec_to_direction16(Vector3 v)
     return {static_cast<int16_t>(std::trunc(v.x * f)), static_cast<int16_t>(std::trunc(v.y * f)),
             static_cast<int16_t>(std::trunc(v.z * f))};
 }
+
+}  // namespace kestrane

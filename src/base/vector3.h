@@ -3,6 +3,7 @@
 // store, with the few operations the geometry needs; all by value.
 #include <cstdint>
 
+namespace kestrane {
 // Three-component vectors of doubles, passed and returned by value.
 struct Vector3 {
     double x, y, z;
@@ -25,3 +26,5 @@ inline Vector3 vec_cross(Vector3 a, Vector3 b)
 Vector3 vec_normalise(Vector3 v);
 // The zero vector (or one with a non-finite length) gives (0, 0, 0).
 Direction16 vec_to_direction16(Vector3 v);
+
+}  // namespace kestrane

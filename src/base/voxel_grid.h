@@ -6,6 +6,7 @@
 
 #include "base/records.h"
 
+namespace kestrane {
 // A writable view, for the steps that build a volume.
 struct VoxelGrid {
     Voxel* voxels = nullptr;
@@ -28,3 +29,5 @@ struct FieldView {
 
 inline VoxelGrid grid_of(Voxel* voxels, const int16_t dims[3]) { return {voxels, dims[0], dims[1], dims[2]}; }
 inline FieldView field_of(const Voxel* voxels, const int16_t dims[3]) { return {voxels, dims[0], dims[1], dims[2]}; }
+
+}  // namespace kestrane

@@ -3,11 +3,13 @@
 #include "app/frame_driver.h"
 #include "app/link_geometry.h"
 #include "app/links.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "gl/lists.h"
 #include "gl/viewer.h"
 #include "gl/window_helpers.h"
+
+using namespace kestrane;
 
 namespace {
 

@@ -5,10 +5,12 @@
 #include "app/frame_driver.h"
 #include "app/mesh_drawing.h"
 #include "app/sequence.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "gl/lists.h"
 #include "gl/window_helpers.h"
+
+using namespace kestrane;
 
 namespace {
 

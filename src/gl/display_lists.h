@@ -3,6 +3,7 @@
 // frames come from the frame driver; this file only compiles them.
 #include <cstdint>
 
+
 // Rebuilds surface_lists[0] (source, frame 0) and [1] (target, last frame),
 // writing both as frame files when an output format is set.
 void build_surface_lists(int32_t surface_lists[2]);

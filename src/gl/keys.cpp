@@ -2,10 +2,12 @@
 #include "app/command_line.h"
 #include "app/key_table.h"
 #include "app/sequence.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/viewer.h"
+
+using namespace kestrane;
 
 void view_key(unsigned char key, int, int)
 {

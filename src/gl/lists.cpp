@@ -2,7 +2,9 @@
 
 #include <GL/glu.h>
 
-#include "base/view_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 void delete_list(int32_t& slot)
 {

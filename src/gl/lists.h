@@ -3,6 +3,7 @@
 // drawing and picking file of the GL layer.
 #include <cstdint>
 
+
 // Deletes the list in slot (when GL knows it) and empties the slot.
 void delete_list(int32_t& slot);
 // Calls the list unless the slot is empty.

@@ -3,6 +3,7 @@
 // state kept in app.
 #include <cstdint>
 
+
 void menu_init();
 void menu_reshape(int width, int height);
 void menu_display();

@@ -2,12 +2,14 @@
 
 #include "app/menu_entries.h"
 #include "app/sequence.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/menu_actions.h"
 #include "gl/viewer.h"
 #include "gl/window_helpers.h"
+
+using namespace kestrane;
 
 namespace {
 

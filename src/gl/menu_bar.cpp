@@ -7,11 +7,13 @@
 #include "app/command_line.h"
 #include "app/menu_state.h"
 #include "app/menu_table.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
 #include "gl/menu.h"
 #include "gl/menu_actions.h"
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"
+
+using namespace kestrane;
 
 namespace {
 

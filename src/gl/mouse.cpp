@@ -2,11 +2,13 @@
 
 #include "app/links.h"
 #include "app/mouse_logic.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "gl/lists.h"
 #include "gl/selection.h"
 #include "gl/viewer.h"
+
+using namespace kestrane;
 
 namespace {
 

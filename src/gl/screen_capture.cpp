@@ -1,9 +1,11 @@
 #include <GL/glut.h>
 
 #include "app/screen_dumps.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
 #include "gl/screen_capture.h"
+
+using namespace kestrane;
 
 namespace {
 

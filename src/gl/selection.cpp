@@ -2,6 +2,7 @@
 
 #include <GL/glu.h>
 
+
 void begin_selection(GLuint* buffer, GLsizei size)
 {
     glSelectBuffer(size, buffer);

@@ -2,6 +2,7 @@
 // GL selection picking, shared by the widget windows and the view's overlay.
 #include <GL/gl.h>
 
+
 // Starts selection mode with -1 on the name stack; buffer receives the hit
 // records.
 void begin_selection(GLuint* buffer, GLsizei size);

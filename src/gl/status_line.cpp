@@ -3,9 +3,10 @@
 #include <GL/glut.h>
 
 #include "app/status_input.h"
-#include "base/status.h"
+#include "app/status.h"
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"
+
 
 void status_init()
 {

@@ -6,14 +6,16 @@
 #include "app/camera.h"
 #include "app/frame_rate.h"
 #include "app/help_screens.h"
-#include "base/app_state.h"
-#include "base/status.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/status.h"
+#include "app/view_state.h"
 #include "gl/lists.h"
 #include "gl/screen_capture.h"
 #include "gl/viewer.h"
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"
+
+using namespace kestrane;
 
 namespace {
 

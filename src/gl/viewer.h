@@ -6,6 +6,8 @@
 
 #include "base/modes.h"
 
+using namespace kestrane;
+
 // One-time GL set-up of the view.
 void view_init();
 // Projection and viewport of a view of width x height pixels, placed 25

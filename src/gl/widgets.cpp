@@ -3,6 +3,7 @@
 #include "gl/selection.h"
 #include "gl/widgets.h"
 
+
 namespace {
 
 void draw_button(int32_t name, const char* label, int label_offset, int x, int y, int w, int h,

@@ -3,6 +3,7 @@
 // the menu bar and the view's overlay.
 #include <cstdint>
 
+
 // Drawing and hit-testing shared by the status line, the menu bar and the
 // view's overlay. Coordinates are window pixels from the bottom-left corner.
 

@@ -2,6 +2,7 @@
 // The GLUT windows and the few window operations other GL files need.
 #include <cstdint>
 
+
 // GLUT window identifiers; 0 while the window does not exist.
 extern int32_t main_window;
 extern int32_t menu_window;

@@ -4,9 +4,9 @@
 
 #include "app/pipeline.h"
 #include "app/window_layout.h"
-#include "base/app_state.h"
-#include "base/status.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/status.h"
+#include "app/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/lists.h"
 #include "gl/menu.h"
@@ -14,6 +14,8 @@
 #include "gl/viewer.h"
 #include "gl/window_helpers.h"
 #include "gl/windows.h"
+
+using namespace kestrane;
 
 int32_t main_window = 0;
 int32_t menu_window = 0;

@@ -2,6 +2,7 @@
 
 #include "input/scan_operations.h"
 
+namespace kestrane {
 int close_object_plain(const VoxelGrid& grid)
 {
     // Parity along each row: voxels after an odd number of crossings are
@@ -73,3 +74,5 @@ int close_object(const VoxelGrid& grid, bool antialias, const uint8_t* toggles)
     }
     return close_object_plain(grid);
 }
+
+}  // namespace kestrane

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+namespace kestrane {
 namespace {
 
 constexpr size_t HEAD_BYTES = 4096;
@@ -148,3 +149,5 @@ const char* mesh_file_extension(MeshFileKind kind)
     }
     return "";
 }
+
+}  // namespace kestrane

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+namespace kestrane {
 enum class MeshFileKind {
     Off,   // OFF, COFF, NOFF, CNOFF, optionally in a LIST
     Stl,   // ASCII or binary STL
@@ -23,3 +24,5 @@ const char* mesh_file_kind_name(MeshFileKind kind);
 
 // The extension Assimp knows the format by ("stl", "obj", ...); empty for OFF.
 const char* mesh_file_extension(MeshFileKind kind);
+
+}  // namespace kestrane

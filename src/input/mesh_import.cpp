@@ -14,6 +14,7 @@
 
 #include "base/colour.h"
 
+namespace kestrane {
 namespace {
 
 struct ImportFailure {
@@ -49,9 +50,9 @@ bool material_colour(MeshFileKind kind, const aiMaterial* material, uint32_t* co
 
 // One instance of a mesh, placed by the transform of the node that holds it.
 void add_mesh(const aiScene& scene, const aiMesh& mesh, const aiMatrix4x4& place, MeshFileKind kind,
-              ImportedMesh& out)
+              PolygonMesh& out)
 {
-    ImportedObject object;
+    PolygonObject object;
     uint32_t face_colour = default_face_colour();
     const aiMaterial* material = mesh.mMaterialIndex < scene.mNumMaterials ? scene.mMaterials[mesh.mMaterialIndex]
                                                                            : nullptr;
@@ -82,7 +83,7 @@ void add_mesh(const aiScene& scene, const aiMesh& mesh, const aiMatrix4x4& place
 }
 
 // Every mesh that a node of the scene holds, in the order of the node tree.
-void add_scene(const aiScene& scene, MeshFileKind kind, ImportedMesh& out)
+void add_scene(const aiScene& scene, MeshFileKind kind, PolygonMesh& out)
 {
     if (!scene.mRootNode) {
         for (unsigned m = 0; m < scene.mNumMeshes; ++m) add_mesh(scene, *scene.mMeshes[m], aiMatrix4x4(), kind, out);
@@ -132,7 +133,7 @@ __attribute__((noinline)) float to_float(double value) { return static_cast<floa
 
 }  // namespace
 
-bool import_mesh_here(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason)
+bool import_mesh_here(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason)
 {
     out->objects.clear();
     try {
@@ -151,10 +152,10 @@ bool import_mesh_here(const std::string& path, MeshFileKind kind, ImportedMesh* 
     return false;
 }
 
-int replay_mesh(const ImportedMesh& mesh, ReadPass, const double* transform, const SurfaceSink& sink)
+int replay_mesh(const PolygonMesh& mesh, ReadPass, const double* transform, const SurfaceSink& sink)
 {
     // Both passes meet every face, as they do in an OFF file.
-    for (const ImportedObject& object : mesh.objects) {
+    for (const PolygonObject& object : mesh.objects) {
         const auto faces = static_cast<int32_t>(object.face_sizes.size());
         if (sink.begin_object) {
             int status = sink.begin_object(sink.context, static_cast<int32_t>(object.positions.size()), faces);
@@ -188,3 +189,5 @@ int replay_mesh(const ImportedMesh& mesh, ReadPass, const double* transform, con
     }
     return SURFACE_OK;
 }
+
+}  // namespace kestrane

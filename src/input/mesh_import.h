@@ -17,31 +17,24 @@
 #include <string>
 #include <vector>
 
+#include "base/polygon_mesh.h"
 #include "base/vector3.h"
 #include "input/file_kind.h"
 #include "input/off_reader.h"
 
-struct ImportedObject {
-    std::vector<Vector3> positions;      // file units, float precision
-    std::vector<int32_t> face_sizes;     // corners per face
-    std::vector<int32_t> corners;        // vertex indices of every face in turn
-    std::vector<uint32_t> face_colours;  // one colour word per face
-};
-
-struct ImportedMesh {
-    std::vector<ImportedObject> objects;
-};
-
+namespace kestrane {
 // Reads the file at path as the given kind (not MeshFileKind::Off). True on
 // success; otherwise *reason says why in words and *out is empty. Assimp
 // reads in a child process (mesh_import_process.cpp), so that a damaged
 // file on which it crashes is refused instead of ending the program.
-bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason);
+bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason);
 // The same in this process (the child's work, and a fallback when no
 // process can be started).
-bool import_mesh_here(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason);
+bool import_mesh_here(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason);
 
 // One pass over the mesh, as read_surface makes over an OFF file: transform
 // (16 values, or null) is applied to every vertex, and the positions handed
 // on are rounded to float as the OFF reader's are.
-int replay_mesh(const ImportedMesh& mesh, ReadPass pass, const double* transform, const SurfaceSink& sink);
+int replay_mesh(const PolygonMesh& mesh, ReadPass pass, const double* transform, const SurfaceSink& sink);
+
+}  // namespace kestrane

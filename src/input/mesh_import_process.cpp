@@ -10,6 +10,7 @@
 
 #include "input/mesh_import.h"
 
+namespace kestrane {
 namespace {
 
 // The mesh as bytes: the outcome, the reason, then each object's arrays with
@@ -27,14 +28,14 @@ void put_vector(std::string& out, const std::vector<T>& v)
     out.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
 }
 
-std::string encode(bool ok, const std::string& reason, const ImportedMesh& mesh)
+std::string encode(bool ok, const std::string& reason, const PolygonMesh& mesh)
 {
     std::string out;
     put(out, static_cast<uint8_t>(ok));
     put(out, static_cast<uint64_t>(reason.size()));
     out += reason;
     put(out, static_cast<uint64_t>(mesh.objects.size()));
-    for (const ImportedObject& o : mesh.objects) {
+    for (const PolygonObject& o : mesh.objects) {
         put_vector(out, o.positions);
         put_vector(out, o.face_sizes);
         put_vector(out, o.corners);
@@ -74,7 +75,7 @@ struct Reader {
     }
 };
 
-bool decode(const std::string& in, ImportedMesh* out, std::string* reason)
+bool decode(const std::string& in, PolygonMesh* out, std::string* reason)
 {
     Reader r{in};
     const bool ok = r.take<uint8_t>() != 0;
@@ -85,7 +86,7 @@ bool decode(const std::string& in, ImportedMesh* out, std::string* reason)
     const uint64_t objects = r.take<uint64_t>();
     for (uint64_t i = 0; !r.failed && i < objects; ++i) {
         out->objects.emplace_back();
-        ImportedObject& o = out->objects.back();
+        PolygonObject& o = out->objects.back();
         r.take_vector(o.positions);
         r.take_vector(o.face_sizes);
         r.take_vector(o.corners);
@@ -108,7 +109,7 @@ void write_all(int fd, const std::string& bytes)
 
 }  // namespace
 
-bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, std::string* reason)
+bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason)
 {
     out->objects.clear();
     int ends[2];
@@ -124,7 +125,7 @@ bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, 
         // parent's (a sanitizer's report, a fuzzer's crash file) runs.
         for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal_number, SIG_DFL);
         close(ends[0]);
-        ImportedMesh mesh;
+        PolygonMesh mesh;
         std::string why;
         const bool ok = import_mesh_here(path, kind, &mesh, &why);
         write_all(ends[1], encode(ok, why, mesh));
@@ -164,3 +165,5 @@ bool import_mesh(const std::string& path, MeshFileKind kind, ImportedMesh* out, 
                                   : "the mesh reader could not hand it over";
     return false;
 }
+
+}  // namespace kestrane

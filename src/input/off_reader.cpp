@@ -12,6 +12,7 @@
 
 #include "base/colour.h"
 
+namespace kestrane {
 void skip_rest_of_line(std::FILE* stream)
 {
     int c;
@@ -320,3 +321,5 @@ int read_surface(std::FILE* stream, ReadPass pass, const double* transform, cons
         return SURFACE_BAD_COUNTS;
     }
 }
+
+}  // namespace kestrane

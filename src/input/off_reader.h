@@ -8,6 +8,7 @@
 
 #include "base/vector3.h"
 
+namespace kestrane {
 // Results of the two passes over a surface file (sizing and conversion).
 // The loader does not tell them apart; the numbers keep tests and logs exact.
 enum SurfaceStatus : int {
@@ -69,3 +70,5 @@ struct SurfaceSink {
 // Runs one pass over the stream from its start. transform: 16 values that
 // transform_point applies to every vertex, or null.
 int read_surface(std::FILE* stream, ReadPass pass, const double* transform, const SurfaceSink& sink);
+
+}  // namespace kestrane

@@ -2,6 +2,7 @@
 
 #include "input/scan_operations.h"
 
+namespace kestrane {
 FaceGeometry face_geometry(int n, const Vector3* vertices, const int32_t* indices, Vector3 normal)
 {
     FaceGeometry f;
@@ -58,3 +59,5 @@ double polygon_distance(Vector3 point, int n, const Vector3* vertices, const int
 {
     return face_distance(face_geometry(n, vertices, indices, normal), point, limit, face_on);
 }
+
+}  // namespace kestrane

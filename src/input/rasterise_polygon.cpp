@@ -3,6 +3,7 @@
 
 #include "input/scan_operations.h"
 
+namespace kestrane {
 namespace {
 
 struct Raster {
@@ -56,3 +57,5 @@ void mark_row_sides(const VoxelGrid& grid, int n, const Vector3* vertices, const
     Parity parity{grid, toggles};
     for_each_row_crossing(grid, n, vertices, indices, RowCrossingVisitor{toggle_side, &parity});
 }
+
+}  // namespace kestrane

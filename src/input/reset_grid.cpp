@@ -4,6 +4,7 @@
 #include "base/colour.h"
 #include "input/scan_operations.h"
 
+namespace kestrane {
 void reset_grid(const VoxelGrid& grid, int16_t* tie_break, int16_t value)
 {
     const size_t count = grid.size();
@@ -15,3 +16,5 @@ void reset_grid(const VoxelGrid& grid, int16_t* tie_break, int16_t value)
     for (size_t i = row; i < count; i += row) std::memcpy(grid.voxels + i, grid.voxels, std::min(row, count - i) * sizeof(Voxel));
     if (tie_break) std::memset(tie_break, 0, count * sizeof(int16_t));
 }
+
+}  // namespace kestrane

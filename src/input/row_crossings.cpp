@@ -3,6 +3,7 @@
 
 #include "input/scan_operations.h"
 
+namespace kestrane {
 // Every crossing of a face with a row (y = j, z = k) of the grid, under one
 // half-open rule: a plane or row exactly at a vertex or edge counts as lying
 // just below it. So a horizontal face, a face in the plane of a row and a
@@ -78,3 +79,5 @@ void for_each_row_crossing(const VoxelGrid& grid, int n, const Vector3* vertices
         }
     }
 }
+
+}  // namespace kestrane

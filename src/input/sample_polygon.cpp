@@ -4,6 +4,7 @@
 
 #include "input/scan_operations.h"
 
+namespace kestrane {
 namespace {
 
 // Voxels from trunc(low) to trunc(high), each held to 0..count-1 (clamped
@@ -81,3 +82,5 @@ void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const
             }
         }
 }
+
+}  // namespace kestrane

@@ -9,6 +9,7 @@
 #include "input/off_reader.h"
 #include "input/scan_operations.h"
 
+namespace kestrane {
 namespace {
 
 constexpr long PROGRESS_STEP = 100;
@@ -144,3 +145,5 @@ int convert_surface(const SurfaceInput& input, const ConversionParameters& p, co
     report_faces(c, c.face_count);
     return SURFACE_OK;
 }
+
+}  // namespace kestrane

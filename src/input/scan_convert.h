@@ -17,6 +17,7 @@
 #include "base/voxel_grid.h"
 #include "input/surface_input.h"
 
+namespace kestrane {
 struct ConversionParameters {
     VoxelGrid grid;             // the volume to fill, every voxel overwritten
     Vector3 centre{0, 0, 0};    // surface point placed at the grid centre
@@ -37,3 +38,5 @@ int convert_surface(const SurfaceInput& input, const ConversionParameters& param
 
 // Bytes of the working grids convert_surface holds besides the grid it fills.
 int64_t conversion_working_bytes(int64_t voxels, bool antialias);
+
+}  // namespace kestrane

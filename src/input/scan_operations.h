@@ -9,6 +9,7 @@
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
 
+namespace kestrane {
 // The steps of scan conversion. Faces are given as n indices into vertices,
 // which are in voxel coordinates.
 
@@ -75,3 +76,5 @@ void close_object_antialiased(const VoxelGrid& grid, const uint8_t* toggles);
 
 // Union: every temporary voxel greater than the grid's replaces it.
 void merge_object(const VoxelGrid& grid, const VoxelGrid& temporary);
+
+}  // namespace kestrane

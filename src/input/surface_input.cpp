@@ -1,5 +1,6 @@
 #include "input/surface_input.h"
 
+namespace kestrane {
 int read_surface_input(const SurfaceInput& input, ReadPass pass, const double* transform, const SurfaceSink& sink)
 {
     if (input.mesh) return replay_mesh(*input.mesh, pass, transform, sink);
@@ -39,3 +40,5 @@ const char* surface_status_reason(int status)
         return "could not be read";
     }
 }
+
+}  // namespace kestrane

@@ -9,14 +9,15 @@
 #include "input/mesh_import.h"
 #include "input/off_reader.h"
 
+namespace kestrane {
 struct SurfaceInput {
     SurfaceInput() = default;
     SurfaceInput(std::nullptr_t) {}
     SurfaceInput(std::FILE* open_file) : stream(open_file) {}
-    SurfaceInput(const ImportedMesh* imported) : mesh(imported) {}
+    SurfaceInput(const PolygonMesh* imported) : mesh(imported) {}
 
     std::FILE* stream = nullptr;         // an OFF-family file, or
-    const ImportedMesh* mesh = nullptr;  // an imported mesh (the caller keeps it)
+    const PolygonMesh* mesh = nullptr;  // an imported mesh (the caller keeps it)
 
     bool present() const { return stream != nullptr || mesh != nullptr; }
 };
@@ -26,3 +27,5 @@ int read_surface_input(const SurfaceInput& input, ReadPass pass, const double* t
 
 // A SurfaceStatus in words, to follow a file's name ("holds no vertices ...").
 const char* surface_status_reason(int status);
+
+}  // namespace kestrane

@@ -7,6 +7,7 @@
 #include "base/lattice_geometry.h"
 #include "input/off_reader.h"
 
+namespace kestrane {
 namespace {
 
 struct Box {
@@ -120,3 +121,5 @@ int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, con
     out->view_scale = 2.0 / std::max({counts[0], counts[1], counts[2]});
     return SURFACE_OK;
 }
+
+}  // namespace kestrane

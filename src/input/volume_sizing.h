@@ -14,6 +14,7 @@
 #include "base/vector3.h"
 #include "input/surface_input.h"
 
+namespace kestrane {
 struct SizingParameters {
     uint16_t min_points = 20;    // sample points along the smallest side
     uint16_t resolution = 1;     // lattice step in voxels
@@ -32,3 +33,5 @@ struct VolumeSizing {
 
 int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, const SizingParameters& parameters,
                      VolumeSizing* out, int* failed_side = nullptr);
+
+}  // namespace kestrane

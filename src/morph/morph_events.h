@@ -21,6 +21,7 @@ struct ProgressEvent {
     Stage stage = Stage::Sizing;
     int side = -1;     // 0 source, 1 target, -1 both or neither
     std::string item;  // the file or surface name the stage works on
+    std::string format;  // Reading: the format the file is read as
     long done = 0;     // units finished (polygons, slices)
     long total = 0;    // 0 when the stage has no count
     int frame = -1;    // Frame: the frame's number (from 0), of frame_count
@@ -63,11 +64,19 @@ struct Result {
     Problem problem = Problem::None;
     std::string file;
     std::string reason;
+    int side = -1;  // 0 the source, 1 the target, -1 both or neither
+    Stage stage = Stage::Sizing;  // where it stopped
     bool ok() const { return problem == Problem::None; }
     explicit operator bool() const { return ok(); }
-    static Result failure(Problem p, std::string file, std::string reason)
+    static Result failure(Problem p, Stage stage, int side, std::string file, std::string reason)
     {
-        return Result{p, std::move(file), std::move(reason)};
+        Result r;
+        r.problem = p;
+        r.stage = stage;
+        r.side = side;
+        r.file = std::move(file);
+        r.reason = std::move(reason);
+        return r;
     }
 };
 

@@ -75,9 +75,8 @@ public:
 
     // Reads, sizes and scan converts both surfaces, transforms both
     // volumes and, unless quick morphing, extracts their spheres. The
-    // manual vectors are kept when keep_vectors (moved with the grid), else
-    // cleared.
-    Result load(const Surface& source, const Surface& target, bool keep_vectors = false);
+    // manual vectors are cleared.
+    Result load(const Surface& source, const Surface& target);
     bool loaded() const;
     // Frees both volumes, the spheres and the vectors.
     void release();
@@ -92,7 +91,8 @@ public:
     int linked_count(int side) const;
 
     // Manual vectors, in the surfaces' own units (the source's before its
-    // transform). Adding or removing one takes effect at the next link().
+    // transform), after a load. A change takes effect at the next link (the
+    // next frame links again by itself).
     void add_vector(const Correspondence& vector);
     bool remove_vector(size_t index);
     void clear_vectors();
@@ -108,6 +108,10 @@ public:
     // The same frames in the grid's mesh units, for the programs' drawing
     // and writers (morph/morph_state.h maps them to source units).
     Result frame_mesh(int frame, int frame_count, SurfaceMesh* out, const FrameOptions& options = FrameOptions{});
+    // At `time` in [0, 1] instead of the frame's own time (outside: the
+    // frame's).
+    Result frame_mesh_at(int frame, int frame_count, double time, SurfaceMesh* out,
+                         const FrameOptions& options = FrameOptions{});
 
     // Everything the morpher owns, for the programs (morph/morph_state.h).
     MorphState& state();

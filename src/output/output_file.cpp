@@ -14,8 +14,7 @@
 #include <set>
 #include <vector>
 
-#include "base/status.h"
-
+namespace kestrane {
 namespace {
 
 // The temporaries open in this process, for remove_open_temporaries. A
@@ -105,7 +104,7 @@ void remove_open_temporaries()
         if (slot.state.load() == SLOT_PUBLISHED) unlink(slot.path);
 }
 
-OutputFile::OutputFile(const std::string& name, const char* what) : final_name(name)
+OutputFile::OutputFile(const std::string& name) : final_name(name)
 {
     // A final name that exists as a directory, or as a file that may not
     // be written, stays as it is, as when files were written in place.
@@ -125,7 +124,6 @@ OutputFile::OutputFile(const std::string& name, const char* what) : final_name(n
         slot = -1;
         return;
     }
-    if (what) show_info("Saving %s to `%s'", what, name.c_str());
 }
 
 OutputFile::~OutputFile()
@@ -169,3 +167,5 @@ void write_vrml_material_end(std::FILE* f)
     std::fputs("  transparency  0\n", f);
     std::fputs(" }\n", f);
 }
+
+}  // namespace kestrane

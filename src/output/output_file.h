@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+namespace kestrane {
 struct OutputFile {
-    // Opens the temporary file for `name` and says "Saving <what> to
-    // `<name>'" on the status line (nothing for a null what). Not open
-    // (is_open), with nothing said, when the temporary cannot be created or
-    // the final name exists and may not be written.
-    OutputFile(const std::string& name, const char* what);
+    // Opens the temporary file for `name`. Not open (is_open) when the
+    // temporary cannot be created or the final name exists and may not be
+    // written.
+    explicit OutputFile(const std::string& name);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -51,3 +51,5 @@ void write_vrml_header(std::FILE* f);
 // the start opens it, the end closes it.
 void write_vrml_material_start(std::FILE* f);
 void write_vrml_material_end(std::FILE* f);
+
+}  // namespace kestrane

@@ -8,6 +8,7 @@
 #include "base/colour.h"
 #include "output/output_file.h"
 
+namespace kestrane {
 namespace {
 
 constexpr size_t VERTEX_BYTES = 3 * 4 + 3 * 4 + 3;
@@ -27,16 +28,16 @@ void put_float(std::vector<unsigned char>& out, double value)
     put_u32(out, bits);
 }
 
-// A colour level (0..levels, read as a signed byte) as 0..255.
-unsigned char colour_byte_255(uint32_t colour, int byte, int levels)
+
+}  // namespace
+
+uint8_t colour_byte_255(uint32_t colour, int byte, int levels)
 {
     int level = colour_byte(colour, byte);
     if (level <= 0) return 0;
     if (level >= levels) return 255;
-    return static_cast<unsigned char>(std::lround(level * 255.0 / levels));
+    return static_cast<uint8_t>(std::lround(level * 255.0 / levels));
 }
-
-}  // namespace
 
 Vector3 source_position(const MeshVertex& vertex, const SourcePlacement& placement)
 {
@@ -53,7 +54,7 @@ Vector3 source_position(const MeshVertex& vertex, const SourcePlacement& placeme
 
 int write_ply(const SurfaceMesh& mesh, const std::string& name, const SourcePlacement& placement)
 {
-    OutputFile out(name, "surface");
+    OutputFile out(name);
     if (!out.is_open()) return 1;
     std::FILE* f = out.stream;
     std::fprintf(f,
@@ -95,3 +96,5 @@ int write_ply(const SurfaceMesh& mesh, const std::string& name, const SourcePlac
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) return 1;
     return out.commit() ? 0 : 1;
 }
+
+}  // namespace kestrane

@@ -6,6 +6,7 @@
 #include "base/version.h"
 #include "output/output_file.h"
 
+namespace kestrane {
 namespace {
 
 void put16(uint8_t* p, uint32_t v)
@@ -87,7 +88,7 @@ void write_ppm(std::FILE* file, const uint8_t* pixels, int32_t width, int32_t he
 int write_screen_dump_file(const std::string& name, DumpFormat format, DumpPixelReader read, uint8_t* pixels,
                            int32_t width, int32_t height, int32_t tick_count)
 {
-    OutputFile out(name, nullptr);  // dumps are written silently
+    OutputFile out(name);
     if (!out.is_open()) return DUMP_NOT_OPENED;
     if (read) read(pixels, width, height);
     if (format == DUMP_FORMAT_BMP)
@@ -96,3 +97,5 @@ int write_screen_dump_file(const std::string& name, DumpFormat format, DumpPixel
         write_ppm(out.stream, pixels, width, height, tick_count);
     return out.commit() ? DUMP_WRITTEN : DUMP_NOT_OPENED;
 }
+
+}  // namespace kestrane

@@ -8,6 +8,7 @@
 
 #include "base/modes.h"
 
+namespace kestrane {
 constexpr int32_t BMP_HEADER_SIZE = 54;
 
 // Bytes per row of dump pixels: 3 per pixel, raised to a multiple of 4.
@@ -36,3 +37,5 @@ enum ScreenDumpResult {
 // nothing is read; not written: a previous file of the name is untouched).
 int write_screen_dump_file(const std::string& name, DumpFormat format, DumpPixelReader read, uint8_t* pixels,
                            int32_t width, int32_t height, int32_t tick_count);
+
+}  // namespace kestrane

@@ -5,6 +5,7 @@
 #include "base/records.h"
 #include "output/output_file.h"
 
+namespace kestrane {
 namespace {
 
 // A sphere in the units of the frame files: 64 per voxel about the grid centre.
@@ -39,7 +40,7 @@ std::string sphere_file_name(int side, int frame_count, SurfaceFormat format)
 
 int32_t write_sphere_file_oogl(const SphereFile& file, const std::string& name)
 {
-    OutputFile out(name, "spheres");
+    OutputFile out(name);
     if (!out.is_open()) return 1;
     FILE* f = out.stream;
     std::fputs("LIST\n", f);
@@ -56,7 +57,7 @@ int32_t write_sphere_file_oogl(const SphereFile& file, const std::string& name)
 
 int32_t write_sphere_file_vrml(const SphereFile& file, const std::string& name)
 {
-    OutputFile out(name, "spheres");
+    OutputFile out(name);
     if (!out.is_open()) return 1;
     FILE* f = out.stream;
     write_vrml_header(f);
@@ -74,3 +75,5 @@ int32_t write_sphere_file_vrml(const SphereFile& file, const std::string& name)
     std::fputs("}\n", f);
     return out.commit() ? 0 : 1;
 }
+
+}  // namespace kestrane

@@ -4,6 +4,7 @@
 
 #include "output/output_file.h"
 
+namespace kestrane {
 namespace {
 
 // Colour levels are 0..31 red, 0..63 green, 0..31 blue, read as signed bytes.
@@ -39,7 +40,7 @@ std::string surface_file_name(const std::string& base, int frame, SurfaceFormat 
 
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
 {
-    OutputFile out(name, "surface");
+    OutputFile out(name);
     if (!out.is_open()) return 1;
     FILE* f = out.stream;
     std::fprintf(f, "CNOFF\n%li %li %i\n", static_cast<long>(mesh.vertices.size()),
@@ -56,7 +57,7 @@ int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
 
 int write_vrml(const SurfaceMesh& mesh, const std::string& name)
 {
-    OutputFile out(name, "surface");
+    OutputFile out(name);
     if (!out.is_open()) return 1;
     FILE* f = out.stream;
     const std::vector<MeshVertex>& v = mesh.vertices;
@@ -107,3 +108,5 @@ int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceForma
     if (format == SURFACE_FORMAT_PLY) return write_ply(mesh, name, placement);
     return 0;
 }
+
+}  // namespace kestrane

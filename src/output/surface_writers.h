@@ -3,8 +3,8 @@
 // mesh units (1/64 voxel about the middle voxel), with per-vertex normals and
 // colours.
 //
-// Each writer opens the named file, says "Saving surface to ..." on the
-// status line, writes the whole mesh and commits it. Returns 0, or 1 when the
+// Each writer opens the named file, writes the whole mesh and commits it
+// (the caller says "Saving surface to ..."). Returns 0, or 1 when the
 // file could not be written: then a previous file of the name is untouched
 // (output_file.h).
 #include <string>
@@ -13,6 +13,7 @@
 #include "output/ply_writer.h"
 #include "surface/mesh.h"
 
+namespace kestrane {
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name);
 int write_vrml(const SurfaceMesh& mesh, const std::string& name);
 // The writer of the format (none for SURFACE_FORMAT_NONE, which returns 0).
@@ -21,3 +22,5 @@ int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceForma
                   const SourcePlacement& placement = SourcePlacement{});
 // "<base>%03i.off", "<base>%03i.wrl" or "<base>%03i.ply" for frame + 1.
 std::string surface_file_name(const std::string& base, int frame, SurfaceFormat format);
+
+}  // namespace kestrane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+namespace kestrane {
 namespace {
 
 // Position along one axis as -0.5 .. 0.5 over the inner box. A box one voxel
@@ -51,3 +52,5 @@ BoxPoint project_to_inner_box(double x, double y, double z, int nx, int ny, int 
     }
     return {denormalised(u[0], nx), denormalised(u[1], ny), denormalised(u[2], nz)};
 }
+
+}  // namespace kestrane

@@ -2,6 +2,7 @@
 // Points outside a grid's inner box read the box surface: where the line
 // from the box centre crosses it. Constant time.
 
+namespace kestrane {
 // Points outside the inner box (1 .. n-2 on every axis) are read at the point
 // where the line from the box centre crosses the box surface.
 
@@ -16,3 +17,5 @@ bool inside_inner_box(double x, double y, double z, int nx, int ny, int nz);
 // against rounding. The grid must have at least 3 voxels on every axis and
 // the point finite coordinates.
 BoxPoint project_to_inner_box(double x, double y, double z, int nx, int ny, int nz);
+
+}  // namespace kestrane

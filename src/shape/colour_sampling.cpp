@@ -4,6 +4,7 @@
 #include "shape/box_projection.h"
 #include "shape/morph_field.h"
 
+namespace kestrane {
 namespace {
 
 // Truncated toward zero (the conversion does that) and kept as the low
@@ -55,3 +56,5 @@ uint32_t sample_colour(const FieldView& field, double x, double y, double z)
     uint32_t w = blend_colour(fx, col(1, 1, 1), col(0, 1, 1));
     return blend_colour(fz, blend_colour(fy, w, u), r);
 }
+
+}  // namespace kestrane

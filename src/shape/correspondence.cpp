@@ -7,6 +7,7 @@
 
 #include "shape/distance_transform.h"
 
+namespace kestrane {
 namespace {
 
 // What one sphere contributes to every pair it is in: where its centre lands
@@ -100,3 +101,5 @@ int correspond_spheres(Volume& source, Volume& target, const FieldView fields[2]
     divide_by_weights(target, target_weights);
     return 0;
 }
+
+}  // namespace kestrane

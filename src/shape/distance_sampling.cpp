@@ -5,6 +5,7 @@
 #include "shape/distance_transform.h"
 #include "shape/field_value.h"
 
+namespace kestrane {
 namespace {
 
 double lerp(double a, double b, double f) { return a + f * (b - a); }
@@ -37,3 +38,5 @@ int16_t sample_distance(const FieldView& field, double x, double y, double z)
     int inner = field_value(4.0 * interpolate(voxels, nx, ny, p.x, p.y, p.z)) / 4;
     return field_value(4.0 * (inner - chamfer_length(x - p.x, y - p.y, z - p.z)));
 }
+
+}  // namespace kestrane

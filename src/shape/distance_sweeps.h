@@ -6,6 +6,7 @@
 
 #include "base/records.h"
 
+namespace kestrane {
 // The pieces of the distance transform, on a bare voxel grid of nx x ny x nz
 // (each count at least 3), so that tests and benchmarks can run them on
 // grids of their own.
@@ -26,3 +27,5 @@ void direct_distance_transform(Voxel* voxels, int nx, int ny, int nz);
 // Outer layer and both sweeps, a row at a time; same results as the direct
 // version, bit for bit, distances and colours.
 void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz);
+
+}  // namespace kestrane

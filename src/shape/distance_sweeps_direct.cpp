@@ -4,6 +4,7 @@
 #include "shape/distance_sweeps.h"
 #include "shape/distance_transform.h"
 
+namespace kestrane {
 namespace {
 
 // Magnitude and sums stay 16-bit, as the stored distances are.
@@ -98,3 +99,5 @@ void direct_distance_transform(Voxel* voxels, int nx, int ny, int nz)
     direct_forward_sweep(voxels, nx, ny, nz);
     direct_backward_sweep(voxels, nx, ny, nz);
 }
+
+}  // namespace kestrane

@@ -7,6 +7,7 @@
 #include "shape/row_relaxation.h"
 #include "shape/row_scan.h"
 
+namespace kestrane {
 // Each sweep works a row at a time. Twelve of the thirteen neighbours lie in
 // rows that this sweep has already finished, so the best of them is taken
 // for the whole row in one vectorised pass; only the neighbour in the same
@@ -147,3 +148,5 @@ void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz)
             relax_row(s, y, z, -1);
         }
 }
+
+}  // namespace kestrane

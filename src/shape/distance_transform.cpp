@@ -2,6 +2,7 @@
 
 #include "shape/distance_sweeps.h"
 
+namespace kestrane {
 int64_t distance_transform_working_bytes(int nx, int ny)
 {
     // Two slices and a few rows of magnitudes and colours.
@@ -19,3 +20,5 @@ void distance_transform(const VoxelGrid& grid)
     }
     fast_distance_transform(grid.voxels, nx, ny, nz);
 }
+
+}  // namespace kestrane

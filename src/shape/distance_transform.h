@@ -11,6 +11,7 @@
 
 #include "base/voxel_grid.h"
 
+namespace kestrane {
 constexpr int16_t CHAMFER_FACE = 22;
 constexpr int16_t CHAMFER_EDGE = 31;
 constexpr int16_t CHAMFER_CORNER = 38;
@@ -35,3 +36,5 @@ inline double chamfer_length(double dx, double dy, double dz)
 // outside the inner box read the box surface plus the chamfer distance to it;
 // a view without voxels and a non-finite point read as far outside.
 int16_t sample_distance(const FieldView& field, double x, double y, double z);
+
+}  // namespace kestrane

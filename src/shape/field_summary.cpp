@@ -5,6 +5,7 @@
 
 #include "shape/field_value.h"
 
+namespace kestrane {
 namespace {
 
 // The coarsest blocks a query reads at most this many of per axis.
@@ -141,3 +142,5 @@ FieldRange distance_range(const FieldSummary& s, const PointBox& box)
     hi = std::max(hi, s.shell_greatest);
     return {-FIELD_LIMIT, field_value(4.0 * hi)};
 }
+
+}  // namespace kestrane

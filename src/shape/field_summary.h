@@ -13,6 +13,7 @@
 
 #include "base/voxel_grid.h"
 
+namespace kestrane {
 // An interval of field values (-31999 .. 31999), lo <= hi.
 struct FieldRange {
     int lo, hi;
@@ -40,3 +41,5 @@ FieldSummary summarise_field(const FieldView& field);
 
 // The range of sample_distance over every point of the box.
 FieldRange distance_range(const FieldSummary& summary, const PointBox& box);
+
+}  // namespace kestrane

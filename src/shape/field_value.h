@@ -4,6 +4,7 @@
 // and every morph sample passes through field_value, so all of them agree.
 #include <cstdint>
 
+namespace kestrane {
 constexpr int16_t FIELD_LIMIT = 31999;
 
 // Truncated toward zero and held to the field's range; a non-number (only
@@ -14,3 +15,5 @@ inline int16_t field_value(double value)
     if (value >= FIELD_LIMIT) return FIELD_LIMIT;
     return static_cast<int16_t>(value);
 }
+
+}  // namespace kestrane

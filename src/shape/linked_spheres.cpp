@@ -1,5 +1,6 @@
 #include "shape/linked_spheres.h"
 
+namespace kestrane {
 LinkedSpheres linked_spheres(const SphereSet& set)
 {
     LinkedSpheres out;
@@ -17,3 +18,5 @@ LinkedSpheres linked_spheres(const SphereSet& set)
     out.count = out.x.size();
     return out;
 }
+
+}  // namespace kestrane

@@ -7,6 +7,7 @@
 
 #include "shape/morph_field.h"
 
+namespace kestrane {
 struct LinkedSpheres {
     std::vector<double> x, y, z;     // centre voxel
     std::vector<double> radius;      // distance units
@@ -15,3 +16,5 @@ struct LinkedSpheres {
 };
 
 LinkedSpheres linked_spheres(const SphereSet& spheres);
+
+}  // namespace kestrane

@@ -5,6 +5,7 @@
 #include "shape/field_value.h"
 #include "shape/sphere_sums.h"
 
+namespace kestrane {
 MorphFrame morph_frame(const MorphInputs& inputs, double t)
 {
     MorphFrame f;
@@ -56,3 +57,5 @@ void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* va
         values[k] = field_value(value);
     }
 }
+
+}  // namespace kestrane

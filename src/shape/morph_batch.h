@@ -12,6 +12,7 @@
 #include "shape/linked_spheres.h"
 #include "shape/morph_field.h"
 
+namespace kestrane {
 // What every batch of a frame shares: the inputs, the frame's time and the
 // linked spheres of both sides.
 struct MorphFrame {
@@ -31,3 +32,5 @@ struct MorphBatch {
 // values[k], colours[k] = morph_sample(frame.inputs, p[k], frame.t).
 void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* values, uint32_t* colours,
                    MorphBatch& scratch);
+
+}  // namespace kestrane

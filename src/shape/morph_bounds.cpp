@@ -8,6 +8,7 @@
 #include "shape/distance_transform.h"
 #include "shape/field_value.h"
 
+namespace kestrane {
 namespace {
 
 // Rounding in the exact evaluation moves a point by far less than this.
@@ -294,3 +295,5 @@ void block_point_ranges(const MorphBoundsFrame& f, const PointBox& box, const Ve
         ranges[k] = {field_value((1 - t) * a.lo + t * b.lo), field_value((1 - t) * a.hi + t * b.hi)};
     }
 }
+
+}  // namespace kestrane

@@ -20,6 +20,7 @@
 #include "shape/morph_field.h"
 #include "shape/sphere_sums.h"
 
+namespace kestrane {
 struct MorphBoundsFrame {
     const FieldSummary* summaries[2] = {nullptr, nullptr};
     double t = 0;
@@ -55,3 +56,5 @@ struct PointRangeScratch {
 // ranges[k]: the range of morph_sample at p[k], every point inside box.
 void block_point_ranges(const MorphBoundsFrame& frame, const PointBox& box, const Vector3* p, int n,
                         FieldRange* ranges, PointRangeScratch& scratch);
+
+}  // namespace kestrane

@@ -6,6 +6,7 @@
 #include "shape/distance_transform.h"
 #include "shape/field_value.h"
 
+namespace kestrane {
 // Weighted by how well q sits on each linked sphere's surface. The weights
 // are always positive for finite input; a non-finite weight sum (only from a
 // non-finite q) gives no displacement.
@@ -57,3 +58,5 @@ int16_t morph_sample(const MorphInputs& in, Vector3 p, double t, uint32_t* colou
     *colour = blend_colour(t, sample_colour(target, g.x, g.y, g.z), sample_colour(source, s.x, s.y, s.z));
     return field_value(value);
 }
+
+}  // namespace kestrane

@@ -15,6 +15,7 @@
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
 
+namespace kestrane {
 // The spheres of one side with one shift each (count is the number of both).
 struct SphereSet {
     const Sphere* spheres = nullptr;
@@ -48,3 +49,5 @@ int16_t morph_sample(const MorphInputs& inputs, Vector3 p, double t, uint32_t* c
 uint32_t sample_colour(const FieldView& field, double x, double y, double z);
 // Per colour byte: trunc((1 - t) b + t a), bytes read as signed 8-bit; flag from b.
 uint32_t blend_colour(double t, uint32_t a, uint32_t b);
+
+}  // namespace kestrane

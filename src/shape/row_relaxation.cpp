@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+namespace kestrane {
 // Built for several instruction sets; the loader picks the widest the
 // processor has. The sanitizer runtimes are not ready when the loader runs
 // the clone resolvers, so sanitized builds keep one plain version; clang
@@ -92,3 +93,5 @@ void best_of_rows(const int16_t* raw, const uint32_t* raw_colour, const int16_t*
             colour[x] = c;
         }
 }
+
+}  // namespace kestrane

@@ -6,6 +6,7 @@
 #include "base/records.h"
 #include "shape/distance_transform.h"
 
+namespace kestrane {
 // The vectorisable passes of the row-wise distance sweeps. Each loops in
 // whole blocks of ROW_BLOCK voxels, so every buffer needs ROW_SLACK entries
 // past the last voxel handled (readable, and writable for outputs).
@@ -36,3 +37,5 @@ void pack_row(Voxel* row, int first, int last, const int16_t* old_distance, cons
 void best_of_rows(const int16_t* raw, const uint32_t* raw_colour, const int16_t* const* rows,
                   const uint32_t* const* colours, int first, int last, int16_t* best, int16_t* beaten,
                   uint32_t* colour);
+
+}  // namespace kestrane

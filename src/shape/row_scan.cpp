@@ -4,6 +4,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+namespace kestrane {
 #define KESTRANE_ROW_SCAN_AVX512 1
 // The compiler's own intrinsics start some vectors undefined on purpose.
 #if !defined(__clang__)
@@ -213,3 +215,5 @@ void scan_row(const int16_t* best, const int16_t* beaten, const uint32_t* best_c
 #endif
     scan_row_plain(best, beaten, best_colour, nx, direction, first_magnitude, first_colour, magnitude, colour);
 }
+
+}  // namespace kestrane

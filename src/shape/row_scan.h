@@ -3,6 +3,7 @@
 // where the processor allows, with a plain version that must agree.
 #include <cstdint>
 
+namespace kestrane {
 // The same-row neighbour of the distance sweeps, run along a whole row once
 // the best of the other candidates is known for every voxel (best, beaten,
 // best_colour as best_of_rows gives them).
@@ -24,3 +25,5 @@ void scan_row(const int16_t* best, const int16_t* beaten, const uint32_t* best_c
 // Tests turn the vector version off to check the plain one; returns the
 // previous setting.
 bool allow_vector_row_scan(bool allow);
+
+}  // namespace kestrane

@@ -2,6 +2,7 @@
 
 #include "shape/sphere_candidates.h"
 
+namespace kestrane {
 bool CandidateList::grow()
 {
     if (capacity_limit != 0 && capacity() + CANDIDATE_BLOCK > capacity_limit) return false;
@@ -52,3 +53,5 @@ bool scan_candidates(const Voxel* voxels, int nx, int ny, int nz, CandidateList&
         }
     return true;
 }
+
+}  // namespace kestrane

@@ -8,6 +8,7 @@
 
 #include "base/records.h"
 
+namespace kestrane {
 constexpr size_t CANDIDATE_BLOCK = 2000;
 
 // Candidate states held in the record's link byte while extracting.
@@ -41,3 +42,5 @@ bool scan_candidates(const Voxel* voxels, int nx, int ny, int nz, CandidateList&
 // no memory for its tables.
 void select_spheres_direct(CandidateList& list, double locality);
 void select_spheres_grid(CandidateList& list, double locality);
+
+}  // namespace kestrane

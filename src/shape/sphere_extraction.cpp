@@ -4,6 +4,7 @@
 
 #include "shape/sphere_candidates.h"
 
+namespace kestrane {
 ExtractionStatus extract_spheres(const FieldView& field, double locality, std::vector<Sphere>* spheres,
                                  const SphereExtractionOptions& options)
 {
@@ -38,3 +39,5 @@ ExtractionStatus extract_spheres(const FieldView& field, double locality, std::v
     }
     return spheres->empty() ? EXTRACT_NONE_FOUND : EXTRACT_DONE;
 }
+
+}  // namespace kestrane

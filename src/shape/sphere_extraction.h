@@ -13,6 +13,7 @@
 #include "base/records.h"
 #include "base/voxel_grid.h"
 
+namespace kestrane {
 enum ExtractionStatus {
     EXTRACT_DONE = 0,
     EXTRACT_NO_CANDIDATE_MEMORY = 1,  // not even one block of candidates
@@ -33,3 +34,5 @@ struct SphereExtractionOptions {
 // *spheres is left empty unless the status is EXTRACT_DONE.
 ExtractionStatus extract_spheres(const FieldView& field, double locality, std::vector<Sphere>* spheres,
                                  const SphereExtractionOptions& options = SphereExtractionOptions{});
+
+}  // namespace kestrane

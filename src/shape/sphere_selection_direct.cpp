@@ -1,6 +1,7 @@
 #include "shape/distance_transform.h"
 #include "shape/sphere_candidates.h"
 
+namespace kestrane {
 void select_spheres_direct(CandidateList& list, double locality)
 {
     for (size_t round = 0; round < list.count; ++round) {
@@ -21,3 +22,5 @@ void select_spheres_direct(CandidateList& list, double locality)
         }
     }
 }
+
+}  // namespace kestrane

@@ -7,6 +7,7 @@
 #include "shape/distance_transform.h"
 #include "shape/sphere_candidates.h"
 
+namespace kestrane {
 // Choosing always takes the largest open candidate, first in list order on
 // equal radii, and suppression only ever closes candidates. So visiting the
 // candidates once by decreasing radius (stable) and taking every one still
@@ -119,3 +120,5 @@ void select_spheres_grid(CandidateList& list, double locality)
         if (reach > 0) grid.suppress_around(list, chosen, reach);
     }
 }
+
+}  // namespace kestrane

@@ -4,6 +4,7 @@
 
 #include "shape/distance_transform.h"
 
+namespace kestrane {
 namespace {
 
 constexpr int LANES = 8;
@@ -167,3 +168,5 @@ void sphere_displacements(const LinkedSpheres& spheres, const Vector3* q, const 
         }
     }
 }
+
+}  // namespace kestrane

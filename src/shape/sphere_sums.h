@@ -12,6 +12,7 @@
 #include "base/vector3.h"
 #include "shape/linked_spheres.h"
 
+namespace kestrane {
 // For points q[0..n) with distance samples d[0..n) (as sphere_displacement
 // takes them): the displacements ((0, 0, 0) where no linked sphere contributed).
 void sphere_displacements(const LinkedSpheres& spheres, const Vector3* q, const int16_t* d, int n,
@@ -33,3 +34,5 @@ SumsPath widest_sums_path();
 // Uses path from now on (held to what the processor runs); returns the
 // previous one.
 SumsPath use_sums_path(SumsPath path);
+
+}  // namespace kestrane

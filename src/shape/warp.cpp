@@ -2,6 +2,7 @@
 
 #include "shape/correspondence.h"
 
+namespace kestrane {
 // Inverse-square weighted mean of the vectors' offsets from where each vector
 // stands at time t. Should every weight vanish (only with points so far away
 // that the squared distance overflows), the point is left where it is.
@@ -28,3 +29,5 @@ void warp_point(const VectorSet& vectors, Vector3 p, double t, Vector3* source_p
     *source_point = {p.x + a.x / w_sum, p.y + a.y / w_sum, p.z + a.z / w_sum};
     *target_point = {p.x + b.x / w_sum, p.y + b.y / w_sum, p.z + b.z / w_sum};
 }
+
+}  // namespace kestrane

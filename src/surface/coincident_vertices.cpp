@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+namespace kestrane {
 namespace {
 
 uint64_t position_key(const MeshVertex& v)
@@ -150,3 +151,5 @@ long join_coincident_vertices(SurfaceMesh& mesh)
     mesh.triangles = std::move(triangles);
     return joined;
 }
+
+}  // namespace kestrane

@@ -13,4 +13,7 @@
 // mesh's vertices are renumbered only when one was.
 #include "surface/mesh.h"
 
+namespace kestrane {
 long join_coincident_vertices(SurfaceMesh& mesh);
+
+}  // namespace kestrane

@@ -3,6 +3,7 @@
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
+namespace kestrane {
 namespace {
 
 // Whether the backward neighbour in direction d of (c, r, s) exists.
@@ -38,3 +39,5 @@ void mark_crossings(LatticeState& lattice, int column, int row, int slice)
             neighbour.crossing_flags |= static_cast<uint16_t>(1u << (d + 7));
     }
 }
+
+}  // namespace kestrane

@@ -6,6 +6,7 @@
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
+namespace kestrane {
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
@@ -267,3 +268,5 @@ int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int
     }
     return 0;
 }
+
+}  // namespace kestrane

@@ -4,6 +4,7 @@
 
 #include "surface/frame_values.h"
 
+namespace kestrane {
 namespace {
 
 struct FrameSampler {
@@ -61,7 +62,8 @@ LatticeField frame_lattice(const int16_t volume_dims[3], const int16_t sample_gr
 int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
 {
     if (!request.inputs) return LATTICE_NO_BUFFER;
-    const double t = frame_time(request.frame, request.frame_count);
+    const double t = request.time >= 0 && request.time <= 1 ? request.time
+                                                            : frame_time(request.frame, request.frame_count);
     FrameValues values;
     FrameSampler sampler{request, t, nullptr};
     const LatticeField& lattice = request.lattice;
@@ -86,3 +88,5 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     f.cancel = request.cancel;
     return triangulate_lattice(f, mesh);
 }
+
+}  // namespace kestrane

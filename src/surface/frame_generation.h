@@ -16,6 +16,7 @@
 #include "surface/lattice_walk.h"
 #include "surface/mesh.h"
 
+namespace kestrane {
 // Told after each slice and once the walk is done, with the triangles so far.
 struct FrameProgress {
     void (*slice_done)(void* context, int frame, long triangles) = nullptr;
@@ -30,6 +31,8 @@ struct FrameRequest {
     LatticeField lattice;  // counts, step and mesh origin; its sampler is ignored
     int frame = 0;         // 0 .. frame_count - 1
     int frame_count = 2;
+    // In [0, 1]: the frame's time instead of frame_time(frame, frame_count).
+    double time = -1;
     bool regularise = true;  // off: plain marching tetrahedra, for comparisons
     FrameProgress progress;
     // Threads that compute the lattice's values (the walk itself is one).
@@ -52,3 +55,5 @@ double frame_time(int frame, int frame_count);
 LatticeField frame_lattice(const int16_t volume_dims[3], const int16_t sample_grid_dims[3], int resolution);
 
 int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh);
+
+}  // namespace kestrane

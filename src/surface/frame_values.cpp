@@ -10,6 +10,7 @@
 #include "shape/morph_bounds.h"
 #include "surface/lattice_tables.h"
 
+namespace kestrane {
 namespace {
 
 enum PointState : uint8_t { UNKNOWN = 0, SIGN_ONLY = 1, EXACT = 2 };
@@ -299,3 +300,5 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
     }
     return true;
 }
+
+}  // namespace kestrane

@@ -22,6 +22,7 @@
 #include "shape/morph_batch.h"
 #include "surface/lattice_walk.h"
 
+namespace kestrane {
 struct FrameValues {
     int lx = 0, ly = 0, lz = 0, half = 0;  // half: points per row, (lx + 1) / 2
     std::vector<int16_t> value;
@@ -56,3 +57,5 @@ int64_t frame_values_working_bytes(int lx, int ly, int lz);
 int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour);
 // Whether point (i, j, k) or a neighbour ends an edge that crosses the surface.
 bool near_crossing(const FrameValues& values, int i, int j, int k);
+
+}  // namespace kestrane

@@ -5,6 +5,7 @@
 
 #include "base/lattice_geometry.h"
 
+namespace kestrane {
 // The isosurface lattice is body-centred: points (i, j, k) with i + j + k even,
 // at voxel position (i R, j R 0.7071, k R). Each point has 14 neighbours; the
 // directions 0..6 lead to points sampled earlier in the walk, d + 7 is the
@@ -82,3 +83,4 @@ inline constexpr LinkEdge LINK_EDGES[36] = {
     {direction_pair(11, 13), direction_pair(10, 12)}, {direction_pair(12, 13), direction_pair(0, 11)},
 };
 
+}  // namespace kestrane

@@ -12,6 +12,7 @@
 #include "surface/mesh_blocks.h"
 #include "surface/mesh_soundness.h"
 
+namespace kestrane {
 namespace {
 
 struct Walk {
@@ -210,3 +211,5 @@ int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh)
     if (field.report) field.report->vertices_joined = joined;
     return LATTICE_DONE;
 }
+
+}  // namespace kestrane

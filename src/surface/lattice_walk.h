@@ -9,6 +9,7 @@
 #include "base/vector3.h"
 #include "surface/mesh.h"
 
+namespace kestrane {
 // Status codes of a lattice triangulation (and of triangulate_frame).
 enum LatticeStatus {
     LATTICE_DONE = 0,
@@ -75,3 +76,5 @@ int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh);
 // Bytes a walk over lx x ly x lz points holds before its mesh grows: the
 // slice buffer and the first block of each mesh list.
 int64_t lattice_walk_working_bytes(int lx, int ly, int lz);
+
+}  // namespace kestrane

@@ -8,6 +8,7 @@
 #include "surface/mesh_blocks.h"
 #include "surface/sample_record.h"
 
+namespace kestrane {
 // The state the marching tetrahedra work on: the slice buffer of lx * ly
 // records (row-major, column fastest) and the growing mesh.
 struct LatticeState {
@@ -63,3 +64,5 @@ bool choose_quad_diagonal(int16_t p, int16_t q, int16_t r, int16_t s);
 // number, or 0 when the edges must keep a vertex each.
 int cluster_groups(uint16_t assigned, uint16_t valid, int16_t point_value, const int16_t neighbour_values[14],
                    uint16_t groups[14]);
+
+}  // namespace kestrane

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+namespace kestrane {
 constexpr int MESH_UNITS_PER_VOXEL = 64;
 constexpr int16_t NORMAL_LENGTH = 32000;
 
@@ -23,3 +24,5 @@ struct SurfaceMesh {
     std::vector<MeshVertex> vertices;
     std::vector<MeshTriangle> triangles;
 };
+
+}  // namespace kestrane

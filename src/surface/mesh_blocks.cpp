@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-
+namespace kestrane {
 namespace {
 
 int32_t block_size_from(int64_t size)
@@ -75,3 +75,5 @@ void free_mesh_blocks(MeshBlocks& blocks)
     free_list(blocks.vertex_blocks);
     free_list(blocks.triangle_blocks);
 }
+
+}  // namespace kestrane

@@ -7,6 +7,7 @@
 #include "base/vector3.h"
 #include "surface/mesh.h"
 
+namespace kestrane {
 // A mesh grows in blocks of a fixed size so that nothing is copied while a
 // frame is built. The table is terminated by its first empty entry, so at
 // most 31 of its 32 blocks are used.
@@ -44,3 +45,5 @@ int add_mesh_vertex(MeshBlocks& blocks, Vector3 position, Direction16 normal, ui
 int add_mesh_triangle(MeshBlocks& blocks, int32_t first, int32_t second, int32_t third);
 // Frees every block of both lists and sets both counts to 0.
 void free_mesh_blocks(MeshBlocks& blocks);
+
+}  // namespace kestrane

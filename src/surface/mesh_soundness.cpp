@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+namespace kestrane {
 std::vector<int32_t> unsound_vertices(const std::vector<MeshTriangle>& triangles)
 {
     // Each directed edge as (low vertex, high vertex, direction): a sound
@@ -31,3 +32,5 @@ std::vector<int32_t> unsound_vertices(const std::vector<MeshTriangle>& triangles
     bad.erase(std::unique(bad.begin(), bad.end()), bad.end());
     return bad;
 }
+
+}  // namespace kestrane

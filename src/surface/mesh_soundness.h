@@ -7,6 +7,9 @@
 
 #include "surface/mesh.h"
 
+namespace kestrane {
 // The vertices at the ends of every edge that breaks the rule, each once, in
 // increasing order; empty for a sound mesh.
 std::vector<int32_t> unsound_vertices(const std::vector<MeshTriangle>& triangles);
+
+}  // namespace kestrane

@@ -4,6 +4,7 @@
 
 #include "base/vector3.h"
 
+namespace kestrane {
 // One column/row position of the slice buffer. A position is a lattice point
 // only every other slice, so the record keeps the newest sample and the one
 // two slices earlier.
@@ -21,3 +22,5 @@ struct SampleRecord {
     // the edge in direction d + 7 uses slot d of that neighbour.
     int32_t edge_vertex[7];
 };
+
+}  // namespace kestrane

@@ -3,6 +3,7 @@
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
+namespace kestrane {
 namespace {
 
 constexpr int POINT = -1;  // the owning point itself among the corners
@@ -162,3 +163,5 @@ int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one)
     }
     return 0;
 }
+
+}  // namespace kestrane

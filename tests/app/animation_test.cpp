@@ -4,7 +4,9 @@
 
 #include "app/animation.h"
 #include "app/frame_rate.h"
-#include "base/view_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+
 namespace {
 
 std::vector<std::string> shared(const BatchOptions& options)

@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "app/camera.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 TEST(Camera, PoseFollowsAzimuthElevationAndTwist)
 {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+
 namespace {
 
 struct Message {

@@ -13,10 +13,12 @@
 
 #include "app/analysis.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "shape/sphere_candidates.h"
 #include "surface/mesh_checks.h"
+
+using namespace kestrane;
 
 using namespace surface_test;
 

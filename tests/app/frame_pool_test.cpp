@@ -1,6 +1,6 @@
 // Frames built on worker threads come out in order and equal frames built
 // one by one; stopping the pool midway leaves nothing running.
-#include "app/frame_pool.h"
+#include "morph/frame_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,10 @@
 
 #include "app/analysis.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
+
+using namespace kestrane;
 
 namespace {
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "app/key_table.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 namespace {
 

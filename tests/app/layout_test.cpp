@@ -2,6 +2,7 @@
 
 #include "app/window_layout.h"
 
+
 TEST(WindowLayout, SmallWindowsSnapBackToTheMinimum)
 {
     WindowLayout l = compute_layout(300, 200, 25);

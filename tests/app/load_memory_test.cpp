@@ -1,6 +1,6 @@
 // The memory a load will hold, counted before anything is allocated, and
 // the budget it must fit in.
-#include "app/load_memory.h"
+#include "morph/load_memory.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
 #include "surface/frame_values.h"
 #include "surface/lattice_walk.h"
+
+using namespace kestrane;
 
 namespace {
 

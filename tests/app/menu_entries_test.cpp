@@ -5,9 +5,11 @@
 
 #include "app/menu_entries.h"
 #include "app/pipeline.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
 #include "base/lattice_geometry.h"
-#include "base/status.h"
+#include "app/status.h"
+
+using namespace kestrane;
 
 namespace {
 

@@ -2,8 +2,10 @@
 
 #include "app/link_geometry.h"
 #include "app/mesh_drawing.h"
-#include "base/app_state.h"
+#include "app/app_state.h"
 #include "base/colour.h"
+
+using namespace kestrane;
 
 TEST(MeshDrawing, VertexScaledNormalisedAndColouredWithSignedBytes)
 {

@@ -1,9 +1,11 @@
 // The cost told before a long sphere-based sequence.
-#include "app/morph_cost.h"
+#include "morph/morph_cost.h"
 
 #include <gtest/gtest.h>
 
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -18,20 +20,20 @@ TEST(MorphCost, LatticePointsTimesLinkedSpheresOfBothSides)
     app.volumes[0].spheres.assign(300, Sphere{1, 1, 1, 10, 1});
     app.volumes[1].spheres.assign(500, Sphere{1, 1, 1, 10, 0});
     app.volumes[1].spheres[0].linked = 1;
-    MorphCost cost = current_morph_cost();
+    MorphCost cost = morph_cost(app.morph);
     // Half the points of the 100 x 40 x 50 grid, 301 linked spheres.
     EXPECT_DOUBLE_EQ(cost.samples_per_frame, 100000.0 * 301);
     EXPECT_DOUBLE_EQ(cost.seconds, cost.seconds_per_frame * 10) << "the end frames sample no sphere";
     EXPECT_FALSE(cost.large);
 
     app.volumes[1].spheres.assign(40000, Sphere{1, 1, 1, 10, 1});
-    EXPECT_TRUE(current_morph_cost().large);
-    const double one_thread = current_morph_cost().seconds;
+    EXPECT_TRUE(morph_cost(app.morph).large);
+    const double one_thread = morph_cost(app.morph).seconds;
     app.threads = 4;
-    EXPECT_DOUBLE_EQ(current_morph_cost().seconds, one_thread / 4) << "the frames share the threads";
+    EXPECT_DOUBLE_EQ(morph_cost(app.morph).seconds, one_thread / 4) << "the frames share the threads";
     app.quick_morph = true;
-    EXPECT_EQ(current_morph_cost().samples_per_frame, 0.0);
-    EXPECT_FALSE(current_morph_cost().large);
+    EXPECT_EQ(morph_cost(app.morph).samples_per_frame, 0.0);
+    EXPECT_FALSE(morph_cost(app.morph).large);
     release_volumes();
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/mouse_logic.h"
-#include "base/app_state.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 namespace {
 

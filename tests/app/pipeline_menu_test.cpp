@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "app/pipeline.h"
-#include "base/app_state.h"
-#include "base/status.h"
+#include "app/app_state.h"
+#include "app/status.h"
+
+using namespace kestrane;
 
 namespace {
 

@@ -8,9 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "base/app_state.h"
-#include "base/status.h"
-#include "base/view_state.h"
+#include "app/app_state.h"
+#include "app/status.h"
+#include "app/view_state.h"
+
+using namespace kestrane;
 
 namespace {
 

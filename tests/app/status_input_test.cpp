@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/status_input.h"
-#include "base/status.h"
+#include "app/status.h"
+
 
 namespace {
 

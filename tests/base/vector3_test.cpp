@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace kestrane;
+
 namespace {
 
 void expect_vector(Vector3 v, double x, double y, double z)

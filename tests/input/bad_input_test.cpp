@@ -9,6 +9,8 @@
 #include "input/scan_convert.h"
 #include "input_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 const std::string VERTICES = "0 0 0\n1 0 0\n0 1 0\n";

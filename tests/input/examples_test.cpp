@@ -9,6 +9,8 @@
 #include "input/volume_sizing.h"
 #include "input_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class ExamplesTest : public InputTest {

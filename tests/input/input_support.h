@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the input tests: surfaces written to temporary files,
-// a captured status line and a prepared grid.
+// and a prepared grid.
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "base/app_state.h"
-#include "base/status.h"
+#include "support/scratch_state.h"
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
 #include "input/scan_convert.h"
 #include "input/volume_sizing.h"
+
+using namespace kestrane;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -66,30 +67,18 @@ inline std::string box_object(Vector3 lo, Vector3 hi, bool inward = false, const
     return text;
 }
 
-inline std::vector<std::string>& captured_messages()
-{
-    static std::vector<std::string> messages;
-    return messages;
-}
-
-inline void capture_message(StatusKind, const char* text) { captured_messages().push_back(text); }
-
-// Every test starts from the default parameters with messages captured.
+// Every test starts from the default parameters.
 class InputTest : public testing::Test {
 protected:
     void SetUp() override
     {
         app_state_init();
         release_volumes();
-        status_reset();
-        captured_messages().clear();
-        status_hooks.report = capture_message;
         app.source_path = "source.off";
         app.target_path = "target.off";
     }
     void TearDown() override
     {
-        status_reset();
         release_volumes();
         for (int16_t& d : app.volume_dims) d = 0;
     }

@@ -15,6 +15,8 @@
 #include "input/file_kind.h"
 #include "input_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 // A box from LO to HI in values that every text format reads exactly, with
@@ -110,10 +112,10 @@ protected:
     }
 
     // Writes and imports a file; *reason gets the failure, if asked for.
-    ImportedMesh import(const std::string& name, const std::string& bytes, std::string* reason = nullptr)
+    PolygonMesh import(const std::string& name, const std::string& bytes, std::string* reason = nullptr)
     {
         const std::string path = write(name, bytes);
-        ImportedMesh mesh;
+        PolygonMesh mesh;
         std::string why;
         const bool read = import_mesh(path, detect(path), &mesh, &why);
         if (reason) *reason = read ? "" : why;
@@ -164,11 +166,11 @@ TEST_F(MeshImportTest, EveryFormatConvertsLikeTheSameOffSurface)
     TempFile quads = file_with(box_object(LO, HI));
     TempFile triangles = file_with(box_object(LO, HI, false, "OFF", "", true));
     const std::vector<int16_t> off_quads = converted(quads.get()), off_triangles = converted(triangles.get());
-    ImportedMesh stl = import("box.stl", stl_box()), obj = import("box.obj", polygon_box(false)),
+    PolygonMesh stl = import("box.stl", stl_box()), obj = import("box.obj", polygon_box(false)),
                  ply = import("box.ply", polygon_box(true));
     // A planar quad and its two triangles now convert alike, so the volumes
     // cannot tell them apart: the faces themselves must stay quads.
-    for (const ImportedMesh* m : {&obj, &ply}) {
+    for (const PolygonMesh* m : {&obj, &ply}) {
         ASSERT_EQ(m->objects.size(), 1u);
         EXPECT_EQ(m->objects[0].face_sizes, std::vector<int32_t>(6, 4));
     }
@@ -181,19 +183,19 @@ TEST_F(MeshImportTest, ColoursFromVerticesOrMaterialsAndObjectsAsInAList)
 {
     std::vector<std::string> colours(8, "0 0 255");
     colours[0] = "255 0 0";
-    ImportedMesh coloured = import("colours.ply", polygon_box(true, colours));
+    PolygonMesh coloured = import("colours.ply", polygon_box(true, colours));
     Recording r = replay(&coloured);
     // A face takes its first vertex's colour: three quads start at vertex 0.
     EXPECT_EQ(std::count(r.colours.begin(), r.colours.end(), make_colour(31, 0, 0)), 3);
     EXPECT_EQ(std::count(r.colours.begin(), r.colours.end(), make_colour(0, 0, 31)), 3);
 
     write("red.mtl", "newmtl red\nKd 1 0 0\n");
-    ImportedMesh material = import("red.obj", "mtllib red.mtl\nusemtl red\n" + polygon_box(false));
+    PolygonMesh material = import("red.obj", "mtllib red.mtl\nusemtl red\n" + polygon_box(false));
     EXPECT_EQ(replay(&material).colours, std::vector<uint32_t>(6, make_colour(31, 0, 0)));
 
     // Two objects, one shape; the OFF reader's default colour where the file
     // has none, not Assimp's stand-in grey.
-    ImportedMesh two = import("two.obj", "o box\n" + polygon_box(false) + "o tetrahedron\nv 5 0 0\nv 6 0 0\n"
+    PolygonMesh two = import("two.obj", "o box\n" + polygon_box(false) + "o tetrahedron\nv 5 0 0\nv 6 0 0\n"
                                          "v 5 1 0\nv 5 0 1\nf 9 11 10\nf 9 10 12\nf 9 12 11\nf 10 11 12\n");
     r = replay(&two);
     EXPECT_EQ(r.objects, 2);
@@ -215,7 +217,7 @@ TEST_F(MeshImportTest, TheSourceTransformIsAppliedAsTheOffReaderAppliesIt)
 {
     double m[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 2, 0, 0.1, 0.2, 0.3, 1};  // turn, stretch, move
     TempFile off = file_with(box_object(LO, HI));
-    ImportedMesh ply = import("box.ply", polygon_box(true));  // PLY keeps the vertex list as it is
+    PolygonMesh ply = import("box.ply", polygon_box(true));  // PLY keeps the vertex list as it is
     Recording a = replay(off.get(), m), b = replay(&ply, m);
     ASSERT_EQ(a.vertices.size(), b.vertices.size());
     for (size_t i = 0; i < a.vertices.size(); ++i) {

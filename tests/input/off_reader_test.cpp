@@ -8,6 +8,8 @@
 #include "base/colour.h"
 #include "input_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 struct Recording {

@@ -15,6 +15,8 @@
 #include "input/scan_operations.h"
 #include "input_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class ScanConvertTest : public InputTest {

@@ -7,6 +7,8 @@
 #include "input/off_reader.h"
 #include "input_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 using Dims = std::array<int, 3>;

@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "base/status.h"
 #include "output/output_file.h"
 #include "output/screen_dump.h"
 #include "output/surface_writers.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -60,14 +61,12 @@ protected:
     std::string dir;
     void SetUp() override
     {
-        status_reset();
         char pattern[] = "/tmp/kestrane-output-file-XXXXXX";
         dir = mkdtemp(pattern);
     }
     void TearDown() override
     {
         ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
-        status_reset();
     }
     std::string at(const std::string& name) const { return dir + "/" + name; }
 };
@@ -76,7 +75,7 @@ TEST_F(OutputFileTest, TheFinalNameAppearsOnlyAtTheCommit)
 {
     write_text(at("m001.off"), "old");
     {
-        OutputFile out(at("m001.off"), "surface");
+        OutputFile out(at("m001.off"));
         ASSERT_TRUE(out.is_open());
         EXPECT_EQ(out.temporary_name, at(".m001.off.tmp-" + std::to_string(getpid())));
         std::fputs("new", out.stream);
@@ -90,7 +89,7 @@ TEST_F(OutputFileTest, TheFinalNameAppearsOnlyAtTheCommit)
 
     // Given up half-way: the temporary goes, the old file stays.
     {
-        OutputFile out(at("m001.off"), "surface");
+        OutputFile out(at("m001.off"));
         std::fputs("half", out.stream);
     }
     EXPECT_EQ(read_file(at("m001.off")), "new");
@@ -120,15 +119,15 @@ TEST_F(OutputFileTest, AFullDiskLeavesThePreviousFileAndNoTemporary)
 TEST_F(OutputFileTest, RefusedNamesAreLeftAlone)
 {
     ASSERT_EQ(mkdir(at("m001.off").c_str(), 0755), 0);  // a directory in the way
-    EXPECT_FALSE(OutputFile(at("m001.off"), "surface").is_open());
-    EXPECT_FALSE(OutputFile(at("no/such/m001.off"), "surface").is_open());
+    EXPECT_FALSE(OutputFile(at("m001.off")).is_open());
+    EXPECT_FALSE(OutputFile(at("no/such/m001.off")).is_open());
     std::vector<uint8_t> pixels(dump_stride(4) * 4);
     EXPECT_EQ(write_screen_dump_file(at("m001.off"), DUMP_FORMAT_BMP, nullptr, pixels.data(), 4, 4, 0),
               DUMP_NOT_OPENED);
     if (geteuid() != 0) {  // root may write any file
         write_text(at("locked.off"), "kept");
         chmod(at("locked.off").c_str(), 0444);
-        EXPECT_FALSE(OutputFile(at("locked.off"), "surface").is_open());
+        EXPECT_FALSE(OutputFile(at("locked.off")).is_open());
     }
     EXPECT_EQ(entries(dir).size(), geteuid() != 0 ? 2u : 1u);
 }
@@ -150,14 +149,14 @@ TEST_F(OutputFileTest, StaleTemporariesOfEndedProcessesAreRemovedOnTheNextWrite)
 
 TEST_F(OutputFileTest, AHandlerCanRemoveEveryOpenTemporary)
 {
-    OutputFile first(at("a.off"), "surface");
-    OutputFile second(at("b.off"), "surface");
+    OutputFile first(at("a.off"));
+    OutputFile second(at("b.off"));
     ASSERT_TRUE(first.is_open() && second.is_open());
     remove_open_temporaries();
     EXPECT_TRUE(entries(dir).empty());
     EXPECT_FALSE(first.commit()) << "a removed temporary is not renamed";
     // A file written after the cleanup is unaffected by the earlier slots.
-    OutputFile third(at("c.off"), "surface");
+    OutputFile third(at("c.off"));
     EXPECT_TRUE(third.commit());
     EXPECT_EQ(entries(dir), std::vector<std::string>{"c.off"});
 }

@@ -11,8 +11,9 @@
 #include <iterator>
 #include <string>
 
-#include "base/status.h"
 #include "output/surface_writers.h"
+
+using namespace kestrane;
 
 namespace {
 
@@ -37,7 +38,6 @@ TEST(PlyWriter, HeaderThenBinaryRecordsInTheSourcesUnits)
 {
     char pattern[] = "/tmp/kestrane-ply-XXXXXX";
     const std::string dir = mkdtemp(pattern);
-    status_reset();
     SurfaceMesh m;
     m.vertices = {{-64, 0, 128, 32000, 0, 0, 0x7a1f3f1fu},
                   {0, 64, 128, 0, -16000, 27712, 0x00000a00u},

@@ -9,6 +9,8 @@
 
 #include "output/screen_dump.h"
 
+using namespace kestrane;
+
 namespace {
 
 uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }

@@ -5,6 +5,8 @@
 #include "shape/sphere_extraction.h"
 #include "shape_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class CorrespondenceTest : public ShapeTest {};

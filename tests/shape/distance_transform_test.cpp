@@ -6,6 +6,8 @@
 #include "shape/row_scan.h"
 #include "shape_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class DistanceTransformTest : public ShapeTest {};

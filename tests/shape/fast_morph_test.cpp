@@ -15,6 +15,8 @@
 #include "shape/sphere_sums.h"
 #include "shape_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class FastMorphTest : public ShapeTest {

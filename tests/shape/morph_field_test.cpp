@@ -9,6 +9,8 @@
 #include "shape/sphere_extraction.h"
 #include "shape_support.h"
 
+using namespace kestrane;
+
 // Counts heap allocations while enabled, to show that sampling allocates nothing.
 namespace {
 std::atomic<bool> counting{false};

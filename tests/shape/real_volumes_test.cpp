@@ -12,6 +12,8 @@
 #include "shape/sphere_extraction.h"
 #include "shape_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class RealVolumesTest : public ShapeTest {};

@@ -7,14 +7,15 @@
 #include <random>
 #include <vector>
 
-#include "base/app_state.h"
+#include "support/scratch_state.h"
 #include "base/colour.h"
-#include "base/status.h"
 #include "base/voxel_grid.h"
 #include "shape/correspondence.h"
 #include "shape/distance_transform.h"
 #include "shape/morph_field.h"
 #include "shape/sphere_extraction.h"
+
+using namespace kestrane;
 
 // Globals back to their start-up state around every test.
 class ShapeTest : public testing::Test {
@@ -25,7 +26,6 @@ protected:
     {
         app_state_init();
         release_volumes();
-        status_reset();
         app.volume_dims[0] = app.volume_dims[1] = app.volume_dims[2] = 0;
     }
 };

@@ -8,6 +8,8 @@
 #include "shape/sphere_extraction.h"
 #include "shape_support.h"
 
+using namespace kestrane;
+
 namespace {
 
 class SphereExtractionTest : public ShapeTest {};

@@ -8,6 +8,8 @@
 
 #include "surface/mesh_checks.h"
 
+using namespace kestrane;
+
 using namespace surface_test;
 
 namespace {

@@ -7,12 +7,14 @@
 #include <thread>
 #include <vector>
 
-#include "base/app_state.h"
+#include "support/scratch_state.h"
 #include "shape/shape_support.h"
 #include "surface/frame_generation.h"
 #include "surface/frame_values.h"
 #include "shape/field_summary.h"
 #include "surface/mesh_checks.h"
+
+using namespace kestrane;
 
 using namespace surface_test;
 

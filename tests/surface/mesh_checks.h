@@ -13,6 +13,8 @@
 #include "surface/lattice_walk.h"
 #include "surface/mesh.h"
 
+using namespace kestrane;
+
 namespace surface_test {
 
 struct Ball {

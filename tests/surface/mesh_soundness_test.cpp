@@ -7,6 +7,8 @@
 #include "surface/mesh_checks.h"
 #include "surface/mesh_soundness.h"
 
+using namespace kestrane;
+
 using namespace surface_test;
 
 namespace {

@@ -8,6 +8,8 @@
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
+using namespace kestrane;
+
 namespace {
 
 constexpr int32_t UNTOUCHED = -7;

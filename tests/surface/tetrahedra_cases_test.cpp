@@ -6,6 +6,8 @@
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
+using namespace kestrane;
+
 namespace {
 
 enum Edge { AB, BC, AC, AD, BD, CD };

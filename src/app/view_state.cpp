@@ -1,8 +1,10 @@
-#include "base/view_state.h"
+#include "app/view_state.h"
 
 #include <chrono>
 
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 ViewState view;
 

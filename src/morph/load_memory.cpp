@@ -1,4 +1,4 @@
-#include "app/load_memory.h"
+#include "morph/load_memory.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,6 +14,8 @@
 #include "shape/distance_transform.h"
 #include "surface/frame_values.h"
 #include "surface/lattice_walk.h"
+
+namespace kestrane {
 
 namespace {
 
@@ -82,3 +84,5 @@ int64_t load_memory_budget()
     const int64_t memory = std::min(physical_memory_bytes(), control_group_limit());
     return std::min(memory / 2, address_space_left());
 }
+
+}  // namespace kestrane

@@ -1,9 +1,11 @@
-#include "app/morph_cost.h"
+#include "morph/morph_cost.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "base/app_state.h"
+#include "morph/morph_state.h"
+
+namespace kestrane {
 
 namespace {
 
@@ -25,15 +27,16 @@ double linked_spheres(const Volume& v)
 
 }  // namespace
 
-MorphCost current_morph_cost()
+MorphCost morph_cost(const MorphState& morph)
 {
     MorphCost cost;
-    if (app.quick_morph) return cost;
-    const double points = static_cast<double>(app.sample_grid_dims[0]) * app.sample_grid_dims[1] *
-                          app.sample_grid_dims[2] / 2;  // body-centred: every other point
-    cost.samples_per_frame = points * (linked_spheres(app.volumes[0]) + linked_spheres(app.volumes[1]));
-    cost.seconds_per_frame = cost.samples_per_frame / (SAMPLES_PER_SECOND * std::max<int>(app.threads, 1));
-    const int middle_frames = app.frame_count > 2 ? app.frame_count - 2 : 0;
+    const MorphParameters& p = morph.parameters;
+    if (p.quick_morph) return cost;
+    const double points = static_cast<double>(morph.sample_grid_dims[0]) * morph.sample_grid_dims[1] *
+                          morph.sample_grid_dims[2] / 2;  // body-centred: every other point
+    cost.samples_per_frame = points * (linked_spheres(morph.volumes[0]) + linked_spheres(morph.volumes[1]));
+    cost.seconds_per_frame = cost.samples_per_frame / (SAMPLES_PER_SECOND * std::max<int>(worker_threads(p), 1));
+    const int middle_frames = p.frame_count > 2 ? p.frame_count - 2 : 0;
     cost.seconds = cost.seconds_per_frame * middle_frames;
     cost.large = cost.seconds > LARGE_SECONDS;
     return cost;
@@ -50,3 +53,5 @@ std::string rough_duration(double seconds)
         std::snprintf(text, sizeof text, "about %.1f h", seconds / 3600);
     return text;
 }
+
+}  // namespace kestrane

@@ -18,6 +18,8 @@
 
 #include "surface/frame_generation.h"
 
+namespace kestrane {
+
 struct FramePool {
     struct Built {
         bool done = false;
@@ -51,3 +53,5 @@ bool next_frame_ready(FramePool& pool);
 int take_frame(FramePool& pool, SurfaceMesh* mesh);
 // Cancels the frames in flight, waits for the workers and empties the pool.
 void stop_frame_pool(FramePool& pool);
+
+}  // namespace kestrane

@@ -7,6 +7,8 @@
 
 #include "base/vector3.h"
 
+using namespace kestrane;
+
 // An empty display-list slot.
 constexpr int32_t NO_LIST = -1;
 

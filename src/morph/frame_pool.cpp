@@ -1,6 +1,8 @@
-#include "app/frame_pool.h"
+#include "morph/frame_pool.h"
 
 #include <utility>
+
+namespace kestrane {
 
 namespace {
 
@@ -105,3 +107,5 @@ void stop_frame_pool(FramePool& pool)
     pool.workers.clear();
     pool.built.clear();
 }
+
+}  // namespace kestrane

@@ -1,10 +1,11 @@
-#include "base/app_state.h"
+#include "support/scratch_state.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <thread>
 
-AppState app;
+ScratchState app;
 
 void reset_transform()
 {
@@ -38,15 +39,10 @@ void app_state_init()
     app.show_spheres = false;
     app.smooth_shading = true;
     app.dump_enabled = false;
-    app.threads = machine_cores();
+    app.threads = static_cast<uint16_t>(std::max(1u, std::min(256u, std::thread::hardware_concurrency())));
     app.first_frame = app.last_frame = 0;
 }
 
-uint16_t machine_cores()
-{
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<uint16_t>(cores < 1 ? 1 : cores > 256 ? 256 : cores);
-}
 
 int64_t voxel_count()
 {
@@ -74,22 +70,4 @@ int parse_transform(const char* text, double* m)
                        "%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf",
                        &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7], &m[8], &m[9], &m[10],
                        &m[11], &m[12], &m[13], &m[14], &m[15]);
-}
-
-namespace {
-void (*work_stopper)() = nullptr;
-}  // namespace
-
-void set_work_stopper(void (*stop)()) { work_stopper = stop; }
-
-void stop_background_work()
-{
-    if (work_stopper) work_stopper();
-}
-
-void quit_program()
-{
-    stop_background_work();
-    release_volumes();
-    std::exit(0);
 }

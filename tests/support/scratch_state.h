@@ -1,11 +1,8 @@
 #pragma once
-// The program's one global record of parameters and shared run-time state,
-// with the voxel, sphere and vector records it owns.
-//
-// Owner of the two volumes (voxel arrays, sphere arrays, shifts) and of the
-// manual vectors: the load pipeline rebuilds them, release_volumes frees
-// them. The algorithms never read this record; adapters in src/app pass its
-// fields to them as arguments.
+// The record the tests of the library's lower layers keep their shapes and
+// parameters in: the fields of the programs' record that those layers'
+// algorithms take as arguments, under the same names, so that a test reads
+// as the programs' adapters do.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,19 +12,14 @@
 #include "base/records.h"
 #include "base/vector3.h"
 #include "base/version.h"
+#include "base/volume.h"
+
+using namespace kestrane;
 
 constexpr int PATH_CAPACITY = 2048;  // bytes per path, terminator included
 
-struct Volume {
-    Vector3 centre{0, 0, 0};  // surface point placed at the grid centre
-    double scale = 0;          // voxels per surface unit
-    std::unique_ptr<Voxel[]> voxels;
-    int32_t sphere_count = 0;
-    std::vector<Sphere> spheres;       // empty: no sphere array
-    std::vector<Vector3> sphere_shift; // one displacement per sphere
-};
 
-struct AppState {
+struct ScratchState {
     // Parameters
     std::string source_path;
     std::string target_path;
@@ -75,15 +67,13 @@ struct AppState {
     std::vector<CorrespondenceVector> vectors;
 };
 
-extern AppState app;
+extern ScratchState app;
 
 // Number of manual vectors (the vector array's length).
 inline int32_t vector_count() { return static_cast<int32_t>(app.vectors.size()); }
 
 // Every parameter to its start-up default.
 void app_state_init();
-// The processor cores of this machine (at least 1).
-uint16_t machine_cores();
 void reset_transform();
 // Reads 16 reals separated by single characters into m; returns how many were read.
 int parse_transform(const char* text, double* m);
@@ -92,10 +82,3 @@ int64_t voxel_count();
 // Release voxel arrays, sphere arrays and displacement arrays of both volumes
 // and the manual vectors (stop any background work that reads them first).
 void release_volumes();
-// Work on other threads that reads the volumes (the viewer's sequence)
-// installs how to stop it; stop_background_work runs that (waiting for the
-// threads to finish) and is called before the volumes go.
-void set_work_stopper(void (*stop)());
-void stop_background_work();
-// Release the volumes and vectors and end the process with status 0.
-[[noreturn]] void quit_program();

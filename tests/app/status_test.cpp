@@ -1,9 +1,10 @@
-#include "base/status.h"
+#include "app/status.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
 
 namespace {
 

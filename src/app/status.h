@@ -5,6 +5,7 @@
 // reporter that prints every message instead. Interface thread only.
 #include <cstdint>
 
+
 enum StatusStateValue : int32_t {
     STATUS_EMPTY = 0,
     STATUS_INFO = 1,

@@ -1,10 +1,12 @@
-#include "base/status.h"
+#include "app/status.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "base/app_state.h"
+#include "app/app_state.h"
+
+using namespace kestrane;
 
 StatusLine status_line;
 StatusHooks status_hooks;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace kestrane {
+
 // Bytes held at once by a load of two volumes of volume_dims voxels and the
 // work that follows it: both voxel arrays, plus the largest of the scan
 // converter's working grids and the distance transform's slices (twice when
@@ -16,3 +18,5 @@ int64_t load_memory_bytes(const int16_t volume_dims[3], bool antialias, int work
 // group's limit when that is lower), and no more than the address space
 // that the process limit (ulimit -v) still leaves.
 int64_t load_memory_budget();
+
+}  // namespace kestrane

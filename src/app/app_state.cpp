@@ -1,0 +1,80 @@
+#include "app/app_state.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/morph_status.h"
+
+using namespace kestrane;
+
+AppState app;
+
+void reset_transform()
+{
+    for (int i = 0; i < 16; ++i) app.transform[i] = (i % 5 == 0) ? 1.0 : 0.0;
+}
+
+void app_state_init()
+{
+    app.morpher.set_observer(&status_line_observer());
+    app.source_path.clear();
+    app.target_path.clear();
+    app.output_base = "morph";
+    app.output_format = SURFACE_FORMAT_NONE;
+    app.dump_base.clear();
+    app.dump_format = DUMP_FORMAT_NONE;
+    app.frame_count = 20;
+    app.min_points = 20;
+    app.resolution = 1;
+    app.strength = 1.0;
+    app.locality = 1.0;
+    app.quick_morph = false;
+    app.scale_centres = true;
+    app.scale_sizes = true;
+    app.antialias = true;
+    app.antialias_distance = 1.1;
+    reset_transform();
+    app.background[0] = app.background[1] = app.background[2] = 0.0f;
+    app.show_help = false;
+    app.show_parameters = false;
+    app.show_base = true;
+    app.show_shadow = true;
+    app.show_spheres = false;
+    app.smooth_shading = true;
+    app.dump_enabled = false;
+    app.threads = machine_cores();
+    app.first_frame = app.last_frame = 0;
+}
+
+
+int64_t voxel_count() { return voxel_count(app.morph); }
+
+void release_volumes() { release_morph(app.morph); }
+
+int parse_transform(const char* text, double* m)
+{
+    return std::sscanf(text,
+                       "%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c"
+                       "%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf%*c%lf",
+                       &m[0], &m[1], &m[2], &m[3], &m[4], &m[5], &m[6], &m[7], &m[8], &m[9], &m[10],
+                       &m[11], &m[12], &m[13], &m[14], &m[15]);
+}
+
+namespace {
+void (*work_stopper)() = nullptr;
+}  // namespace
+
+void set_work_stopper(void (*stop)()) { work_stopper = stop; }
+
+void stop_background_work()
+{
+    if (work_stopper) work_stopper();
+}
+
+void quit_program()
+{
+    stop_background_work();
+    release_volumes();
+    std::exit(0);
+}

@@ -1,0 +1,21 @@
+#pragma once
+// One shape of the morph as a volume: where the surface was placed in the
+// grid, its voxels, and its inscribed spheres with their displacements.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/records.h"
+#include "base/vector3.h"
+
+namespace kestrane {
+struct Volume {
+    Vector3 centre{0, 0, 0};  // surface point placed at the grid centre
+    double scale = 0;          // voxels per surface unit
+    std::unique_ptr<Voxel[]> voxels;
+    int32_t sphere_count = 0;
+    std::vector<Sphere> spheres;       // empty: no sphere array
+    std::vector<Vector3> sphere_shift; // one displacement per sphere
+};
+
+}  // namespace kestrane

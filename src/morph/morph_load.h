@@ -1,0 +1,47 @@
+#pragma once
+// The steps of a morph's load and analysis, on a MorphState: read both
+// surfaces, size the grid, check that the load fits, allocate and convert
+// both volumes (the target beside the source when threads allow), then
+// transform them, summarise their fields and extract their spheres (the
+// target's analysis beside the source's). Progress and warnings go to the
+// state's observer, on the calling thread. Files are closed on every path;
+// a failed load leaves nothing allocated.
+#include "morph/morph_state.h"
+#include "morph/morpher.h"
+#include "shape/sphere_extraction.h"
+
+namespace kestrane {
+
+// Reads, sizes and converts both surfaces into fresh volumes.
+Result load_volumes(MorphState& morph, const Surface& source, const Surface& target);
+
+// Distance transforms, field summaries and (unless quick morphing) spheres
+// of both volumes. Too many sphere candidates switch the parameters to
+// quick morphing, with a TooManySpheres warning.
+Result analyse_volumes(MorphState& morph, const SphereExtractionOptions& options = SphereExtractionOptions{});
+
+// The two halves of one volume's analysis, so that one side can run on
+// another thread while the caller does the other: take_volume_work reads
+// what the work needs, the *_work functions touch only the work and the
+// volume's voxels, install_* store the results.
+struct VolumeWork {
+    VoxelGrid grid;
+    double locality = 1;
+    FieldSummary summary;
+    std::vector<Sphere> spheres;
+    ExtractionStatus status = EXTRACT_DONE;
+};
+VolumeWork take_volume_work(const MorphState& morph, int side);
+void transform_volume_work(VolumeWork& work);
+void extract_volume_work(VolumeWork& work, const SphereExtractionOptions& options = SphereExtractionOptions{});
+void install_transform(MorphState& morph, int side, VolumeWork& work);
+Result install_spheres(MorphState& morph, int side, VolumeWork& work);
+
+// Spheres of one volume at the parameters' locality, with their shifts.
+Result extract_side_spheres(MorphState& morph, int side,
+                            const SphereExtractionOptions& options = SphereExtractionOptions{});
+// Links the spheres of both volumes at the parameters' strength, with the
+// vectors.
+Result link_volumes(MorphState& morph);
+
+}  // namespace kestrane

@@ -1,0 +1,72 @@
+#pragma once
+// What a Morpher owns, for the programs that draw and write it: the
+// parameters, both volumes with their placements, the grid, the field
+// summaries, the spheres and their shifts, and the manual vectors (in voxel
+// coordinates). The functions below hand these to the algorithms as their
+// inputs; the pointers they return stay valid until the record changes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/records.h"
+#include "base/volume.h"
+#include "morph/frame_mesh.h"
+#include "morph/morph_events.h"
+#include "morph/morph_parameters.h"
+#include "output/ply_writer.h"
+#include "shape/field_summary.h"
+#include "shape/morph_field.h"
+#include "surface/frame_generation.h"
+#include "surface/lattice_walk.h"
+#include "surface/mesh.h"
+
+namespace kestrane {
+
+struct MorphState {
+    MorphParameters parameters;
+    std::string names[2];  // the surfaces' names in messages
+    Volume volumes[2];
+    int16_t volume_dims[3] = {0, 0, 0};
+    int16_t sample_grid_dims[3] = {0, 0, 0};
+    double view_scale = 0;  // drawing units per voxel
+    // Block summaries of the transformed volumes, for the bounds that let
+    // frames skip exact values; each remembers the voxels it was made from.
+    FieldSummary summaries[2];
+    const Voxel* summarised[2] = {nullptr, nullptr};
+    int16_t summarised_dims[2][3] = {{0, 0, 0}, {0, 0, 0}};
+    std::vector<CorrespondenceVector> vectors;
+    // The links were made after the spheres and vectors last changed.
+    bool linked = false;
+    MorphObserver* observer = nullptr;
+};
+
+// Voxels of one volume (0 before sizing).
+int64_t voxel_count(const MorphState& morph);
+// Both volumes hold converted voxels.
+bool morph_loaded(const MorphState& morph);
+// Frees the voxels, spheres and shifts of both volumes and the vectors.
+void release_morph(MorphState& morph);
+
+FieldView volume_field(const MorphState& morph, int side);
+// Everything a frame's morph field reads.
+MorphInputs morph_inputs(const MorphState& morph);
+LatticeField morph_lattice(const MorphState& morph);
+// Frame `frame` of frame_count over inputs, on the parameters' threads,
+// without progress reports.
+FrameRequest frame_request(const MorphState& morph, const MorphInputs& inputs, int frame, int frame_count);
+// Where the source was placed in the grid, to map frames back into its units.
+SourcePlacement source_placement(const MorphState& morph);
+
+// A surface point (the source's before its transform) to voxel coordinates
+// of volume `side`, and back.
+Vector3 surface_to_voxel(const MorphState& morph, int side, Vector3 point);
+Vector3 voxel_to_surface(const MorphState& morph, int side, Vector3 voxel);
+
+// A frame in mesh units to the caller's mesh in the source's units.
+void to_source_units(const SurfaceMesh& mesh, const SourcePlacement& placement, Mesh* out);
+
+// Tells the observer, when there is one.
+void tell(const MorphState& morph, const ProgressEvent& event);
+void tell(const MorphState& morph, const Report& report);
+
+}  // namespace kestrane
