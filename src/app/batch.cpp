@@ -17,6 +17,7 @@
 #include "app/frame_driver.h"
 #include "morph/frame_pool.h"
 #include "app/interrupts.h"
+#include "app/morph_status.h"
 #include "morph/morph_cost.h"
 #include "app/pipeline.h"
 #include "app/app_state.h"
@@ -52,6 +53,58 @@ void put(const std::string& text)
 void say(StatusKind kind, const std::string& text) { put(console_message(console, kind, text, seconds_now())); }
 
 void console_report(StatusKind kind, const char* text) { say(kind, text); }
+
+void tell(const ConsoleEvent& event) { put(console_event(console, event, seconds_now())); }
+
+void console_slice(int frame, int frame_count, long triangles, const std::string&)
+{
+    ConsoleEvent e;
+    e.kind = ConsoleEventKind::Slice;
+    e.frame = frame + 1;
+    e.frames = frame_count;
+    e.triangles = triangles;
+    tell(e);
+}
+
+void console_frame(int frame, int frame_count, long triangles, const std::string&)
+{
+    ConsoleEvent e;
+    e.kind = ConsoleEventKind::FrameDone;
+    e.frame = frame + 1;
+    e.frames = frame_count;
+    e.triangles = triangles;
+    tell(e);
+}
+
+void console_saving(const char* what, const std::string& name)
+{
+    ConsoleEvent e;
+    e.kind = ConsoleEventKind::Saving;
+    e.stage = std::string("Saving ") + what + " to `" + name + "'";
+    tell(e);
+}
+
+// The load's events, each as the console's event.
+class ConsoleObserver : public MorphObserver {
+public:
+    void progress(const ProgressEvent& event) override
+    {
+        ConsoleEvent e;
+        e.stage = progress_text(event);
+        if (event.stage == Stage::Converting) {
+            e.kind = ConsoleEventKind::Sampling;
+            e.stage = "Sampling `" + event.item + "'";
+            e.done = event.done;
+            e.of = event.total;
+        }
+        if (!e.stage.empty()) tell(e);
+    }
+    void report(const Report& report) override
+    {
+        say(report.severity == Severity::Warning ? StatusKind::Warning : StatusKind::Error, report.reason);
+    }
+};
+ConsoleObserver console_observer;
 
 // A load failure ends the run: the file and the reason, whole (the status
 // line would cut it to 120 characters).
@@ -137,9 +190,7 @@ int write_frames_together(int workers)
         if (interrupt_signal()) return stop_interrupted();
         SurfaceMesh mesh;
         const int built = take_frame(*pool, &mesh);
-        if (built == LATTICE_DONE)
-            show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count),
-                      static_cast<long>(mesh.triangles.size()));
+        if (built == LATTICE_DONE) report_frame_done(frame, static_cast<long>(mesh.triangles.size()));
         const int status = frame_written(frame, finish_frame(frame, built, mesh, FAILURES_END_RUN));
         if (status != BATCH_DONE) return status;
     }
@@ -228,6 +279,10 @@ void install_console_reporter(bool quiet)
     files_written = 0;
     status_hooks.report = console_report;
     pipeline_hooks.load_failed = report_load_failure;
+    pipeline_hooks.observer = &console_observer;
+    frame_reports.slice_done = console_slice;
+    frame_reports.frame_done = console_frame;
+    frame_reports.saving = console_saving;
 }
 
 int batch_main(int argc, char** argv)

@@ -7,45 +7,8 @@
 
 namespace {
 
-// The status messages the console treats apart; every other one is a stage.
-enum class Message { Stage, Sampling, Slice, FrameDone, Saving };
-
-struct Parsed {
-    Message kind = Message::Stage;
-    std::string stage;      // Stage and Sampling: what the stage is called
-    long done = 0, of = 0;  // Sampling: polygons
-    int frame = 0, frames = 0;
-    long triangles = 0;
-};
-
-bool starts_with(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
-Parsed parse(const std::string& text)
-{
-    Parsed m;
-    m.stage = text;
-    if (starts_with(text, "Saving ")) {
-        m.kind = Message::Saving;
-        return m;
-    }
-    const std::string sampling = "Sampling `";
-    const size_t polygon = text.rfind("', polygon ");
-    if (starts_with(text, sampling.c_str()) && polygon != std::string::npos &&
-        std::sscanf(text.c_str() + polygon, "', polygon %ld of %ld", &m.done, &m.of) == 2) {
-        m.kind = Message::Sampling;
-        m.stage = text.substr(0, polygon + 1);
-        return m;
-    }
-    int used = 0;
-    if (std::sscanf(text.c_str(), "Frame %d of %d - %ld triangles%n", &m.frame, &m.frames, &m.triangles, &used) == 3 &&
-        used > 0) {
-        const std::string rest = text.substr(static_cast<size_t>(used));
-        // A long frame's slices may carry a note on what it costs.
-        if (rest == " so far" || rest.rfind(" so far (", 0) == 0) m.kind = Message::Slice;
-        if (rest.empty()) m.kind = Message::FrameDone;
-    }
-    return m;
-}
+using Message = ConsoleEventKind;
+using Parsed = ConsoleEvent;
 
 // Fraction of the frames built, counting the slices of the frame in hand.
 double frames_fraction(const ConsoleProgress& c)
@@ -176,7 +139,15 @@ std::string console_message(ConsoleProgress& c, StatusKind kind, const std::stri
         if (!line.empty()) out += draw(c, line);
         return out;
     }
-    const Parsed m = parse(text);
+    ConsoleEvent stage;
+    stage.stage = text;
+    return console_event(c, stage, now);
+}
+
+std::string console_event(ConsoleProgress& c, const ConsoleEvent& event, double now)
+{
+    ConsoleEvent m = event;
+    while (!m.stage.empty() && m.stage.back() == '\n') m.stage.pop_back();
     const bool new_stage = follow(c, m, now);
     c.last_message = now;
     if (c.quiet || m.kind == Message::Saving) return "";

@@ -7,8 +7,10 @@
 // file). Quiet keeps only warnings and errors. Warnings and errors always
 // get a line of their own, prefixed "warning: " or "error: ".
 //
-// Pure text in, text out: the caller writes what it gets to standard error
-// and passes the time, so the shaping can be tested without a clock.
+// Events in, text out: the caller hands each message as a typed event (a
+// stage, a surface's sampling, a frame's slice or end, a saved file), writes
+// what it gets to standard error and passes the time, so the shaping can be
+// tested without a clock.
 #include <string>
 
 #include "app/status.h"
@@ -35,7 +37,22 @@ struct ConsoleProgress {
     std::string shown;            // terminal: the progress line on screen, empty if none
 };
 
-// What to write for one message given at `now` (seconds).
+// The messages the console treats apart; every other one is a stage.
+enum class ConsoleEventKind { Stage, Sampling, Slice, FrameDone, Saving };
+
+struct ConsoleEvent {
+    ConsoleEventKind kind = ConsoleEventKind::Stage;
+    std::string stage;          // Stage and Sampling: what the stage is called
+    long done = 0, of = 0;      // Sampling: polygons
+    int frame = 0, frames = 0;  // Slice and FrameDone: frame (from 1) of frames
+    long triangles = 0;
+};
+
+// What to write for one progress event given at `now` (seconds).
+std::string console_event(ConsoleProgress& console, const ConsoleEvent& event, double now);
+
+// What to write for a message given at `now`: a warning or an error on a
+// line of its own; an Info message is a stage.
 std::string console_message(ConsoleProgress& console, StatusKind kind, const std::string& text, double now);
 
 // Takes the progress line off the screen (before other output, such as a file

@@ -17,19 +17,29 @@ using namespace kestrane;
 
 namespace {
 
+const std::string& note_of(void* context)
+{
+    static const std::string none;
+    return context ? *static_cast<const std::string*>(context) : none;
+}
+
 // context: the cost note of a long sphere-based frame, or null.
 void report_slice(void* context, int frame, long triangles)
 {
-    if (context)
-        show_info("Frame %i of %i - %li triangles so far (%s)", frame + 1, static_cast<int>(app.frame_count),
-                  triangles, static_cast<const std::string*>(context)->c_str());
+    if (frame_reports.slice_done)
+        frame_reports.slice_done(frame, app.frame_count, triangles, note_of(context));
     else
-        show_info("Frame %i of %i - %li triangles so far", frame + 1, static_cast<int>(app.frame_count), triangles);
+        show_info("%s", frame_message(frame, app.frame_count, triangles, true, note_of(context)).c_str());
 }
 
-void report_frame(void*, int frame, long triangles)
+void report_frame(void*, int frame, long triangles) { report_frame_done(frame, triangles); }
+
+void report_saving(const char* what, const std::string& name)
 {
-    show_info("Frame %i of %i - %li triangles", frame + 1, static_cast<int>(app.frame_count), triangles);
+    if (frame_reports.saving)
+        frame_reports.saving(what, name);
+    else
+        show_info("Saving %s to `%s'", what, name.c_str());
 }
 
 // PLY frames go back into the source's units through its placement.
@@ -77,6 +87,25 @@ void report_write_failure(const std::string& name, FailureHandling handling)
 
 }  // namespace
 
+FrameReports frame_reports;
+
+std::string frame_message(int frame, int frame_count, long triangles, bool so_far, const std::string& note)
+{
+    std::string text = "Frame " + std::to_string(frame + 1) + " of " + std::to_string(frame_count) + " - " +
+                       std::to_string(triangles) + " triangles";
+    if (so_far) text += " so far";
+    if (!note.empty()) text += " (" + note + ")";
+    return text;
+}
+
+void report_frame_done(int frame, long triangles, const std::string& note)
+{
+    if (frame_reports.frame_done)
+        frame_reports.frame_done(frame, app.frame_count, triangles, note);
+    else
+        show_info("%s", frame_message(frame, app.frame_count, triangles, false, note).c_str());
+}
+
 FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
 {
     const MorphInputs inputs = morph_inputs();
@@ -99,7 +128,7 @@ FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, Failur
     }
     if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
     const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-    show_info("Saving surface to `%s'", name.c_str());
+    report_saving("surface", name);
     if (write_surface(mesh, name, app.output_format, source_placement()) != 0) {
         report_write_failure(name, handling);
         return FRAME_NOT_WRITTEN;
@@ -117,7 +146,7 @@ bool write_sphere_file(int side, FailureHandling handling)
     file.count = v.sphere_count < 0 ? 0 : std::min(static_cast<size_t>(v.sphere_count), v.spheres.size());
     file.volume_dims = app.volume_dims;
     const std::string name = sphere_file_name(side, app.frame_count, format);
-    show_info("Saving spheres to `%s'", name.c_str());
+    report_saving("spheres", name);
     // Beside PLY frames the spheres are OOGL lists: PLY holds no spheres.
     const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
                                                      : write_sphere_file_oogl(file, name);

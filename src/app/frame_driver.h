@@ -4,6 +4,8 @@
 // policy for both programs. Every failure is reported on the status line
 // here, naming the frame or the file; the caller only decides what happens
 // next from the outcome.
+#include <string>
+
 #include "surface/mesh.h"
 
 using namespace kestrane;
@@ -23,6 +25,25 @@ enum FailureHandling {
     // memory is fatal.
     FAILURES_KEEP_RUNNING,
 };
+
+// How the driver tells a frame's progress and the files it saves. By
+// default each goes to the status line as frame_message words it; the batch
+// tool installs its console's instead.
+struct FrameReports {
+    // note: why a long frame takes long, or empty.
+    void (*slice_done)(int frame, int frame_count, long triangles, const std::string& note) = nullptr;
+    void (*frame_done)(int frame, int frame_count, long triangles, const std::string& note) = nullptr;
+    // what: "surface" or "spheres".
+    void (*saving)(const char* what, const std::string& name) = nullptr;
+};
+extern FrameReports frame_reports;
+
+// "Frame 3 of 20 - 1200 triangles", with " so far" while it is being built
+// and the note in brackets when there is one.
+std::string frame_message(int frame, int frame_count, long triangles, bool so_far, const std::string& note);
+
+// Tells that frame `frame` (from 0) is done, through frame_reports.
+void report_frame_done(int frame, long triangles, const std::string& note = std::string());
 
 FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling);
 

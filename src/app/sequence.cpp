@@ -43,8 +43,8 @@ void start_workers()
     request.threads = std::max(1, app.threads / workers);
     pool = start_frame_pool(inputs, request, 0, app.frame_count, workers);
     const MorphCost cost = morph_cost(app.morph);
-    cost_note = cost.large ? " (" + rough_duration(cost.seconds) + " for the sequence; quick morphing is faster)" : "";
-    if (cost.large) show_info("Building %i frames%s", static_cast<int>(app.frame_count), cost_note.c_str());
+    cost_note = cost.large ? rough_duration(cost.seconds) + " for the sequence; quick morphing is faster" : "";
+    if (cost.large) show_info("Building %i frames (%s)", static_cast<int>(app.frame_count), cost_note.c_str());
     set_work_stopper(stop_sequence);
 }
 
@@ -101,8 +101,7 @@ bool take_sequence_frame(int f, SurfaceMesh* mesh)
 {
     const int status = take_frame(*pool, mesh);
     if (status == 0)
-        show_info("Frame %i of %i - %li triangles%s", f + 1, static_cast<int>(app.frame_count),
-                  static_cast<long>(mesh->triangles.size()), cost_note.c_str());
+        report_frame_done(f, static_cast<long>(mesh->triangles.size()), cost_note);
     if (finish_frame(f, status, *mesh, FAILURES_KEEP_RUNNING) != FRAME_NOT_TRIANGULATED) return true;
     stop_sequence();
     return false;
