@@ -1,4 +1,4 @@
-#include "app/batch.h"
+#include "batch/batch.h"
 
 
 int main(int argc, char** argv) { return batch_main(argc, argv); }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/menu_table.h"
+#include "viewer/menu_table.h"
 #include "app/app_state.h"
 #include "app/status.h"
 

@@ -22,8 +22,6 @@ void app_state_init()
     app.target_path.clear();
     app.output_base = "morph";
     app.output_format = SURFACE_FORMAT_NONE;
-    app.dump_base.clear();
-    app.dump_format = DUMP_FORMAT_NONE;
     app.frame_count = 20;
     app.min_points = 20;
     app.resolution = 1;
@@ -35,14 +33,6 @@ void app_state_init()
     app.antialias = true;
     app.antialias_distance = 1.1;
     reset_transform();
-    app.background[0] = app.background[1] = app.background[2] = 0.0f;
-    app.show_help = false;
-    app.show_parameters = false;
-    app.show_base = true;
-    app.show_shadow = true;
-    app.show_spheres = false;
-    app.smooth_shading = true;
-    app.dump_enabled = false;
     app.threads = machine_cores();
     app.first_frame = app.last_frame = 0;
 }

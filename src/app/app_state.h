@@ -31,28 +31,12 @@ struct AppState {
     std::string target_path;
     std::string output_base;
     SurfaceFormat output_format;
-    std::string dump_base;
-    DumpFormat dump_format;
-    float background[3];
-    bool show_help;
-    bool show_parameters;
-    bool show_base;
-    bool show_shadow;
-    bool show_spheres;
-    bool smooth_shading;
-    bool dump_enabled;
     // The frames a batch run writes (-s first-last, counted from 1); 0, 0:
     // all of them.
     uint16_t first_frame;
     uint16_t last_frame;
 
     // Run-time fields shared by several subsystems
-    Mode mode = MODE_MANUAL;
-    int32_t current_frame = 0;
-    int32_t frames_built = 0;
-    int32_t play_rate = 1;
-    int32_t next_build_frame = -1;
-    bool first_idle = false;
 
     // The morph, and its fields under the programs' names.
     Morpher morpher;

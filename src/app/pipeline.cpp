@@ -10,7 +10,6 @@
 #include "app/analysis.h"
 #include "app/morph_status.h"
 #include "morph/load_memory.h"
-#include "app/sequence.h"
 #include "app/app_state.h"
 #include "app/status.h"
 #include "input/file_kind.h"
@@ -133,27 +132,17 @@ bool allocate_voxels(int v)
 
 int run_pipeline()
 {
-    app.first_idle = false;
     if (app.source_path.empty() || app.target_path.empty()) return PIPELINE_NOT_RUN;
-
-    // A sequence being generated from the old volumes stops first.
-    stop_sequence();
+    // Work reading the old volumes (a sequence being generated) stops first.
+    stop_background_work();
     release_volumes();
-    if (pipeline_hooks.discard_lists) pipeline_hooks.discard_lists();
-    app.frames_built = 0;
-    app.mode = MODE_NOTHING_LOADED;
-
     app.morpher.set_observer(pipeline_hooks.observer ? pipeline_hooks.observer : &status_line_observer());
     const Result loaded = app.morpher.load(Surface::file(app.source_path), Surface::file(app.target_path));
-    if (!loaded) {
-        if (load_failed(loaded)) {
-            fail_load(loaded);
-            return PIPELINE_LOAD_FAILED;
-        }
-        show_error("Couldn't construct the isosurface.");
-        return PIPELINE_ANALYSIS_FAILED;
+    if (loaded) return PIPELINE_DONE;
+    if (load_failed(loaded)) {
+        fail_load(loaded);
+        return PIPELINE_LOAD_FAILED;
     }
-    if (pipeline_hooks.build_lists) pipeline_hooks.build_lists();
-    app.mode = MODE_MANUAL;
-    return PIPELINE_DONE;
+    show_error("Couldn't construct the isosurface.");
+    return PIPELINE_ANALYSIS_FAILED;
 }

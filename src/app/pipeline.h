@@ -1,9 +1,10 @@
 #pragma once
 // The load-and-convert pipeline: opens both files, sizes the grid, allocates
 // and converts both volumes, transforms them and extracts their spheres,
-// reporting each step on the status line. AppState owns the result; a
-// failure leaves nothing loaded (a warning) or stops the analysis (fatal).
-// The files are closed on every path.
+// reporting each step on the status line (or to the installed observer).
+// The record's morpher owns the result; a failure leaves nothing loaded (a
+// warning) or stops the analysis (fatal). The files are closed on every
+// path.
 #include <cstdio>
 #include <string>
 
@@ -19,12 +20,9 @@ struct LoadFailure {
     std::string detail;        // "`flat.off' has no thickness ..."
 };
 
-// The GUI installs hooks for its display lists: discard_lists before a
-// load, build_lists after a successful one. load_failed, when installed,
-// reports a failed load instead of the status line's warning.
+// load_failed, when installed, reports a failed load instead of the
+// status line's warning.
 struct PipelineHooks {
-    void (*discard_lists)() = nullptr;
-    void (*build_lists)() = nullptr;
     void (*load_failed)(const LoadFailure& failure) = nullptr;
     // Receives the load's events instead of the status line (a console).
     kestrane::MorphObserver* observer = nullptr;
@@ -39,7 +37,9 @@ enum PipelineOutcome {
     PIPELINE_ANALYSIS_FAILED = 3,  // fatal message shown
 };
 
-// Runs every step; the outcome is also visible in app.mode.
+// Stops the background work that reads the volumes, frees them and loads
+// both files of the record into its morpher. A failed load leaves nothing
+// loaded.
 int run_pipeline();
 
 // The steps of a load, on the files and volumes of AppState. The sizing pass
@@ -53,16 +53,3 @@ int convert_volume(const SurfaceInput& input, int side);
 // fails. (The load first checks that everything it holds fits:
 // load_memory.h.)
 bool allocate_voxels(int v);
-
-// Menu-facing variants: each changes its parameter by the menu's rules and
-// runs the pipeline (Source: and Target: only when the file can be opened).
-void pipeline_set_source(const char* name);
-void pipeline_set_target(const char* name);
-void pipeline_set_alias(const char* text);
-void pipeline_set_points(const char* text);
-void pipeline_toggle_centres();
-void pipeline_toggle_sizes();
-// Loads both files again (at a new resolution, say) and keeps the manual
-// vectors, moved with the grid's centre. False when the load failed.
-bool pipeline_reload_keeping_vectors();
-void pipeline_set_transform(const char* text);

@@ -1,10 +1,10 @@
 #include <GL/glut.h>
 
 #include "app/frame_driver.h"
-#include "app/link_geometry.h"
-#include "app/links.h"
+#include "viewer/link_geometry.h"
+#include "viewer/links.h"
 #include "app/app_state.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/lists.h"
 #include "gl/viewer.h"
 #include "gl/window_helpers.h"

@@ -3,10 +3,10 @@
 #include <GL/gl.h>
 
 #include "app/frame_driver.h"
-#include "app/mesh_drawing.h"
-#include "app/sequence.h"
+#include "viewer/mesh_drawing.h"
+#include "viewer/sequence.h"
 #include "app/app_state.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/lists.h"
 #include "gl/window_helpers.h"
 
@@ -68,7 +68,7 @@ int build_next_frame()
     if (f < 0) return 0;
     select_view();
     if (sequence_needs_slots()) {
-        for (int32_t i = 0; i < app.frames_built && i < static_cast<int32_t>(view.frame_lists.size()); ++i)
+        for (int32_t i = 0; i < view.frames_built && i < static_cast<int32_t>(view.frame_lists.size()); ++i)
             delete_list(view.frame_lists[i]);
         if (!reset_sequence_slots()) return 0;
     }

@@ -1,9 +1,9 @@
-#include "app/animation.h"
+#include "viewer/animation.h"
 #include "app/command_line.h"
-#include "app/key_table.h"
-#include "app/sequence.h"
+#include "viewer/key_table.h"
+#include "viewer/sequence.h"
 #include "app/app_state.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/viewer.h"
 
@@ -11,7 +11,7 @@ using namespace kestrane;
 
 void view_key(unsigned char key, int, int)
 {
-    const KeyAction action = key_action(key, app.mode, app.quick_morph);
+    const KeyAction action = key_action(key, view.mode, app.quick_morph);
     if (action == KeyAction::Quit) quit_program();
     apply_key_state(action);
     switch (action) {
@@ -40,7 +40,7 @@ void animation_step()
 {
     if (build_next_frame() == 1) return;
     view_display();
-    if (app.mode == MODE_SEQUENCE) step_frame(view.tick_count, app.frames_built, &app.current_frame, &app.play_rate);
+    if (view.mode == MODE_SEQUENCE) step_frame(view.tick_count, view.frames_built, &view.current_frame, &view.play_rate);
     view.tick_count += 1;
     apply_momentum();
 }

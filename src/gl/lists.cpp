@@ -2,7 +2,7 @@
 
 #include <GL/glu.h>
 
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 
 using namespace kestrane;
 

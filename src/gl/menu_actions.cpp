@@ -1,9 +1,9 @@
 #include <GL/glut.h>
 
-#include "app/menu_entries.h"
-#include "app/sequence.h"
+#include "viewer/menu_entries.h"
+#include "viewer/sequence.h"
 #include "app/app_state.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/menu_actions.h"
 #include "gl/viewer.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "app/command_line.h"
-#include "app/menu_state.h"
-#include "app/menu_table.h"
+#include "viewer/menu_state.h"
+#include "viewer/menu_table.h"
 #include "app/app_state.h"
 #include "gl/menu.h"
 #include "gl/menu_actions.h"

@@ -1,9 +1,9 @@
 #include <GL/glut.h>
 
-#include "app/links.h"
-#include "app/mouse_logic.h"
+#include "viewer/links.h"
+#include "viewer/mouse_logic.h"
 #include "app/app_state.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/lists.h"
 #include "gl/selection.h"
 #include "gl/viewer.h"
@@ -55,7 +55,7 @@ void press(int button, int x, int y)
             begin_drag(DragKind::Light);
         else if (shift)
             begin_drag(DragKind::Object);
-        else if (app.mode == MODE_MANUAL && pick_surface_point(x, y, 0, view.vector_start) > 0)
+        else if (view.mode == MODE_MANUAL && pick_surface_point(x, y, 0, view.vector_start) > 0)
             begin_drag(DragKind::Vector);
         else
             begin_drag(DragKind::Rotate);
@@ -66,8 +66,8 @@ void press(int button, int x, int y)
             begin_drag(DragKind::LightZoom);
             return;
         }
-        if (app.mode == MODE_MANUAL && delete_vector_at(x, y) > 0) return;
-        if (app.mode == MODE_AUTOMATIC && unlink_picked_sphere(pick_sphere(x, y))) {
+        if (view.mode == MODE_MANUAL && delete_vector_at(x, y) > 0) return;
+        if (view.mode == MODE_AUTOMATIC && unlink_picked_sphere(pick_sphere(x, y))) {
             build_link_list(LINK_REDRAW);
             return;
         }

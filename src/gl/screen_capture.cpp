@@ -1,8 +1,8 @@
 #include <GL/glut.h>
 
-#include "app/screen_dumps.h"
+#include "viewer/screen_dumps.h"
 #include "app/app_state.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/screen_capture.h"
 
 using namespace kestrane;

@@ -2,7 +2,7 @@
 
 #include <GL/glut.h>
 
-#include "app/status_input.h"
+#include "viewer/status_input.h"
 #include "app/status.h"
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"

@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <new>
 
-#include "app/camera.h"
-#include "app/frame_rate.h"
-#include "app/help_screens.h"
+#include "viewer/camera.h"
+#include "viewer/frame_rate.h"
+#include "viewer/help_screens.h"
 #include "app/app_state.h"
 #include "app/status.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/lists.h"
 #include "gl/screen_capture.h"
 #include "gl/viewer.h"
@@ -44,11 +44,11 @@ void build_floor_list()
 
 void draw_sequence_frame()
 {
-    if (app.current_frame < 0 || app.current_frame >= app.frames_built ||
-        app.current_frame >= static_cast<int32_t>(view.frame_lists.size()))
+    if (view.current_frame < 0 || view.current_frame >= view.frames_built ||
+        view.current_frame >= static_cast<int32_t>(view.frame_lists.size()))
         return;
-    const int32_t list = view.frame_lists[app.current_frame];
-    if (app.show_shadow) {
+    const int32_t list = view.frame_lists[view.current_frame];
+    if (view.show_shadow) {
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_LIGHT0);
         glDisable(GL_LIGHT1);
@@ -76,7 +76,7 @@ void draw_two_surfaces()
     object_transform();
     glEnable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
-    if (app.mode == MODE_AUTOMATIC && app.show_spheres) {
+    if (view.mode == MODE_AUTOMATIC && view.show_spheres) {
         if (view.sphere_lists[0] == NO_LIST) build_sphere_lists();
         call_list(view.sphere_lists[0]);
         call_list(view.sphere_lists[1]);
@@ -91,7 +91,7 @@ void draw_two_surfaces()
 
 void draw_status_text()
 {
-    switch (app.mode) {
+    switch (view.mode) {
     case MODE_SEQUENCE:
         if (frame_rate_sample(clock_ms()))
             std::snprintf(view.status_text, sizeof view.status_text, "Frame rate: %f",
@@ -152,15 +152,15 @@ void view_init()
     glShadeModel(GL_SMOOTH);
     glDepthFunc(GL_LESS);
     glClearDepth(1.0);
-    glClearColor(app.background[0], app.background[1], app.background[2], 0);
+    glClearColor(view.background[0], view.background[1], view.background[2], 0);
 
     view.frame_lists.clear();
-    app.frames_built = 0;
+    view.frames_built = 0;
     view.surface_lists[0] = view.surface_lists[1] = NO_LIST;
     view.sphere_lists[0] = view.sphere_lists[1] = NO_LIST;
     view.link_list = view.vector_list = NO_LIST;
     build_floor_list();
-    app.mode = MODE_NOTHING_LOADED;
+    view.mode = MODE_NOTHING_LOADED;
 }
 
 void view_reshape(int width, int height)
@@ -206,7 +206,7 @@ void draw_correspondence_overlay()
     object_transform();
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
-    if (app.mode == MODE_MANUAL) {
+    if (view.mode == MODE_MANUAL) {
         call_list(view.vector_list);
         if (view.drag_kind == DragKind::Vector) {
             const Vector3 start =
@@ -242,7 +242,7 @@ void draw_correspondence_overlay()
 void view_display()
 {
     glDrawBuffer(GL_BACK);
-    glClearColor(app.background[0], app.background[1], app.background[2], 0);
+    glClearColor(view.background[0], view.background[1], view.background[2], 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     glPushMatrix();
@@ -250,9 +250,9 @@ void view_display()
     place_moving_light();
     glLightfv(GL_LIGHT0, GL_POSITION, view.key_light_position);
     glLightfv(GL_LIGHT1, GL_POSITION, view.moving_light_position);
-    if (app.show_base) call_list(view.base_list);
-    glShadeModel(app.smooth_shading ? GL_SMOOTH : GL_FLAT);
-    if (app.mode == MODE_SEQUENCE) {
+    if (view.show_base) call_list(view.base_list);
+    glShadeModel(view.smooth_shading ? GL_SMOOTH : GL_FLAT);
+    if (view.mode == MODE_SEQUENCE) {
         draw_sequence_frame();
     } else {
         draw_two_surfaces();
@@ -260,12 +260,12 @@ void view_display()
     }
     glPopMatrix();
 
-    if (!app.dump_enabled) {
-        if (app.show_help || app.show_parameters) draw_overlay();
+    if (!view.dump_enabled) {
+        if (view.show_help || view.show_parameters) draw_overlay();
         draw_status_text();
     }
     select_view();
-    if (app.dump_enabled && !view.dump_pixels.empty()) write_screen_dump();
+    if (view.dump_enabled && !view.dump_pixels.empty()) write_screen_dump();
     glutSwapBuffers();
 }
 
@@ -276,7 +276,7 @@ void draw_overlay()
     glShadeModel(GL_FLAT);
     // A 500 x 500 grid stretched over the view, whatever its size.
     load_pixel_projection(500, 500);
-    if (app.show_help) {
+    if (view.show_help) {
         glEnable(GL_BLEND);
         glColor4f(0.5f, 0.5f, 0.5f, 0.5f);
         glRectf(20, 20, 480, 470);
@@ -286,7 +286,7 @@ void draw_overlay()
                       static_cast<double>(VERSION_NUMBER), VERSION_LETTER, RELEASE_DATE);
         glRasterPos2i((view.view_width - 195) * 500 / view.view_width, 485);
         draw_text(GLUT_BITMAP_HELVETICA_10, view.overlay_text);
-        if (const HelpRow* rows = help_table(app.mode)) {
+        if (const HelpRow* rows = help_table(view.mode)) {
             for (int i = 0; i < HELP_ROW_COUNT; ++i) {
                 if (rows[i].key[0] == '\0') continue;
                 const int y = help_row_y(i);
@@ -299,19 +299,19 @@ void draw_overlay()
             }
         }
     }
-    if (app.show_parameters) {
+    if (view.show_parameters) {
         glColor3f(0, 1, 0);
         // Huge strength or locality values outgrow the 80-byte scratch text.
         char line[256];
         std::snprintf(line, sizeof line,
                       "Strength: %f, locality: %f, spheres: %li:%li, frame: %i", app.strength, app.locality,
                       static_cast<long>(app.volumes[0].sphere_count),
-                      static_cast<long>(app.volumes[1].sphere_count), app.current_frame);
+                      static_cast<long>(app.volumes[1].sphere_count), view.current_frame);
         glRasterPos2i(10, 5);
         draw_text(GLUT_BITMAP_HELVETICA_10, line);
     }
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
-    glShadeModel(app.smooth_shading ? GL_SMOOTH : GL_FLAT);
+    glShadeModel(view.smooth_shading ? GL_SMOOTH : GL_FLAT);
     view_reshape(view.view_width, view.view_height);
 }

@@ -3,10 +3,11 @@
 #include <cstdio>
 
 #include "app/pipeline.h"
-#include "app/window_layout.h"
+#include "viewer/pipeline_menu.h"
+#include "viewer/window_layout.h"
 #include "app/app_state.h"
 #include "app/status.h"
-#include "app/view_state.h"
+#include "viewer/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/lists.h"
 #include "gl/menu.h"
@@ -36,8 +37,8 @@ void report_load_failure(const LoadFailure& failure)
 void on_idle()
 {
     select_view();
-    if (app.first_idle)
-        run_pipeline();
+    if (view.first_idle)
+        viewer_load();
     else
         animation_step();
 }
@@ -88,7 +89,7 @@ void route_key(unsigned char key, int x, int y)
 void discard_lists()
 {
     select_view();
-    for (int32_t i = 0; i < app.frames_built && i < static_cast<int32_t>(view.frame_lists.size()); ++i)
+    for (int32_t i = 0; i < view.frames_built && i < static_cast<int32_t>(view.frame_lists.size()); ++i)
         delete_list(view.frame_lists[i]);
     view.frame_lists.clear();
     view.frame_lists.shrink_to_fit();
@@ -150,7 +151,7 @@ void redraw_view()
 
 void show_frame(int32_t index)
 {
-    app.current_frame = index;
+    view.current_frame = index;
     redraw_view();
 }
 
@@ -218,11 +219,11 @@ void create_windows_and_run(int argc, char** argv)
 
     status_hooks.redraw = redraw_status;
     status_hooks.on_fatal = disable_interaction;
-    pipeline_hooks.discard_lists = discard_lists;
-    pipeline_hooks.build_lists = build_lists;
+    viewer_list_hooks.discard_lists = discard_lists;
+    viewer_list_hooks.build_lists = build_lists;
     pipeline_hooks.load_failed = report_load_failure;
 
-    app.first_idle = true;
+    view.first_idle = true;
     register_main_callbacks();
     glutMainLoop();
 }

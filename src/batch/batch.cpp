@@ -1,0 +1,317 @@
+#include "batch/batch.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/analysis.h"
+#include "batch/batch_options.h"
+#include "app/command_line.h"
+#include "batch/console_progress.h"
+#include "app/frame_driver.h"
+#include "morph/frame_pool.h"
+#include "batch/interrupts.h"
+#include "app/morph_status.h"
+#include "morph/morph_cost.h"
+#include "app/pipeline.h"
+#include "app/app_state.h"
+#include "app/status.h"
+#include "output/output_file.h"
+#include "output/sphere_writers.h"
+#include "output/surface_writers.h"
+
+using namespace kestrane;
+
+namespace {
+
+// The frames of this run: [first, last) counted from 0.
+int first_frame() { return app.first_frame ? app.first_frame - 1 : 0; }
+int last_frame() { return app.last_frame ? app.last_frame : app.frame_count; }
+
+ConsoleProgress console;
+int files_written = 0;
+
+double seconds_now()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void put(const std::string& text)
+{
+    if (text.empty()) return;
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void say(StatusKind kind, const std::string& text) { put(console_message(console, kind, text, seconds_now())); }
+
+void console_report(StatusKind kind, const char* text) { say(kind, text); }
+
+void tell(const ConsoleEvent& event) { put(console_event(console, event, seconds_now())); }
+
+void console_slice(int frame, int frame_count, long triangles, const std::string&)
+{
+    ConsoleEvent e;
+    e.kind = ConsoleEventKind::Slice;
+    e.frame = frame + 1;
+    e.frames = frame_count;
+    e.triangles = triangles;
+    tell(e);
+}
+
+void console_frame(int frame, int frame_count, long triangles, const std::string&)
+{
+    ConsoleEvent e;
+    e.kind = ConsoleEventKind::FrameDone;
+    e.frame = frame + 1;
+    e.frames = frame_count;
+    e.triangles = triangles;
+    tell(e);
+}
+
+void console_saving(const char* what, const std::string& name)
+{
+    ConsoleEvent e;
+    e.kind = ConsoleEventKind::Saving;
+    e.stage = std::string("Saving ") + what + " to `" + name + "'";
+    tell(e);
+}
+
+// The load's events, each as the console's event.
+class ConsoleObserver : public MorphObserver {
+public:
+    void progress(const ProgressEvent& event) override
+    {
+        ConsoleEvent e;
+        e.stage = progress_text(event);
+        if (event.stage == Stage::Converting) {
+            e.kind = ConsoleEventKind::Sampling;
+            e.stage = "Sampling `" + event.item + "'";
+            e.done = event.done;
+            e.of = event.total;
+        }
+        if (!e.stage.empty()) tell(e);
+    }
+    void report(const Report& report) override
+    {
+        say(report.severity == Severity::Warning ? StatusKind::Warning : StatusKind::Error, report.reason);
+    }
+};
+ConsoleObserver console_observer;
+
+// A load failure ends the run: the file and the reason, whole (the status
+// line would cut it to 120 characters).
+void report_load_failure(const LoadFailure& failure) { say(StatusKind::Error, failure.detail); }
+
+// A written file's name on standard output, with the progress line out of its way.
+void name_file(const std::string& name)
+{
+    put(console_clear(console));
+    std::printf("%s\n", name.c_str());
+    std::fflush(stdout);
+    ++files_written;
+}
+
+// What the run has written, for the line an interrupt prints.
+struct Written {
+    int frames = 0;
+    int sphere_files = 0;
+};
+Written written;
+
+// Stops the run after an interrupt, saying how far it got.
+int stop_interrupted()
+{
+    put(console_clear(console));
+    const int frames = last_frame() - first_frame();
+    if (app.quick_morph)
+        std::fprintf(stderr, "Interrupted: %i of %i frames written\n", written.frames, frames);
+    else
+        std::fprintf(stderr, "Interrupted: %i of %i frames and %i sphere files written\n", written.frames, frames,
+                     written.sphere_files);
+    return interrupt_exit_status(interrupt_signal());
+}
+
+// The sphere files go with the first and the last frame: a run over part of
+// the frames writes those of the ends it owns.
+int write_sphere_files()
+{
+    for (int side = 0; side < 2; ++side) {
+        if (side == 0 && first_frame() != 0) continue;
+        if (side == 1 && last_frame() != app.frame_count) continue;
+        if (interrupt_signal()) return stop_interrupted();
+        if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
+        ++written.sphere_files;
+        name_file(sphere_file_name(side, app.frame_count, app.output_format));
+    }
+    return BATCH_DONE;
+}
+
+int frame_written(int frame, FrameOutcome outcome)
+{
+    if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
+    if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
+    ++written.frames;
+    name_file(surface_file_name(app.output_base, frame, app.output_format));
+    return BATCH_DONE;
+}
+
+// One frame after the other, the frame's values on every thread.
+int write_frames_in_turn()
+{
+    for (int frame = first_frame(); frame < last_frame(); ++frame) {
+        if (interrupt_signal()) return stop_interrupted();
+        SurfaceMesh mesh;
+        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN));
+        if (status != BATCH_DONE) return status;
+    }
+    return BATCH_DONE;
+}
+
+// Several frames at once on worker threads, written here in order.
+int write_frames_together(int workers)
+{
+    const MorphInputs inputs = morph_inputs();
+    FrameRequest request = frame_request(inputs, 0);
+    // Every frame may use every thread: while the others are busy the OS
+    // shares the cores out, and a core left idle near the end joins the last
+    // frames under way.
+    request.threads = app.threads;
+    std::unique_ptr<FramePool> pool = start_frame_pool(inputs, request, first_frame(), last_frame(), workers);
+    for (int frame = first_frame(); frame < last_frame(); ++frame) {
+        // The pool's destructor cancels the frames in flight.
+        if (interrupt_signal()) return stop_interrupted();
+        SurfaceMesh mesh;
+        const int built = take_frame(*pool, &mesh);
+        if (built == LATTICE_DONE) report_frame_done(frame, static_cast<long>(mesh.triangles.size()));
+        const int status = frame_written(frame, finish_frame(frame, built, mesh, FAILURES_END_RUN));
+        if (status != BATCH_DONE) return status;
+    }
+    return BATCH_DONE;
+}
+
+int write_frames()
+{
+    console.slices_per_frame = app.sample_grid_dims[2];
+    const int workers = std::min<int>(app.threads, last_frame() - first_frame());
+    return workers > 1 ? write_frames_together(workers) : write_frames_in_turn();
+}
+
+// Temporaries that a killed run left of the files this run writes, removed
+// before the load, so that a run killed early leaves none but its own.
+void remove_earlier_temporaries()
+{
+    std::vector<std::string> names;
+    for (int frame = first_frame(); frame < last_frame(); ++frame)
+        names.push_back(surface_file_name(app.output_base, frame, app.output_format));
+    for (int side = 0; side < 2; ++side) names.push_back(sphere_file_name(side, app.frame_count, app.output_format));
+    remove_stale_temporaries(names);
+}
+
+// Every directory the run writes into must take a file before any work.
+bool output_directories_writable()
+{
+    for (const std::string& directory : output_directories(app.output_base, !app.quick_morph)) {
+        const std::string failure = directory_write_failure(directory);
+        if (!failure.empty()) {
+            say(StatusKind::Error, "cannot write into the output directory `" + directory + "': " + failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+int terminal_width()
+{
+    winsize size{};
+    if (ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+// Everything after the command line; returns the exit status.
+int run_batch()
+{
+    if (!output_directories_writable()) return BATCH_WRITE_FAILED;
+    remove_earlier_temporaries();
+    written = Written{};
+    int outcome = run_pipeline();
+    if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
+    if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
+    if (interrupt_signal()) return stop_interrupted();
+
+    if (!app.quick_morph) {
+        if (link_spheres() != 0) {
+            show_error("Not enough memory to link the spheres");
+            return BATCH_ANALYSIS_FAILED;
+        }
+        char spheres[96];
+        std::snprintf(spheres, sizeof spheres, "Spheres: %i in the source, %i in the target",
+                      app.volumes[0].sphere_count, app.volumes[1].sphere_count);
+        say(StatusKind::Info, spheres);
+        const MorphCost cost = morph_cost(app.morph);
+        if (cost.large)
+            say(StatusKind::Info, "Estimated work: " + rough_duration(cost.seconds) + " for the " +
+                                      std::to_string(app.frame_count) +
+                                      " frames; -q or fewer points (-p) is much faster");
+    }
+    int status = write_frames();
+    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
+    if (status == BATCH_DONE) put(console_finish(console, files_written, seconds_now()));
+    return status;
+}
+
+}  // namespace
+
+void install_console_reporter(bool quiet)
+{
+    console = ConsoleProgress{};
+    console.style = isatty(fileno(stderr)) ? ConsoleStyle::Terminal : ConsoleStyle::Log;
+    console.width = terminal_width();
+    console.quiet = quiet;
+    console.started = seconds_now();
+    files_written = 0;
+    status_hooks.report = console_report;
+    pipeline_hooks.load_failed = report_load_failure;
+    pipeline_hooks.observer = &console_observer;
+    frame_reports.slice_done = console_slice;
+    frame_reports.frame_done = console_frame;
+    frame_reports.saving = console_saving;
+}
+
+int batch_main(int argc, char** argv)
+{
+    BatchOptions options = take_batch_options(argc, argv);
+    if (options.help) {
+        print_batch_help(argv[0]);
+        return BATCH_DONE;
+    }
+    int parsed = parse_command_line(static_cast<int>(options.shared_arguments.size()), options.shared_arguments.data());
+    if (parsed != 0) return BATCH_COMMAND_LINE;
+    if (app.source_path.empty() || app.target_path.empty()) {
+        std::fprintf(stderr, "Both an initial and a final file are required.\n");
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    if (app.last_frame > app.frame_count) {
+        std::fprintf(stderr, "Frame range %i-%i goes beyond the %i frames of the morph.\n", app.first_frame,
+                     app.last_frame, static_cast<int>(app.frame_count));
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    // Without a chosen format the batch tool still writes CNOFF frames.
+    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
+
+    install_console_reporter(options.quiet);
+    install_interrupt_handlers();
+    const int status = run_batch();
+    put(console_clear(console));
+    release_volumes();
+    return status;
+}

@@ -1,0 +1,124 @@
+#include "batch/batch_options.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "base/version.h"
+
+using namespace kestrane;
+
+BatchOptions take_batch_options(int argc, char** argv)
+{
+    BatchOptions options;
+    if (argc > 0) options.shared_arguments.push_back(argv[0]);
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char option = arg[0] == '-' ? static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1]))) : 0;
+        if (option == 'W') {
+            options.quiet = true;
+            continue;
+        }
+        if (option == 'H' || option == '?') {
+            options.help = true;
+            return options;
+        }
+        options.shared_arguments.push_back(argv[i]);
+        if (option != 0 && std::strchr("AFOPRT", option) && i + 1 < argc) options.shared_arguments.push_back(argv[++i]);
+    }
+    return options;
+}
+
+void print_batch_help(const char* name)
+{
+    std::fprintf(stderr, "\n  kestrane-batch, Kestrane v%.1f%c without a display\n", VERSION_NUMBER, VERSION_LETTER);
+    std::fprintf(stderr,
+                 "  -----------------------------------------------------------------------\n"
+                 "   Morphs one closed surface into another and writes every frame (and\n"
+                 "  the sphere files) without opening a window.\n"
+                 "\n");
+    std::fprintf(stderr, "  Usage: %s {parameters} initial_file final_file\n", name);
+    std::fprintf(stderr,
+                 "\n"
+                 "  Input files, recognised by their content, then by their extension:\n"
+                 "    OOGL OFF, COFF, NOFF, CNOFF, also in a LIST      (.off)\n"
+                 "    STL, ASCII or binary                             (.stl)\n"
+                 "    Wavefront OBJ                                    (.obj)\n"
+                 "    PLY, ASCII or binary                             (.ply)\n"
+                 "    glTF 2.0, JSON or binary                         (.gltf, .glb)\n"
+                 "  A file of several meshes or objects is one shape.\n"
+                 "\n"
+                 "  Parameters :                                                  (default)\n"
+                 "    -{O|o} {base}        output file name base                      morph\n"
+                 "    -{F|f} {frames}      number of frames in morph                     20\n"
+                 "    -{P|p} {points}      minimum sample points in any direction        20\n"
+                 "    -{R|r} {resolution}  resolution of isosurface cf samples            1\n"
+                 "    -{A|a} {distance}    antialias surfaces, initialising to a distance\n"
+                 "                         of {distance} samples (0 disables)       yes,1.1\n"
+                 "    -{C|c}               match centres only, not sizes                 no\n"
+                 "    -{Z|z}               keep each surface's own centre and size       no\n"
+                 "                         (by default the target is moved onto the source's\n"
+                 "                         centre and scaled to its box volume)\n"
+                 "    -{T|t} {16 values}   transform the source by a column-major 4x4\n"
+                 "                         matrix; centres and sizes are then kept     none\n"
+                 "    -{Q|q}               quick (shape-based) morphing                  no\n"
+                 "    -{V|v}               frames as VRML 1.0                            no\n"
+                 "    -{U|u}               frames as binary PLY in the source's units    no\n"
+                 "                         (-v and -u count when given after -o)\n"
+                 "    -{J|j} {threads}     worker threads                 the machine's cores\n"
+                 "    -{S|s} {first-last}  write only frames first to last (from 1)     all\n"
+                 "                         (sphere files with the ends they include)\n"
+                 "    -{W|w}               print only warnings and errors                no\n"
+                 "    -{H|h|?}             display this help screen                      no\n"
+                 "\n"
+                 "  Output files (frames beside the base name, sphere files in the current\n"
+                 "  directory; sphere files are not written with -q):\n"
+                 "    '{base}###.off'  OOGL CNOFF frames (the default), in 1/64 voxel\n"
+                 "                     about the middle voxel: Geomview\n"
+                 "    '{base}###.wrl'  VRML 1.0 frames, same units: any VRML 1.0 viewer\n"
+                 "    '{base}###.ply'  binary PLY frames with normals and colours, in the\n"
+                 "                     source file's units (after -t): MeshLab, Blender,\n"
+                 "                     ParaView. Frame 1 lies on the source; the last frame\n"
+                 "                     lies on the target with -z, else on the target moved\n"
+                 "                     (and scaled) as described under -z\n"
+                 "    'sphere###.sph'  OOGL spheres of source and target (CNOFF and PLY)\n"
+                 "    'sphere###.wrl'  VRML spheres (with -v)\n"
+                 "  Standard output names every file written, one per line. Progress,\n"
+                 "  warnings and errors go to standard error: on a terminal as one line\n"
+                 "  that is rewritten, otherwise one line per stage and per frame.\n"
+                 "\n"
+                 "  Exit status:\n"
+                 "    0  every file was written\n"
+                 "    1  the command line was rejected\n"
+                 "    2  an input file could not be opened, read or converted\n"
+                 "    3  the shape analysis or a frame's triangulation failed\n"
+                 "    4  an output directory or file could not be written (checked first)\n"
+                 "\n");
+}
+
+std::vector<std::string> output_directories(const std::string& output_base, bool sphere_files)
+{
+    std::vector<std::string> directories;
+    const size_t slash = output_base.find_last_of('/');
+    if (slash == std::string::npos)
+        directories.push_back(".");
+    else
+        directories.push_back(slash == 0 ? "/" : output_base.substr(0, slash));
+    if (sphere_files && directories[0] != ".") directories.push_back(".");
+    return directories;
+}
+
+std::string directory_write_failure(const std::string& directory)
+{
+    // Trying is the only sure test: permissions say nothing to root, and a
+    // read-only file system or a full quota shows only on writing.
+    std::string probe = directory + "/.kestrane-write-check-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0) return std::strerror(errno);
+    close(fd);
+    unlink(probe.c_str());
+    return "";
+}
