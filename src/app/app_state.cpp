@@ -61,10 +61,3 @@ void stop_background_work()
 {
     if (work_stopper) work_stopper();
 }
-
-void quit_program()
-{
-    stop_background_work();
-    release_volumes();
-    std::exit(0);
-}

@@ -81,5 +81,3 @@ void release_volumes();
 // threads to finish) and is called before the volumes go.
 void set_work_stopper(void (*stop)());
 void stop_background_work();
-// Release the volumes and vectors and end the process with status 0.
-[[noreturn]] void quit_program();

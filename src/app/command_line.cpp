@@ -114,7 +114,7 @@ int parse_command_line(int argc, char** argv)
             case '?':
             case 'H':
                 print_help(argv[0]);
-                std::exit(0);
+                return COMMAND_LINE_HELP;
             case 'A':
                 app.antialias_distance = std::atof(value);
                 if (app.antialias_distance > 1) {

@@ -6,8 +6,10 @@
 // usage texts on standard error.
 
 // Parse the arguments into app (after app_state_init). Returns 0 accepted,
-// 1 illegal or missing argument, 2 unknown option or surplus file name.
-// Prints every message itself; the help option ends the process (status 0).
+// 1 illegal or missing argument, 2 unknown option or surplus file name,
+// COMMAND_LINE_HELP when the help was asked for (and printed: the program
+// then ends with status 0). Prints every message itself.
+constexpr int COMMAND_LINE_HELP = 3;
 int parse_command_line(int argc, char** argv);
 // The most worker threads -j takes.
 constexpr int MAX_THREADS = 256;

@@ -118,7 +118,7 @@ void status_acknowledge()
         redraw();
         break;
     case STATUS_FATAL:
-        quit_program();
+        if (status_hooks.quit) status_hooks.quit();
         break;
     case STATUS_PROGRESS: {
         void (*cancel)() = status_line.cancel_action;

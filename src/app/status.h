@@ -31,6 +31,8 @@ struct StatusHooks {
     void (*on_fatal)() = nullptr;  // after the fatal message: disable interaction
     // Sees every message as it is given, whatever the state (console reporters).
     void (*report)(StatusKind kind, const char* text) = nullptr;
+    // Acknowledging the fatal state ends the program (the viewer installs it).
+    void (*quit)() = nullptr;
 };
 
 extern StatusLine status_line;
@@ -43,7 +45,8 @@ void show_progress(void (*cancel)());
 void end_progress();
 
 // The keyboard action of the current state (also the OK / Cancel release):
-// dismiss a warning, quit in the fatal state, cancel a progress.
+// dismiss a warning, quit in the fatal state (status_hooks.quit), cancel a
+// progress.
 void status_acknowledge();
 
 // Back to the empty state with no hooks (tests and a fresh start).

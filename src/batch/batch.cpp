@@ -293,6 +293,7 @@ int batch_main(int argc, char** argv)
         return BATCH_DONE;
     }
     int parsed = parse_command_line(static_cast<int>(options.shared_arguments.size()), options.shared_arguments.data());
+    if (parsed == COMMAND_LINE_HELP) return BATCH_DONE;
     if (parsed != 0) return BATCH_COMMAND_LINE;
     if (app.source_path.empty() || app.target_path.empty()) {
         std::fprintf(stderr, "Both an initial and a final file are required.\n");

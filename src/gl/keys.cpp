@@ -6,6 +6,7 @@
 #include "viewer/view_state.h"
 #include "gl/display_lists.h"
 #include "gl/viewer.h"
+#include "viewer/quit.h"
 
 using namespace kestrane;
 

@@ -12,6 +12,7 @@
 #include "gl/menu_actions.h"
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"
+#include "viewer/quit.h"
 
 using namespace kestrane;
 

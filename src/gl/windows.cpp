@@ -15,6 +15,7 @@
 #include "gl/viewer.h"
 #include "gl/window_helpers.h"
 #include "gl/windows.h"
+#include "viewer/quit.h"
 
 using namespace kestrane;
 
@@ -219,6 +220,7 @@ void create_windows_and_run(int argc, char** argv)
 
     status_hooks.redraw = redraw_status;
     status_hooks.on_fatal = disable_interaction;
+    status_hooks.quit = quit_program;
     viewer_list_hooks.discard_lists = discard_lists;
     viewer_list_hooks.build_lists = build_lists;
     pipeline_hooks.load_failed = report_load_failure;

@@ -32,6 +32,13 @@ bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, s
 // process can be started).
 bool import_mesh_here(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason);
 
+// A mesh from a caller, checked before it is replayed: finite positions,
+// faces of 3 corners or more that name vertices of their object, corners
+// and face colours that match the faces, and at least one polygon. False
+// with *reason in words for the first fault. (Empty face colours mean the
+// default colour.)
+bool check_polygon_mesh(const PolygonMesh& mesh, std::string* reason);
+
 // One pass over the mesh, as read_surface makes over an OFF file: transform
 // (16 values, or null) is applied to every vertex, and the positions handed
 // on are rounded to float as the OFF reader's are.

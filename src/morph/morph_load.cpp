@@ -92,6 +92,9 @@ Result prepare_input(MorphState& morph, const Surface& surface, int side, OpenFi
                      SurfaceInput& input)
 {
     if (surface.mesh) {
+        std::string reason;
+        if (!check_polygon_mesh(*surface.mesh, &reason))
+            return failure(Problem::Unreadable, side, morph, quoted(morph.names[side]) + " " + reason);
         input = SurfaceInput(surface.mesh.get());
         return Result{};
     }

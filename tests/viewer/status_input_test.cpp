@@ -2,6 +2,7 @@
 
 #include "viewer/status_input.h"
 #include "app/status.h"
+#include "viewer/quit.h"
 
 
 namespace {
@@ -98,6 +99,7 @@ TEST(StatusInputDeath, KeyInFatalStateEndsProgramWithStatusZero)
     EXPECT_EXIT(
         {
             status_reset();
+            status_hooks.quit = quit_program;
             show_error("Couldn't construct the isosurface.");
             show_info("ignored");
             status_key_pressed();
