@@ -1,6 +1,6 @@
 #include <GL/glut.h>
 
-#include "app/frame_driver.h"
+#include "viewer/viewer_outputs.h"
 #include "viewer/link_geometry.h"
 #include "viewer/links.h"
 #include "app/app_state.h"
@@ -60,7 +60,7 @@ void build_sphere_list(int side, int slices)
     }
     glEndList();
     view.sphere_lists[side] = static_cast<int32_t>(name);
-    write_sphere_file(side, FAILURES_KEEP_RUNNING);
+    save_sphere_file(side);
 }
 
 }  // namespace

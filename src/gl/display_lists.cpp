@@ -2,7 +2,7 @@
 
 #include <GL/gl.h>
 
-#include "app/frame_driver.h"
+#include "viewer/viewer_outputs.h"
 #include "viewer/mesh_drawing.h"
 #include "viewer/sequence.h"
 #include "app/app_state.h"
@@ -46,7 +46,7 @@ void build_end_surface(int32_t& slot, int frame, const Material& material)
 {
     select_view();
     SurfaceMesh mesh;
-    build_frame(frame, &mesh, FAILURES_KEEP_RUNNING);
+    build_end_surface_mesh(frame, &mesh);
     select_view();
     slot = compile_mesh(mesh, material, false);
 }
