@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/colour.h"
 #include "base/vector3.h"
 
 namespace kestrane {
@@ -15,7 +16,9 @@ struct PolygonObject {
     std::vector<Vector3> positions;      // one per vertex
     std::vector<int32_t> face_sizes;     // corners per face (3 or more)
     std::vector<int32_t> corners;        // vertex indices of every face in turn
-    std::vector<uint32_t> face_colours;  // one colour word per face (colour.h), or empty for the default
+    // One colour word per face (make_colour: red and blue 0..31, green
+    // 0..63), or empty for the default colour.
+    std::vector<uint32_t> face_colours;
 };
 
 struct PolygonMesh {
