@@ -85,11 +85,8 @@ std::string memory_failure(const MorphState& morph, int side)
     return text;
 }
 
-// An OFF-family file is read by the OFF reader on each pass; any other mesh
-// format is read whole here, once, and replayed; a mesh in memory is
-// replayed as it is.
-Result prepare_input(MorphState& morph, const Surface& surface, int side, OpenFiles& files, PolygonMesh& mesh,
-                     SurfaceInput& input)
+// A mesh in memory is checked and replayed as it is; a file is opened.
+Result prepare_input(MorphState& morph, const Surface& surface, int side, OpenFiles& files, SurfaceInput& input)
 {
     if (surface.mesh) {
         std::string reason;
@@ -107,6 +104,8 @@ Result prepare_input(MorphState& morph, const Surface& surface, int side, OpenFi
     return Result{};
 }
 
+// An OFF-family file is read by the OFF reader on each pass; any other mesh
+// format is read whole here, once, and replayed.
 Result read_input(MorphState& morph, const Surface& surface, int side, OpenFiles& files, PolygonMesh& mesh,
                   SurfaceInput& input)
 {
@@ -283,7 +282,7 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
     // Both files are opened before either is read, so that a missing target
     // is told before a long read of the source.
     for (int side = 0; side < 2; ++side) {
-        Result r = prepare_input(morph, *surfaces[side], side, files, meshes[side], inputs[side]);
+        Result r = prepare_input(morph, *surfaces[side], side, files, inputs[side]);
         if (!r) return r;
     }
     for (int side = 0; side < 2; ++side) {
