@@ -1,0 +1,164 @@
+// What an observer is told: the stages in order on the caller's thread,
+// counts that add up, and the warnings.
+#include <utility>
+
+#include "morph/morph_support.h"
+
+namespace {
+
+using Stages = std::vector<std::pair<Stage, int>>;
+
+// The stages as (stage, side), a run of events of one stage told once.
+Stages stages(const std::vector<ProgressEvent>& events)
+{
+    Stages out;
+    for (const ProgressEvent& e : events)
+        if (out.empty() || out.back() != std::pair{e.stage, e.side}) out.push_back({e.stage, e.side});
+    return out;
+}
+
+// One side's Converting events: counts that only grow to the surface's
+// polygons, the last alone finished.
+void expect_polygons_counted(const std::vector<ProgressEvent>& events, int side, const std::string& name, long polygons)
+{
+    const ProgressEvent* last = nullptr;
+    for (const ProgressEvent& e : events)
+        if (e.stage == Stage::Converting && e.side == side) {
+            EXPECT_TRUE(!last || (!last->finished && last->done <= e.done)) << name << " at " << e.done;
+            EXPECT_EQ(e.total, polygons) << name;
+            EXPECT_EQ(e.item, example(name));
+            last = &e;
+        }
+    ASSERT_TRUE(last) << name;
+    EXPECT_TRUE(last->finished && last->done == polygons) << name;
+}
+
+TEST(MorphEvents, ALoadAndAFrameTellTheirStagesInOrder)
+{
+    for (int threads : {1, 2}) {
+        MorphParameters p = small_parameters();
+        p.threads = static_cast<uint16_t>(threads);
+        Morpher m(p);
+        Recorder r;
+        m.set_observer(&r);
+        ASSERT_TRUE(m.load(ICOSPHERE, Surface::file(example("box.off"))).ok());
+        const Stages load = {{Stage::Sizing, -1},    {Stage::Converting, 0},   {Stage::Converting, 1},
+                             {Stage::Transforming, 0}, {Stage::Extracting, 0}, {Stage::Transforming, 1},
+                             {Stage::Extracting, 1}};
+        EXPECT_EQ(stages(r.events), load) << threads << " threads";
+        EXPECT_TRUE(r.reports.empty());
+        for (const std::thread::id& id : r.threads) ASSERT_EQ(id, std::this_thread::get_id()) << "told on a worker";
+        EXPECT_TRUE(!r.events[0].finished && r.events[1].finished) << "the grid is known after the second";
+        // Counts that are no multiple of 100: see the next test.
+        expect_polygons_counted(r.events, 0, "icosphere.off", 1280);
+        expect_polygons_counted(r.events, 1, "box.off", 248);
+
+        r.events.clear();
+        const Mesh frame = frame_of(m, 1, 4);
+        EXPECT_EQ(stages(r.events), (Stages{{Stage::Linking, -1}, {Stage::Frame, -1}}));
+        for (size_t i = 1; i < r.events.size(); ++i) {
+            EXPECT_EQ(r.events[i].finished, i + 1 == r.events.size());
+            EXPECT_TRUE(r.events[i].frame == 1 && r.events[i].frame_count == 4);
+            EXPECT_LE(r.events[i - 1].triangles, r.events[i].triangles);
+        }
+        EXPECT_EQ(r.events.back().triangles, static_cast<long>(frame.face_count()));
+        r.events.clear();  // linked once: the next frame goes straight to its slices
+        frame_of(m, 2, 4);
+        EXPECT_EQ(stages(r.events), (Stages{{Stage::Frame, -1}}));
+    }
+}
+
+TEST(MorphEvents, ConvertingFinishesOnceAtTheSurfacesCount)
+{
+    // Bug: faces_done (src/morph/morph_load.cpp) marks every report of
+    // faces == face_count finished, and the converter reports the last face
+    // twice when the count is a multiple of its step of 100 (the torus's
+    // 1600); the count also restarts for each object of a LIST, with the
+    // object's faces as the total (two_spheres.off: 320 twice, not 640).
+    GTEST_SKIP() << "Converting events finish twice and count per object";
+    MorphParameters p = small_parameters();
+    p.threads = 1;
+    Morpher m(p);
+    Recorder r;
+    m.set_observer(&r);
+    ASSERT_TRUE(m.load(Surface::file(example("two_spheres.off")), TORUS).ok());
+    expect_polygons_counted(r.events, 0, "two_spheres.off", 640);
+    expect_polygons_counted(r.events, 1, "torus.off", 1600);
+}
+
+TEST(MorphEvents, FrameSlicesAreCounted)
+{
+    // Bug: tell_frame (src/morph/morpher.cpp) sets a Frame event's total
+    // but never its done, which stays 0; report_slice
+    // (src/surface/frame_generation.cpp) drops the slice number the lattice
+    // walk passes.
+    GTEST_SKIP() << "Frame events carry no count of the slices done";
+    Morpher m(small_parameters());
+    Recorder r;
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    m.set_observer(&r);
+    frame_of(m, 1);
+    ASSERT_EQ(r.events.at(1).stage, Stage::Frame);
+    EXPECT_GT(r.events[1].done, 0);
+    for (size_t i = 2; i < r.events.size(); ++i) EXPECT_LE(r.events[i - 1].done, r.events[i].done);
+    EXPECT_EQ(r.events.back().done, r.events.back().total);
+}
+
+TEST(MorphEvents, AFileReadWholeIsToldBeforeTheSizing)
+{
+    Morpher m(small_parameters());
+    Recorder r;
+    m.set_observer(&r);
+    ASSERT_TRUE(m.load(Surface::file(example("cube.stl")), TORUS).ok());
+    const ProgressEvent& e = r.events.at(0);
+    EXPECT_TRUE(e.stage == Stage::Reading && e.side == 0 && e.item == example("cube.stl") && e.format == "STL");
+    EXPECT_EQ(r.events.at(1).stage, Stage::Sizing);
+}
+
+// One triangle, converted plainly: antialiasing gives one side of it a
+// sliver of inside.
+MorphParameters open_parameters(bool quick)
+{
+    MorphParameters p = small_parameters();
+    p.scale_sizes = false;  // a triangle has no thickness to match
+    p.antialias = false;
+    p.quick_morph = quick;
+    return p;
+}
+
+void expect_open_surface_warned(const Recorder& r)
+{
+    ASSERT_EQ(r.reports.size(), 1u);
+    const Report& w = r.reports[0];
+    EXPECT_TRUE(w.problem == Problem::NoVolume && w.severity == Severity::Warning && w.file == "triangle");
+    EXPECT_NE(w.reason.find("`triangle'"), std::string::npos) << w.reason;
+}
+
+TEST(MorphEvents, ASurfaceThatEnclosesNothingIsWarnedAbout)
+{
+    Morpher m(open_parameters(true));
+    Recorder r;
+    m.set_observer(&r);
+    ASSERT_TRUE(m.load(ICOSPHERE, Surface::memory(triangle(), "triangle")).ok());
+    expect_open_surface_warned(r);
+    EXPECT_GT(frame_of(m, 0).vertex_count(), 0u);
+    EXPECT_EQ(frame_of(m, 2).vertex_count(), 0u) << "its end of the morph is empty";
+}
+
+TEST(MorphEvents, ASurfaceThatEnclosesNothingMorphsWithSpheres)
+{
+    // Bug: open surfaces are accepted (kestrane.h) and one that encloses
+    // nothing has no sphere to link (load_volumes), yet install_spheres
+    // (src/morph/morph_load.cpp) fails the load with NoSpheres after the
+    // warning unless quick morphing.
+    GTEST_SKIP() << "a surface enclosing nothing fails a sphere morph's load with NoSpheres";
+    Morpher m(open_parameters(false));
+    Recorder r;
+    m.set_observer(&r);
+    const Result loaded = m.load(ICOSPHERE, Surface::memory(triangle(), "triangle"));
+    ASSERT_TRUE(loaded.ok()) << loaded.reason;
+    expect_open_surface_warned(r);
+    EXPECT_EQ(frame_of(m, 2).vertex_count(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// The same morph however it is asked for (file or memory, by number or by
+// time, on any number of threads, beside another morpher, in one call), and
+// ends that are the two surfaces.
+#include "morph/morph_support.h"
+
+namespace {
+
+TEST(MorpherFrames, FromAFileEqualsFromTheSameMeshInMemory)
+{
+    MorphParameters p = small_parameters(14, 4);
+    const Surface sphere = Surface::memory(read_off(example("icosphere.off")));
+    const Surface torus = Surface::memory(read_off(example("torus.off")));
+    EXPECT_TRUE(same_frames(frames_of(ICOSPHERE, TORUS, p), frames_of(sphere, torus, p)));
+    const double turn[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 2, 0, 0.5, 0, 0, 1};
+    std::copy(turn, turn + 16, p.transform);
+    EXPECT_TRUE(same_frames(frames_of(TORUS, ICOSPHERE, p), frames_of(torus, sphere, p)));
+}
+
+TEST(MorpherFrames, MemoryPositionsAreReadAtFloatPrecision)
+{
+    // Bug: replay_mesh (src/input/polygon_replay.cpp) rounds positions to
+    // float only when it transforms them, so a target's reach the grid at
+    // double precision, unlike a file's (polygon_mesh.h).
+    GTEST_SKIP() << "in-memory target positions are not rounded to float";
+    const MorphParameters p = small_parameters();
+    EXPECT_TRUE(same_frames(frames_of(TORUS, Surface::memory(read_off(example("box.off"), false)), p),
+                            frames_of(TORUS, Surface::memory(read_off(example("box.off"), true)), p)));
+}
+
+TEST(MorpherFrames, FrameAtTimeEqualsTheNumberedFrame)
+{
+    Morpher m(small_parameters());
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    for (int i = 0; i < 4; ++i) {  // 1/3 and 2/3 are not exact in binary
+        Mesh timed;
+        ASSERT_TRUE(m.frame_at(i / 3.0, &timed).ok());
+        EXPECT_TRUE(same_mesh(frame_of(m, i, 4), timed)) << "frame " << i;
+    }
+    EXPECT_TRUE(same_mesh(frame_of(m, 0, 4), frame_of(m, 0, 5)));
+    EXPECT_TRUE(same_mesh(frame_of(m, 3, 4), frame_of(m, 4, 5)));
+}
+
+TEST(MorpherFrames, TheEndsAreTheSurfacesInTheirOwnUnits)
+{
+    MorphParameters p = small_parameters(16);
+    p.scale_centres = p.scale_sizes = false;
+    Morpher m(p);
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    const double voxel = 1 / m.state().volumes[0].scale;
+    const Mesh first = frame_of(m, 0), last = frame_of(m, 2);
+    ASSERT_GT(first.vertex_count(), 100u);
+    // The unit sphere in the default colour (levels 22, 44, 22 as bytes; a
+    // blend may truncate a level), normals out, triangles counter-clockwise
+    // from outside.
+    for (size_t i = 0; i < first.colours.size(); ++i) ASSERT_NEAR(first.colours[i], i % 3 == 1 ? 178 : 181, 9);
+    const auto point = [&](size_t i) {
+        return Vector3{first.vertices.at(3 * i), first.vertices[3 * i + 1], first.vertices[3 * i + 2]};
+    };
+    for (size_t i = 0; i < first.vertex_count(); ++i) {
+        const Vector3 n{first.normals[3 * i], first.normals[3 * i + 1], first.normals[3 * i + 2]};
+        ASSERT_NEAR(std::sqrt(vec_dot(point(i), point(i))), 1.0, voxel / 2) << "vertex " << i;
+        ASSERT_NEAR(vec_dot(n, n), 1.0, 1e-3) << "vertex " << i;
+        ASSERT_GT(vec_dot(n, point(i)), 0.8) << "vertex " << i;
+    }
+    for (size_t f = 0; f < first.faces.size(); f += 3) {
+        const Vector3 a = point(first.faces[f]), b = point(first.faces[f + 1]), c = point(first.faces[f + 2]);
+        ASSERT_GT(vec_dot(vec_cross(vec_sub(b, a), vec_sub(c, a)), a), 0) << "triangle " << f / 3;
+    }
+    // The torus of radii 1 and 0.4 about z.
+    double reach[3] = {0, 0, 0};
+    for (size_t i = 0; i < last.vertices.size(); ++i)
+        reach[i % 3] = std::max(reach[i % 3], std::fabs(last.vertices[i]));
+    EXPECT_NEAR(reach[0], 1.4, voxel);
+    EXPECT_NEAR(reach[1], 1.4, voxel);
+    EXPECT_NEAR(reach[2], 0.4, voxel);
+}
+
+TEST(MorpherFrames, ThreadsDoNotChangeTheFrames)
+{
+    MorphParameters one = small_parameters(16, 4), two = one;
+    one.threads = 1;
+    two.threads = 2;
+    const std::vector<Mesh> a = frames_of(ICOSPHERE, TORUS, one);
+    EXPECT_TRUE(same_frames(a, frames_of(ICOSPHERE, TORUS, two)));
+    Morpher m(one);
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    FrameOptions options;
+    options.threads = 2;
+    EXPECT_TRUE(same_frames(a, all_frames(m, 4, options)));
+}
+
+TEST(MorpherFrames, TwoMorphersDoNotDisturbEachOther)
+{
+    const MorphParameters p = small_parameters();
+    MorphParameters q = small_parameters(12);
+    q.strength = 2;
+    q.transform[12] = 1;
+    const Surface cube = Surface::file(example("cube.stl"));
+    const std::vector<Mesh> a_alone = frames_of(ICOSPHERE, TORUS, p), b_alone = frames_of(cube, ICOSPHERE, q);
+    // Interleaved on one thread,
+    Morpher a(p), b(q);
+    ASSERT_TRUE(a.load(ICOSPHERE, TORUS).ok());
+    ASSERT_TRUE(b.load(cube, ICOSPHERE).ok());
+    std::vector<Mesh> a_frames{frame_of(a, 0)};
+    ASSERT_TRUE(b.link().ok());
+    a_frames.push_back(frame_of(a, 1));
+    const std::vector<Mesh> b_frames = all_frames(b, 3);
+    a_frames.push_back(frame_of(a, 2));
+    EXPECT_TRUE(same_frames(a_alone, a_frames));
+    EXPECT_TRUE(same_frames(b_alone, b_frames));
+    // and at once on two.
+    std::vector<Mesh> b_thread;
+    std::thread other([&] { b_thread = frames_of(cube, ICOSPHERE, q); });
+    EXPECT_TRUE(same_frames(a_alone, frames_of(ICOSPHERE, TORUS, p)));
+    other.join();
+    EXPECT_TRUE(same_frames(b_alone, b_thread));
+}
+
+TEST(MorpherFrames, QuickMorphingGivesFramesWithoutSpheres)
+{
+    MorphParameters p = small_parameters();
+    const std::vector<Mesh> spheres = frames_of(ICOSPHERE, TORUS, p);
+    p.quick_morph = true;
+    Morpher m(p);
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    EXPECT_TRUE(m.extract_spheres().ok() && m.link().ok());
+    EXPECT_EQ(m.sphere_count(0) + m.sphere_count(1), 0);
+    const std::vector<Mesh> quick = all_frames(m, 3);
+    EXPECT_TRUE(same_mesh(spheres[0], quick[0]));
+    EXPECT_TRUE(same_mesh(spheres[2], quick[2]));
+    ASSERT_GT(quick[1].vertex_count(), 0u);
+    EXPECT_FALSE(same_mesh(spheres[1], quick[1]));
+}
+
+TEST(OneCallMorph, EqualsAMorpherStepByStep)
+{
+    MorphOptions options;
+    options.parameters = small_parameters(14, 4);
+    options.vectors = {{{1, 0, 0}, {0, 1.4, 0}}};
+    Recorder recorder;
+    options.observer = &recorder;
+    const std::vector<Mesh> frames = morph(ICOSPHERE, TORUS, options);
+    Morpher m(options.parameters);
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    m.add_vector(options.vectors[0]);
+    EXPECT_TRUE(same_frames(frames, all_frames(m, 4)));
+    EXPECT_EQ(recorder.events.back().frame, 3);
+}
+
+Result error_of(const Surface& target, const MorphOptions& options)
+{
+    try {
+        morph(ICOSPHERE, target, options);
+    } catch (const MorphError& e) {
+        EXPECT_EQ(e.what(), e.result().reason);
+        return e.result();
+    }
+    ADD_FAILURE() << "no error";
+    return Result{};
+}
+
+TEST(OneCallMorph, ThrowsTheResultThatStoppedIt)
+{
+    const std::string missing = std::string(KESTRANE_BINARY_DIR) + "/no-such-surface.off";
+    const Result r = error_of(Surface::file(missing), MorphOptions{});
+    EXPECT_TRUE(r.problem == Problem::CannotOpen && r.side == 1 && r.file == missing) << r.reason;
+    MorphOptions options;
+    options.parameters = small_parameters(12, 1);
+    EXPECT_EQ(error_of(TORUS, options).problem, Problem::BadParameter);
+    std::atomic<bool> cancel{true};
+    options.parameters.frame_count = 3;
+    options.cancel = &cancel;
+    EXPECT_EQ(error_of(TORUS, options).problem, Problem::Cancelled);
+}
+
+}  // namespace
