@@ -5,11 +5,13 @@
 // - Inputs: two closed surfaces, each a file (OFF and its LIST family, STL,
 //   OBJ, PLY, glTF/GLB) or polygons in memory (kestrane::PolygonMesh), in
 //   any units. Open surfaces are accepted; what they enclose at the chosen
-//   sampling is what morphs (a NoVolume warning says when that is nothing).
+//   sampling is what morphs. A NoVolume warning says when that is nothing:
+//   such a surface has no sphere, so a sphere-based load then fails with
+//   NoSpheres, and quick morphing morphs from (or to) nothing.
 // - Outputs: triangle meshes, the first frame the source and the last the
-//   target, vertices in the source's units (after its transform is undone
-//   nowhere: the source's transform, if any, is part of the morph), unit
-//   normals and RGB colours per vertex. Results are the same for any
+//   target, vertices in the source's units (after the source's transform,
+//   if any: the transform is part of the morph), unit normals and RGB
+//   colours per vertex. Results are the same for any
 //   number of threads and equal the batch tool's frames of the same morph.
 // - Defaults: those of the command line (20 frames, 20 points, resolution
 //   1, antialiasing at 1.1, both centres and sizes scaled, sphere-based

@@ -19,6 +19,7 @@ std::string progress_text(const ProgressEvent& e)
                       static_cast<unsigned short>(app.volume_dims[2]));
         return text;
     case Stage::Converting:
+        if (e.finished) return std::string();  // the count is told already
         std::snprintf(text, sizeof text, "', polygon %li of %li", e.done, e.total);
         return "Sampling `" + e.item + text;
     case Stage::Transforming:

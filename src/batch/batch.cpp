@@ -92,6 +92,7 @@ public:
         ConsoleEvent e;
         e.stage = progress_text(event);
         if (event.stage == Stage::Converting) {
+            if (event.finished) return;  // the count is told already
             e.kind = ConsoleEventKind::Sampling;
             e.stage = "Sampling `" + event.item + "'";
             e.done = event.done;

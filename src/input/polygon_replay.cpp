@@ -70,11 +70,14 @@ int replay_mesh(const PolygonMesh& mesh, ReadPass, const double* transform, cons
             if (status != 0) return status;
         }
         for (Vector3 p : object.positions) {
+            // At float precision, as every file is read (imported files
+            // hold floats already).
+            p = {to_float(p.x), to_float(p.y), to_float(p.z)};
             if (transform) {
                 Vector3 moved = transform_point(transform, p.x, p.y, p.z);
                 p = {to_float(moved.x), to_float(moved.y), to_float(moved.z)};
-                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return SURFACE_BAD_OFF_VERTEX;
             }
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return SURFACE_BAD_OFF_VERTEX;
             if (sink.vertex) {
                 int status = sink.vertex(sink.context, p);
                 if (status != 0) return status;

@@ -10,7 +10,9 @@ namespace kestrane {
 enum class Stage {
     Reading,       // a mesh file read whole (not the OFF family)
     Sizing,        // both surfaces measured; the grid is known after it
-    Converting,    // scan conversion of one surface: done of total polygons
+    Converting,    // scan conversion of one surface: done of total polygons of
+                   // the object in hand (a LIST's objects in turn), then
+                   // once more, finished, when the surface is done
     Transforming,  // the distance transform of one volume
     Extracting,    // sphere extraction of one volume
     Linking,       // the automatic correspondence

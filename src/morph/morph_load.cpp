@@ -1,5 +1,6 @@
 #include "morph/morph_load.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -162,6 +163,8 @@ Result measure(MorphState& morph, const SurfaceInput inputs[2])
         morph.volumes[s].scale = sizing_out.scale[s];
     }
     morph.view_scale = sizing_out.view_scale;
+    morph.loaded_resolution = p.resolution;
+    std::copy(p.transform, p.transform + 16, morph.loaded_transform);
     sizing.finished = true;
     tell(morph, sizing);
     return Result{};
@@ -209,7 +212,19 @@ void faces_done(void* context, long faces, long face_count)
     event.item = s.morph->names[s.side];
     event.done = faces;
     event.total = face_count;
-    event.finished = faces == face_count;
+    tell(*s.morph, event);
+}
+
+// The conversion of one side is over: its last count again, finished.
+void tell_converted(const Sampling& s)
+{
+    ProgressEvent event;
+    event.stage = Stage::Converting;
+    event.side = s.side;
+    event.item = s.morph->names[s.side];
+    event.done = s.faces;
+    event.total = s.face_count;
+    event.finished = true;
     tell(*s.morph, event);
 }
 
@@ -252,6 +267,7 @@ Result convert_both(MorphState& morph, const SurfaceInput inputs[2])
         r.stage = Stage::Converting;
         return r;
     }
+    tell_converted(source);
     if (target_status == NOT_RUN) {
         target.tell = true;
         target_status = convert_side(morph, inputs[1], 1, &target);
@@ -265,6 +281,7 @@ Result convert_both(MorphState& morph, const SurfaceInput inputs[2])
         r.stage = Stage::Converting;
         return r;
     }
+    tell_converted(target);
     return Result{};
 }
 

@@ -66,7 +66,7 @@ MorphInputs morph_inputs(const MorphState& morph)
 
 LatticeField morph_lattice(const MorphState& morph)
 {
-    return frame_lattice(morph.volume_dims, morph.sample_grid_dims, morph.parameters.resolution);
+    return frame_lattice(morph.volume_dims, morph.sample_grid_dims, morph.loaded_resolution);
 }
 
 FrameRequest frame_request(const MorphState& morph, const MorphInputs& inputs, int frame, int frame_count)
@@ -91,7 +91,7 @@ SourcePlacement source_placement(const MorphState& morph)
 
 Vector3 surface_to_voxel(const MorphState& morph, int side, Vector3 p)
 {
-    if (side == 0) p = transform_point(morph.parameters.transform, p.x, p.y, p.z);
+    if (side == 0) p = transform_point(morph.loaded_transform, p.x, p.y, p.z);
     const Volume& v = morph.volumes[side];
     const double in[3] = {p.x, p.y, p.z}, centre[3] = {v.centre.x, v.centre.y, v.centre.z};
     double out[3];
@@ -108,7 +108,7 @@ Vector3 voxel_to_surface(const MorphState& morph, int side, Vector3 q)
     Vector3 p{out[0], out[1], out[2]};
     if (side != 0) return p;
     // The source's transform is affine: undo it with its inverse 3 x 3 part.
-    const double* m = morph.parameters.transform;
+    const double* m = morph.loaded_transform;
     const double a = m[0], b = m[4], c = m[8], d = m[1], e = m[5], f = m[9], g = m[2], h = m[6], i = m[10];
     const double det = a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
     if (det == 0 || !std::isfinite(det)) return p;

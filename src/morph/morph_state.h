@@ -29,6 +29,10 @@ struct MorphState {
     int16_t volume_dims[3] = {0, 0, 0};
     int16_t sample_grid_dims[3] = {0, 0, 0};
     double view_scale = 0;  // drawing units per voxel
+    // The lattice step and source transform the volumes were made with:
+    // the parameters may change before the next load.
+    uint16_t loaded_resolution = 1;
+    double loaded_transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     // Block summaries of the transformed volumes, for the bounds that let
     // frames skip exact values; each remembers the voxels it was made from.
     FieldSummary summaries[2];

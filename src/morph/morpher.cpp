@@ -69,7 +69,10 @@ Result check_parameters(const MorphParameters& p)
 Result Morpher::load(const Surface& source, const Surface& target)
 {
     Result checked = check_parameters(state_->parameters);
-    if (!checked) return checked;
+    if (!checked) {
+        release_morph(*state_);
+        return checked;
+    }
     Result r = load_volumes(*state_, source, target);
     if (r) r = analyse_volumes(*state_);
     if (!r) release_morph(*state_);
@@ -142,17 +145,19 @@ namespace {
 struct FrameTeller {
     const MorphState* morph;
     int frame_count;
+    long slices = 0;  // told so far
 };
 
 void tell_frame(void* context, int frame, long triangles, bool finished)
 {
-    const FrameTeller& t = *static_cast<const FrameTeller*>(context);
+    FrameTeller& t = *static_cast<FrameTeller*>(context);
     ProgressEvent event;
     event.stage = Stage::Frame;
     event.frame = frame;
     event.frame_count = t.frame_count;
     event.triangles = triangles;
     event.total = t.morph->sample_grid_dims[2];
+    event.done = finished ? event.total : ++t.slices;
     event.finished = finished;
     tell(*t.morph, event);
 }

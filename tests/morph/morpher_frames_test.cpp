@@ -18,10 +18,6 @@ TEST(MorpherFrames, FromAFileEqualsFromTheSameMeshInMemory)
 
 TEST(MorpherFrames, MemoryPositionsAreReadAtFloatPrecision)
 {
-    // Bug: replay_mesh (src/input/polygon_replay.cpp) rounds positions to
-    // float only when it transforms them, so a target's reach the grid at
-    // double precision, unlike a file's (polygon_mesh.h).
-    GTEST_SKIP() << "in-memory target positions are not rounded to float";
     const MorphParameters p = small_parameters();
     EXPECT_TRUE(same_frames(frames_of(TORUS, Surface::memory(read_off(example("box.off"), false)), p),
                             frames_of(TORUS, Surface::memory(read_off(example("box.off"), true)), p)));
