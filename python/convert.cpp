@@ -65,7 +65,7 @@ void add_faces(kestrane::PolygonObject& object, py::handle faces, const std::str
             throw py::value_error(role + ": faces must be an M x k array (or a list of index lists), not " +
                                   std::to_string(array.ndim()) + "-dimensional");
         auto indices = py::array_t<long long, py::array::c_style | py::array::forcecast>::ensure(array);
-        if (!indices) throw py::error_already_set();
+        if (!indices) throw py::value_error(role + ": faces must be an M x k array of vertex indices");
         const size_t rows = static_cast<size_t>(indices.shape(0));
         const size_t k = static_cast<size_t>(indices.shape(1));
         if (rows == 0) return;
@@ -118,7 +118,7 @@ void set_positions(kestrane::PolygonObject& object, py::handle vertices, const s
     }
     if (array.shape(0) > INT32_MAX) throw py::value_error(role + ": too many vertices");
     auto values = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
-    if (!values) throw py::error_already_set();
+    if (!values) throw py::value_error(shape_message);
     const size_t n = static_cast<size_t>(values.shape(0));
     const double* data = values.data();
     object.positions.resize(n);

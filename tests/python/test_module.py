@@ -14,6 +14,7 @@ import threading
 import time
 import types
 import unittest
+import warnings
 import _thread
 
 import numpy as np
@@ -148,6 +149,17 @@ class Errors(unittest.TestCase):
         self.assertEqual(e.filename, missing)
         readme = os.path.join(args.src, "README.md")
         self.assert_raises(ValueError, [readme], lambda: kestrane.morph(SPHERE, readme))
+
+    def test_warnings_are_morph_warnings(self):
+        # One sample point: neither surface encloses a voxel, then no spheres.
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            self.assert_raises(ValueError, [SPHERE], lambda: kestrane.morph(SPHERE, TORUS, frames=2, points=1))
+        self.assertEqual([w.category for w in caught], [kestrane.MorphWarning] * 2)
+        self.assertIn(SPHERE, str(caught[0].message))
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", kestrane.MorphWarning)
+            self.assertRaises(kestrane.MorphWarning, lambda: kestrane.morph(SPHERE, TORUS, frames=2, points=1))
 
     def test_options_out_of_range(self):
         for option, value, words in [("frames", 1, ["frames", "2 to 65535"]), ("points", 40000, ["points", "32767"]),
