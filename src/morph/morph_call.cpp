@@ -11,6 +11,7 @@ std::vector<Mesh> morph(const Surface& source, const Surface& target, const Morp
 {
     Morpher morpher(options.parameters);
     morpher.set_observer(options.observer);
+    morpher.set_cancel(options.cancel);
     Result r = morpher.load(source, target);
     if (!r) throw MorphError(r);
     for (const Correspondence& v : options.vectors) morpher.add_vector(v);

@@ -67,6 +67,7 @@ struct Result {
     std::string file;
     std::string reason;
     int side = -1;  // 0 the source, 1 the target, -1 both or neither
+    int error_number = 0;  // CannotOpen: the system's errno
     Stage stage = Stage::Sizing;  // where it stopped
     bool ok() const { return problem == Problem::None; }
     explicit operator bool() const { return ok(); }

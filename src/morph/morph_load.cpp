@@ -98,9 +98,13 @@ Result prepare_input(MorphState& morph, const Surface& surface, int side, OpenFi
     }
     const std::string& path = surface.path;
     std::FILE* file = std::fopen(path.c_str(), "r");
-    if (!file)
-        return failure(Problem::CannotOpen, side, morph,
-                       quoted(morph.names[side]) + " cannot be opened: " + std::strerror(errno));
+    if (!file) {
+        const int error = errno;
+        Result r = failure(Problem::CannotOpen, side, morph,
+                           quoted(morph.names[side]) + " cannot be opened: " + std::strerror(error));
+        r.error_number = error;
+        return r;
+    }
     files.files[side] = file;
     return Result{};
 }
@@ -305,9 +309,11 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
     for (int side = 0; side < 2; ++side) {
         Result r = read_input(morph, *surfaces[side], side, files, meshes[side], inputs[side]);
         if (!r) return r;
+        if (cancelled(morph)) return cancelled_result(Stage::Reading);
     }
     Result sized = measure(morph, inputs);
     if (!sized) return sized;
+    if (cancelled(morph)) return cancelled_result(Stage::Sizing);
     // Everything the load and its frames will hold is counted before any of
     // it is allocated.
     const MorphParameters& p = morph.parameters;
@@ -320,6 +326,7 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
     }
     Result converted = convert_both(morph, inputs);
     if (!converted) return converted;
+    if (cancelled(morph)) return cancelled_result(Stage::Converting);
     // An open surface may bound nothing: its end of the morph is empty, and
     // it has no sphere to link.
     for (int side = 0; side < 2; ++side)
@@ -447,13 +454,15 @@ Result analyse_volumes(MorphState& morph, const SphereExtractionOptions& options
     transform_volume_work(source);
     install_transform(morph, 0, source);
     Result status;
-    if (!morph.parameters.quick_morph) {
+    if (cancelled(morph)) status = cancelled_result(Stage::Transforming);
+    if (status && !morph.parameters.quick_morph) {
         tell_stage(morph, Stage::Extracting, 0);
         extract_volume_work(source, options);
         status = install_spheres(morph, 0, source);
     }
     beside.finish();
     if (!status) return status;
+    if (cancelled(morph)) return cancelled_result(Stage::Extracting);
     if (!target_done) analyse_target();
     tell_stage(morph, Stage::Transforming, 1);
     install_transform(morph, 1, target);

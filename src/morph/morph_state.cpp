@@ -142,6 +142,11 @@ void to_source_units(const SurfaceMesh& mesh, const SourcePlacement& placement, 
         for (int k = 0; k < 3; ++k) out->faces[3 * t + k] = mesh.triangles[t].v[k];
 }
 
+Result cancelled_result(Stage stage)
+{
+    return Result::failure(Problem::Cancelled, stage, -1, std::string(), "the work was cancelled");
+}
+
 void tell(const MorphState& morph, const ProgressEvent& event)
 {
     if (morph.observer) morph.observer->progress(event);

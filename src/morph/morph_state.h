@@ -4,6 +4,7 @@
 // summaries, the spheres and their shifts, and the manual vectors (in voxel
 // coordinates). The functions below hand these to the algorithms as their
 // inputs; the pointers they return stay valid until the record changes.
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,7 +43,13 @@ struct MorphState {
     // The links were made after the spheres and vectors last changed.
     bool linked = false;
     MorphObserver* observer = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
 };
+
+// The cancel flag is raised.
+inline bool cancelled(const MorphState& morph) { return morph.cancel && morph.cancel->load(); }
+// The result of a step the flag stopped.
+Result cancelled_result(Stage stage);
 
 // Voxels of one volume (0 before sizing).
 int64_t voxel_count(const MorphState& morph);

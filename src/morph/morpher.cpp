@@ -37,6 +37,7 @@ Morpher& Morpher::operator=(Morpher&&) noexcept = default;
 MorphParameters& Morpher::parameters() { return state_->parameters; }
 const MorphParameters& Morpher::parameters() const { return state_->parameters; }
 void Morpher::set_observer(MorphObserver* observer) { state_->observer = observer; }
+void Morpher::set_cancel(const std::atomic<bool>* cancel) { state_->cancel = cancel; }
 MorphState& Morpher::state() { return *state_; }
 const MorphState& Morpher::state() const { return *state_; }
 
@@ -87,6 +88,7 @@ Result Morpher::extract_spheres()
     if (!loaded()) return not_loaded(Stage::Extracting);
     if (state_->parameters.quick_morph) return Result{};
     for (int side = 0; side < 2; ++side) {
+        if (cancelled(*state_)) return cancelled_result(Stage::Extracting);
         Result r = extract_side_spheres(*state_, side);
         if (!r || state_->parameters.quick_morph) return r;
     }
@@ -97,6 +99,7 @@ Result Morpher::link()
 {
     if (!loaded()) return not_loaded(Stage::Linking);
     if (state_->parameters.quick_morph) return Result{};
+    if (cancelled(*state_)) return cancelled_result(Stage::Linking);
     return link_volumes(*state_);
 }
 
@@ -211,7 +214,7 @@ Result Morpher::frame_mesh_at(int frame, int frame_count, double time, SurfaceMe
     FrameRequest request = frame_request(*state_, inputs, frame, frame_count);
     request.time = time;
     if (options.threads > 0) request.threads = options.threads;
-    request.cancel = options.cancel;
+    request.cancel = options.cancel ? options.cancel : state_->cancel;
     FrameTeller teller{state_.get(), frame_count};
     request.progress.slice_done = slice_done;
     request.progress.frame_done = frame_done;

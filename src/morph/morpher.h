@@ -72,6 +72,11 @@ public:
     const MorphParameters& parameters() const;
     // Receives the events of every later step; null: none. Not owned.
     void set_observer(MorphObserver* observer);
+    // When set (from any thread), a load, extraction or link stops between
+    // its stages, and a frame without a cancel flag of its own at its next
+    // slice, with Problem::Cancelled (a cancelled load leaves nothing
+    // loaded). Null: none. Not owned.
+    void set_cancel(const std::atomic<bool>* cancel);
 
     // Reads, sizes and scan converts both surfaces, transforms both
     // volumes and, unless quick morphing, extracts their spheres. The

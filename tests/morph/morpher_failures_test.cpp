@@ -159,3 +159,29 @@ TEST(MorpherFailures, SizingParametersChangedAfterALoadWaitForTheNextLoad)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MorpherFailures, ACancelledLoadOrLinkStopsAndLeavesNothingLoaded)
+{
+    Morpher m = loaded_morpher();
+    std::atomic<bool> cancel{true};
+    m.set_cancel(&cancel);
+    EXPECT_EQ(m.link().problem, Problem::Cancelled);
+    Mesh mesh;
+    EXPECT_EQ(m.frame(1, 3, &mesh).problem, Problem::Cancelled);
+    const Result r = m.load(ICOSPHERE, TORUS);
+    EXPECT_EQ(r.problem, Problem::Cancelled);
+    expect_nothing_loaded(m);
+    cancel = false;
+    EXPECT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+}
+
+TEST(MorpherFailures, AFileThatCannotBeOpenedCarriesTheSystemsError)
+{
+    Morpher m;
+    const Result r = m.load(Surface::file("/no/such/dir/a.off"), TORUS);
+    EXPECT_EQ(r.error_number, ENOENT);
+}
+
+}  // namespace
