@@ -25,7 +25,8 @@ void direct_forward_sweep_from(Voxel* voxels, int nx, int ny, int nz, int y, int
 void direct_distance_transform(Voxel* voxels, int nx, int ny, int nz);
 
 // Outer layer and both sweeps, a row at a time; same results as the direct
-// version, bit for bit, distances and colours.
-void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz);
+// version, bit for bit, distances and colours. vector_rows off: the rows are
+// scanned the plain way even where the processor has the vector way (tests).
+void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz, bool vector_rows = true);
 
 }  // namespace kestrane

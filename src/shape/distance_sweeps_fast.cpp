@@ -18,6 +18,7 @@ namespace {
 
 struct SweepState {
     int nx = 0, ny = 0, nz = 0;
+    bool vector_rows = true;
     Voxel* voxels = nullptr;
     // Two slices of finished rows, by slice parity, then the outer row.
     std::vector<int16_t> magnitude;
@@ -98,7 +99,8 @@ void relax_row(SweepState& s, int y, int z, int direction)
     // The voxel before the first is the outer layer's.
     int previous = direction > 0 ? 0 : nx - 1;
     int carried = s.raw[previous] < 0 ? -s.raw[previous] : s.raw[previous];
-    scan_row(s.best, s.beaten, s.best_colour, nx, direction, carried, s.raw_colour[previous], magnitude, colour);
+    scan_row(s.best, s.beaten, s.best_colour, nx, direction, carried, s.raw_colour[previous], magnitude, colour,
+             s.vector_rows);
     pack_row(s.row(y, z), 1, nx - 1, s.raw.data(), magnitude, colour);
 }
 
@@ -120,10 +122,11 @@ bool unpack(SweepState& s, int y, int z, int direction)
 
 }  // namespace
 
-void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz)
+void fast_distance_transform(Voxel* voxels, int nx, int ny, int nz, bool vector_rows)
 {
     SweepState s;
     s.nx = nx, s.ny = ny, s.nz = nz, s.voxels = voxels;
+    s.vector_rows = vector_rows;
     // The row passes read voxels as 16-bit words.
     if (reinterpret_cast<uintptr_t>(voxels) % alignof(int16_t) != 0 || !s.allocate()) {
         direct_distance_transform(voxels, nx, ny, nz);

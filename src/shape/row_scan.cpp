@@ -15,8 +15,6 @@ namespace kestrane {
 
 namespace {
 
-bool vector_allowed = true;
-
 // A conditional move, not a branch: which candidate wins changes often
 // near a surface.
 inline uint32_t select_colour(int along, int beaten, uint32_t taken, uint32_t other)
@@ -194,18 +192,11 @@ bool has_avx512()
 
 }  // namespace
 
-bool allow_vector_row_scan(bool allow)
-{
-    bool previous = vector_allowed;
-    vector_allowed = allow;
-    return previous;
-}
-
 void scan_row(const int16_t* best, const int16_t* beaten, const uint32_t* best_colour, int nx, int direction,
-              int first_magnitude, uint32_t first_colour, int16_t* magnitude, uint32_t* colour)
+              int first_magnitude, uint32_t first_colour, int16_t* magnitude, uint32_t* colour, bool allow_vector)
 {
 #if KESTRANE_ROW_SCAN_AVX512
-    if (vector_allowed && has_avx512()) {
+    if (allow_vector && has_avx512()) {
         if (direction > 0)
             scan_row_avx512<true>(best, beaten, best_colour, nx, first_magnitude, first_colour, magnitude, colour);
         else

@@ -19,11 +19,10 @@ namespace kestrane {
 // before position 0 and after position nx-1.
 constexpr int ROW_SCAN_PAD = 32;
 
+// allow_vector off: the plain scan even where the processor has the vector
+// one (tests check both).
 void scan_row(const int16_t* best, const int16_t* beaten, const uint32_t* best_colour, int nx, int direction,
-              int first_magnitude, uint32_t first_colour, int16_t* magnitude, uint32_t* colour);
-
-// Tests turn the vector version off to check the plain one; returns the
-// previous setting.
-bool allow_vector_row_scan(bool allow);
+              int first_magnitude, uint32_t first_colour, int16_t* magnitude, uint32_t* colour,
+              bool allow_vector = true);
 
 }  // namespace kestrane

@@ -1,5 +1,6 @@
 #include "shape/sphere_sums.h"
 
+#include <atomic>
 #include <cmath>
 
 #include "shape/distance_transform.h"
@@ -95,15 +96,18 @@ SumsPath detect_widest()
     return SumsPath::Sse2;
 }
 
-SumsPath& current_path()
+// Every path gives the same sums bit for bit, so the choice is only a
+// speed; atomic, so that a test or benchmark may change it while frames are
+// built on other threads.
+std::atomic<SumsPath>& current_path()
 {
-    static SumsPath path = widest_sums_path();
+    static std::atomic<SumsPath> path{widest_sums_path()};
     return path;
 }
 
 void sum_group(const LinkedSpheres& s, Group& g, int used)
 {
-    switch (current_path()) {
+    switch (current_path().load(std::memory_order_relaxed)) {
 #if defined(__x86_64__)
     case SumsPath::Avx512: sum_avx512(s, g); return;
     case SumsPath::Avx2: sum_avx2(s, g); return;
@@ -125,9 +129,8 @@ SumsPath widest_sums_path()
 
 SumsPath use_sums_path(SumsPath path)
 {
-    const SumsPath before = current_path();
-    current_path() = static_cast<int>(path) <= static_cast<int>(widest_sums_path()) ? path : widest_sums_path();
-    return before;
+    const SumsPath chosen = static_cast<int>(path) <= static_cast<int>(widest_sums_path()) ? path : widest_sums_path();
+    return current_path().exchange(chosen, std::memory_order_relaxed);
 }
 
 void sphere_sums(const LinkedSpheres& spheres, const Vector3* q, const int16_t* d, int n, SphereSum* sums)
