@@ -1,5 +1,7 @@
 #include "input/file_kind.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -42,12 +44,15 @@ bool is_binary_stl(const Head& head)
     return static_cast<uint64_t>(head.size) == 84 + 50 * static_cast<uint64_t>(count);
 }
 
+// A UTF-8 byte-order mark is text's, not the format's: skipped.
+size_t text_start(const Head& head) { return head.starts_with("\xEF\xBB\xBF") ? 3 : 0; }
+
 // The first whitespace-delimited word, skipping lines that start with '#';
 // pos is left after it.
 std::string first_word(const Head& head, size_t& pos)
 {
     const std::vector<unsigned char>& b = head.bytes;
-    pos = 0;
+    pos = text_start(head);
     for (;;) {
         while (pos < b.size() && std::isspace(b[pos])) ++pos;
         if (pos < b.size() && b[pos] == '#') {
@@ -75,7 +80,7 @@ bool is_off_word(const std::string& word)
 bool is_gltf_json(const Head& head)
 {
     const std::vector<unsigned char>& b = head.bytes;
-    size_t pos = 0;
+    size_t pos = text_start(head);
     while (pos < b.size() && std::isspace(b[pos])) ++pos;
     if (pos >= b.size() || b[pos] != '{') return false;
     ++pos;
@@ -100,10 +105,52 @@ std::string lower_extension(const std::string& path)
     return ext;
 }
 
+bool contains(const Head& head, const char* text)
+{
+    const size_t n = std::strlen(text);
+    const auto& b = head.bytes;
+    for (size_t i = 0; i + n <= b.size(); ++i)
+        if (std::memcmp(b.data() + i, text, n) == 0) return true;
+    return false;
+}
+
+// A 3DS file is one chunk 0x4D4D whose length is the file's.
+bool is_3ds(const Head& head)
+{
+    if (head.bytes.size() < 6 || head.bytes[0] != 0x4D || head.bytes[1] != 0x4D) return false;
+    uint32_t length = 0;
+    for (int i = 5; i >= 2; --i) length = (length << 8) | head.bytes[i];
+    return static_cast<long>(length) == head.size;
+}
+
+// Formats Assimp knows but this program does not read: named, not guessed at.
+MeshFileKind unread_kind(const Head& head, const std::string& ext)
+{
+    if (head.starts_with("Kaydara FBX Binary") || ext == "fbx") return MeshFileKind::Fbx;
+    if (head.starts_with("BLENDER") || ext == "blend") return MeshFileKind::Blend;
+    if (is_3ds(head) || ext == "3ds") return MeshFileKind::Max3ds;
+    if (ext == "dae" || ((head.starts_with("<?xml") || head.starts_with("\xEF\xBB\xBF<?xml")) && contains(head, "<COLLADA")))
+        return MeshFileKind::Collada;
+    return MeshFileKind::Off;
+}
+
 }  // namespace
+
+std::string input_file_fault(const std::string& path)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+    if (S_ISFIFO(st.st_mode)) return "is a pipe, not a file";
+    if (S_ISDIR(st.st_mode)) return "is a directory, not a file";
+    if (S_ISSOCK(st.st_mode)) return "is a socket, not a file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "is a device, not a file";
+    return "is not a regular file";
+}
 
 MeshFileKind detect_mesh_file(std::FILE* stream, const std::string& path)
 {
+    struct stat st;
+    if (fstat(fileno(stream), &st) == 0 && !S_ISREG(st.st_mode)) return MeshFileKind::NotAFile;
     const Head head = read_head(stream);
     if (head.starts_with("glTF")) return MeshFileKind::Glb;
     if (head.starts_with("ply\n") || head.starts_with("ply\r")) return MeshFileKind::Ply;
@@ -116,6 +163,8 @@ MeshFileKind detect_mesh_file(std::FILE* stream, const std::string& path)
     if (is_obj_word(word)) return MeshFileKind::Obj;
 
     const std::string ext = lower_extension(path);
+    const MeshFileKind unread = unread_kind(head, ext);
+    if (unread != MeshFileKind::Off) return unread;
     if (ext == "stl") return MeshFileKind::Stl;
     if (ext == "obj") return MeshFileKind::Obj;
     if (ext == "ply") return MeshFileKind::Ply;
@@ -133,6 +182,11 @@ const char* mesh_file_kind_name(MeshFileKind kind)
     case MeshFileKind::Ply: return "PLY";
     case MeshFileKind::Gltf: return "glTF";
     case MeshFileKind::Glb: return "glTF binary";
+    case MeshFileKind::Fbx: return "FBX";
+    case MeshFileKind::Collada: return "COLLADA";
+    case MeshFileKind::Max3ds: return "3DS";
+    case MeshFileKind::Blend: return "Blender";
+    case MeshFileKind::NotAFile: return "a file";
     }
     return "OFF";
 }
@@ -146,6 +200,11 @@ const char* mesh_file_extension(MeshFileKind kind)
     case MeshFileKind::Ply: return "ply";
     case MeshFileKind::Gltf: return "gltf";
     case MeshFileKind::Glb: return "glb";
+    case MeshFileKind::Fbx: return "fbx";
+    case MeshFileKind::Collada: return "dae";
+    case MeshFileKind::Max3ds: return "3ds";
+    case MeshFileKind::Blend: return "blend";
+    case MeshFileKind::NotAFile: return "";
     }
     return "";
 }

@@ -1,6 +1,10 @@
 #include "input/mesh_import.h"
 
+#include <sys/stat.h>
+
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
+#include <assimp/MemoryIOWrapper.h>
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
@@ -13,6 +17,7 @@
 #include <utility>
 
 #include "base/colour.h"
+#include "input/mesh_precheck.h"
 
 namespace kestrane {
 namespace {
@@ -110,20 +115,86 @@ bool has_extension(const std::string& path, const char* ext)
     return true;
 }
 
+// Every file Assimp opens goes through here: the model itself (under the
+// name that picks its importer), and the files it names only when they are
+// regular files inside the model's folder. A refusal is kept, so that the
+// user hears of the reference rather than of Assimp's failure to find it.
+class ConfinedIOSystem : public Assimp::DefaultIOSystem {
+public:
+    ConfinedIOSystem(std::string model, std::string alias, bool text)
+        : model_(std::move(model)), alias_(std::move(alias)), text_(text)
+    {
+    }
+
+    bool Exists(const char* file) const override
+    {
+        if (is_model(file)) return true;
+        std::string resolved;
+        const std::string fault = confined_path_fault(model_, file, &resolved);
+        if (!fault.empty() && refusal_.empty()) refusal_ = "it names " + fault;
+        return !resolved.empty();
+    }
+
+    Assimp::IOStream* Open(const char* file, const char* mode = "rb") override
+    {
+        if (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+')) return nullptr;
+        std::string path = model_;
+        if (!is_model(file)) {
+            const std::string fault = confined_path_fault(model_, file, &path);
+            if (!fault.empty()) {
+                if (refusal_.empty()) refusal_ = "it names " + fault;
+                return nullptr;
+            }
+            if (path.empty()) return nullptr;
+        }
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (refusal_.empty()) refusal_ = "`" + std::string(file) + "' is not a regular file";
+            return nullptr;
+        }
+        if (!text_ || !starts_with_bom(path)) return DefaultIOSystem::Open(path.c_str(), "rb");
+        // Text is read as the text it is: without a UTF-8 byte-order mark.
+        std::string bytes, why;
+        if (!read_regular_file(path, &bytes, &why)) {
+            if (refusal_.empty()) refusal_ = "`" + std::string(file) + "' " + why;
+            return nullptr;
+        }
+        strip_utf8_bom(bytes);
+        uint8_t* copy = new uint8_t[bytes.size() ? bytes.size() : 1];
+        std::memcpy(copy, bytes.data(), bytes.size());
+        return new Assimp::MemoryIOStream(copy, bytes.size(), true);
+    }
+
+    const std::string& refusal() const { return refusal_; }
+
+private:
+    static bool starts_with_bom(const std::string& path)
+    {
+        char head[3] = {};
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f) return false;
+        const size_t got = std::fread(head, 1, 3, f);
+        std::fclose(f);
+        return got == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0;
+    }
+    bool is_model(const char* file) const { return alias_ == file || model_ == file; }
+
+    std::string model_, alias_;
+    bool text_;
+    mutable std::string refusal_;
+};
+
 // Assimp picks its importer by extension first; a file whose content says
-// otherwise is handed over from memory with the right format named.
-const aiScene* read_scene(Assimp::Importer& importer, const std::string& path, MeshFileKind kind)
+// otherwise is named to it with the right extension added, and still read
+// from its own folder.
+const aiScene* read_scene(Assimp::Importer& importer, const std::string& path, MeshFileKind kind,
+                          ConfinedIOSystem** io)
 {
     const char* ext = mesh_file_extension(kind);
-    if (has_extension(path, ext)) return importer.ReadFile(path, 0);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw ImportFailure{"it cannot be opened"};
-    std::vector<char> bytes;
-    char block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, f)) > 0) bytes.insert(bytes.end(), block, block + got);
-    std::fclose(f);
-    return importer.ReadFileFromMemory(bytes.data(), bytes.size(), 0, ext);
+    const std::string alias = has_extension(path, ext) ? path : path + "." + ext;
+    *io = new ConfinedIOSystem(path, alias, kind == MeshFileKind::Obj || kind == MeshFileKind::Gltf);
+    importer.SetIOHandler(*io);  // the importer owns it
+    return importer.ReadFile(alias, 0);
 }
 
 }  // namespace
@@ -132,8 +203,12 @@ bool import_mesh_here(const std::string& path, MeshFileKind kind, PolygonMesh* o
 {
     out->objects.clear();
     try {
+        const std::string fault = precheck_mesh_file(path, kind);
+        if (!fault.empty()) throw ImportFailure{fault};
         Assimp::Importer importer;
-        const aiScene* scene = read_scene(importer, path, kind);
+        ConfinedIOSystem* io = nullptr;
+        const aiScene* scene = read_scene(importer, path, kind, &io);
+        if (!io->refusal().empty()) throw ImportFailure{io->refusal()};
         if (!scene) throw ImportFailure{importer.GetErrorString()};
         add_scene(*scene, kind, *out);
         if (out->objects.empty()) throw ImportFailure{"it holds no polygons"};
