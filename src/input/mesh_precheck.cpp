@@ -269,7 +269,8 @@ std::string check_ply(const MappedBytes& file)
         const uint64_t each = ascii ? 2 * e.properties.size() : e.min_binary_bytes();
         if (each && (e.count > (data - std::min(need, data)) / each))
             return "it declares " + count_text(e.count) + " " + plural(e) + " but holds " +
-                   std::to_string(file.size) + " bytes";
+                   std::to_string(file.size) + " bytes (" + (ascii ? "in text, " : "") + "at least " +
+                   std::to_string(each) + " bytes each)";
         need += e.count * each;
     }
     if (ascii) return check_ply_ascii_lists(elements, p, end);

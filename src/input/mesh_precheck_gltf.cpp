@@ -358,6 +358,11 @@ std::string check_indices(Model& m)
             View index;
             fault = accessor_view(m, static_cast<size_t>(indices), &index);
             if (!fault.empty()) return fault;
+            // Assimp drops the corners past the last whole triangle.
+            const double mode = whole(prim.get("mode"));
+            if ((mode == -1 || mode == 4) && index.count % 3 != 0)
+                return "its mesh " + std::to_string(mi) + " has " + std::to_string(index.count) +
+                       " triangle corners, not a multiple of 3";
             if (!index.data || (index.element != 1 && index.element != 2 && index.element != 4)) continue;
             for (uint64_t i = 0; i < index.count; ++i) {
                 const unsigned char* p = index.data + i * index.stride;

@@ -57,6 +57,7 @@ REASONS = {
     "nested/deep/gltf-buffer-outside.gltf": "buffer `../../outside.bin' lies outside the model's folder",
     "gltf-index-99.gltf": "names a vertex its object does not have (index 99 of 8",
     "gltf-index-ffffffff.gltf": "(index 4294967295 of 8",
+    "gltf-index-count-35.gltf": "35 triangle corners, not a multiple of 3",
     "obj-nul-vertex.obj": "line 3 holds a NUL byte",
     "obj-utf16.obj": "is UTF-16 text; save it as UTF-8",
     "obj-mtllib-passwd.obj": "material library `../../../../etc/passwd' lies outside",

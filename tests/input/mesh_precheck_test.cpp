@@ -183,7 +183,8 @@ TEST_F(PrecheckTest, PlyCountsAreCheckedAgainstWhatTheFileHolds)
 
     const std::string ascii = ascii_ply("1000000000");
     EXPECT_EQ(check("c.ply", ascii, MeshFileKind::Ply),
-              "it declares 1000000000 vertices but holds " + std::to_string(ascii.size()) + " bytes");
+              "it declares 1000000000 vertices but holds " + std::to_string(ascii.size()) +
+                  " bytes (in text, at least 6 bytes each)");
     EXPECT_NE(check("d.ply", binary_ply("8", "1000000000"), MeshFileKind::Ply).find("declares 1000000000 faces"),
               std::string::npos);
     // One more face than the data holds, at the fewest bytes a face takes.
@@ -275,6 +276,11 @@ TEST_F(PrecheckTest, GltfIndicesVersionsAndDataUris)
     cube.index_type = 5125;
     cube.indices.back() = 0xFFFFFFFF;
     EXPECT_NE(check("c.glb", cube.glb(), MeshFileKind::Glb).find("(index 4294967295 of 8"), std::string::npos);
+
+    Cube ragged;
+    ragged.indices.pop_back();
+    EXPECT_EQ(check("r.gltf", ragged.json(false), MeshFileKind::Gltf),
+              "its mesh 0 has 35 triangle corners, not a multiple of 3");
 
     Cube old;
     old.version = "1.0";
