@@ -131,7 +131,7 @@ public:
         if (is_model(file)) return true;
         std::string resolved;
         const std::string fault = confined_path_fault(model_, file, &resolved);
-        if (!fault.empty() && refusal_.empty()) refusal_ = "it names " + fault;
+        if (!fault.empty()) refuse(file, fault);
         return !resolved.empty();
     }
 
@@ -142,21 +142,21 @@ public:
         if (!is_model(file)) {
             const std::string fault = confined_path_fault(model_, file, &path);
             if (!fault.empty()) {
-                if (refusal_.empty()) refusal_ = "it names " + fault;
+                refuse(file, fault);
                 return nullptr;
             }
             if (path.empty()) return nullptr;
         }
         struct stat st;
         if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            if (refusal_.empty()) refusal_ = "`" + std::string(file) + "' is not a regular file";
+            refuse(file, "`" + std::string(file) + "' is not a regular file");
             return nullptr;
         }
         if (!text_ || !starts_with_bom(path)) return DefaultIOSystem::Open(path.c_str(), "rb");
         // Text is read as the text it is: without a UTF-8 byte-order mark.
         std::string bytes, why;
         if (!read_regular_file(path, &bytes, &why)) {
-            if (refusal_.empty()) refusal_ = "`" + std::string(file) + "' " + why;
+            refuse(file, "`" + std::string(file) + "' " + why);
             return nullptr;
         }
         strip_utf8_bom(bytes);
@@ -168,6 +168,12 @@ public:
     const std::string& refusal() const { return refusal_; }
 
 private:
+    // fault is "`file' lies outside ...": kept as "it names `file', which lies outside ...".
+    void refuse(const char* file, const std::string& fault) const
+    {
+        const size_t named = std::strlen(file) + 2;
+        if (refusal_.empty()) refusal_ = "it names " + fault.substr(0, named) + ", which" + fault.substr(named);
+    }
     static bool starts_with_bom(const std::string& path)
     {
         char head[3] = {};
