@@ -262,8 +262,9 @@ std::string check_ply(const MappedBytes& file)
     if (!ascii && !big && format != "binary_little_endian")
         return "its header names no known format (ascii, binary_little_endian or binary_big_endian)";
 
-    // What the header promises, at the fewest bytes it could be written in.
-    const uint64_t data = static_cast<uint64_t>(end - p);
+    // What the header promises, at the fewest bytes it could be written in
+    // (text: a digit and a separator a value, but the last may end the file).
+    const uint64_t data = static_cast<uint64_t>(end - p) + (ascii ? 1 : 0);
     uint64_t need = 0;
     for (const PlyElement& e : elements) {
         const uint64_t each = ascii ? 2 * e.properties.size() : e.min_binary_bytes();
@@ -274,7 +275,8 @@ std::string check_ply(const MappedBytes& file)
         need += e.count * each;
     }
     if (ascii) return check_ply_ascii_lists(elements, p, end);
-    return check_ply_binary_lists(elements, reinterpret_cast<const unsigned char*>(p), data, big);
+    return check_ply_binary_lists(elements, reinterpret_cast<const unsigned char*>(p), static_cast<uint64_t>(end - p),
+                                  big);
 }
 
 // ------------------------------------------------------------------ STL

@@ -178,6 +178,13 @@ TEST_F(PrecheckTest, PlyCountsAreCheckedAgainstWhatTheFileHolds)
 {
     EXPECT_EQ(check("a.ply", ascii_ply(), MeshFileKind::Ply), "");
     EXPECT_EQ(check("b.ply", binary_ply(), MeshFileKind::Ply), "");
+    // The fewest bytes text can take: one digit a value, the last without a line end.
+    EXPECT_EQ(check("tight.ply", "ply\nformat ascii 1.0\nelement vertex 2\nproperty uchar x\nend_header\n1\n2",
+                    MeshFileKind::Ply),
+              "");
+    EXPECT_NE(check("short.ply", "ply\nformat ascii 1.0\nelement vertex 3\nproperty uchar x\nend_header\n1\n2",
+                    MeshFileKind::Ply),
+              "");
     EXPECT_EQ(check("crlf.ply", "ply\r\nformat ascii 1.0\r\nelement vertex 0\r\nend_header\r\n", MeshFileKind::Ply),
               "");
 
