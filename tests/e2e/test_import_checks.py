@@ -6,6 +6,7 @@ byte-order mark, CRLF line ends) morph as any other."""
 import importlib.machinery
 import importlib.util
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -13,7 +14,7 @@ import tempfile
 import threading
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from batch_support import Checks, parse_args  # noqa: E402
+from batch_support import Checks, parse_args, uses_address_sanitizer  # noqa: E402
 
 args = parse_args()
 check = Checks()
@@ -70,13 +71,22 @@ REASONS = {
 # Files no run may open, whatever the model names.
 FORBIDDEN = {"/etc/passwd"}
 
+# Each refusal fits in 1 GB of address space (a sanitizer's shadow does not).
+MEMORY_LIMIT = None if uses_address_sanitizer(args.batch) else 1 << 30
+
+
+def limited():
+    if MEMORY_LIMIT:
+        resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
+
 
 def run(argv, cwd, stdin=None, trace=None, timeout=60):
     command = [args.batch] + argv
     if trace:
         command = ["strace", "-f", "-qq", "-e", "trace=openat", "-o", trace] + command
     try:
-        p = subprocess.run(command, cwd=cwd, stdin=stdin, capture_output=True, text=True, timeout=timeout)
+        p = subprocess.run(command, cwd=cwd, stdin=stdin, capture_output=True, text=True, timeout=timeout,
+                           preexec_fn=None if trace else limited)
     except subprocess.TimeoutExpired:
         return None, "", "timed out"
     return p.returncode, p.stdout, p.stderr
