@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/transform_check.h"
 
 using namespace kestrane;
 
@@ -13,8 +14,18 @@ namespace {
 
 bool fits_path(const char* text) { return std::strlen(text) < static_cast<size_t>(PATH_CAPACITY); }
 
+// An integer read as atoi reads it (blanks before it skipped, text after it
+// ignored, no digits read as 0), but without atoi's silent wrap: false when
+// the value does not fit in 16 bits, signed or unsigned, so that it cannot
+// wrap on the way into the record.
+bool read_16_bits(const char* text, long* value)
+{
+    *value = std::strtol(text, nullptr, 10);
+    return *value >= -32768 && *value <= 65535;
+}
+
 // Resolution is a lattice step in voxels; only 1..8 may reach the pipeline.
-uint16_t clamp_resolution(int16_t value)
+uint16_t clamp_resolution(long value)
 {
     if (value < 1) return 1;
     if (value > 8) return 8;
@@ -128,14 +139,16 @@ int parse_command_line(int argc, char** argv)
                 app.scale_centres = true;
                 app.scale_sizes = false;
                 break;
-            case 'F':
-                // A value that wraps to below 2 in 16 bits is as illegal as 1.
-                app.frame_count = static_cast<uint16_t>(std::atoi(value));
-                if (std::atoi(value) < 2 || app.frame_count < 2) result = 1;
+            case 'F': {
+                long frames;
+                if (!read_16_bits(value, &frames) || frames < 2) result = 1;
+                else app.frame_count = static_cast<uint16_t>(frames);
                 break;
+            }
             case 'J': {
-                // Worker threads: 1 up to a generous limit.
-                const int threads = std::atoi(value);
+                // Worker threads: 1 up to a generous limit. Read whole, so
+                // that 2^32 + 2 is not taken for 2.
+                const long threads = std::strtol(value, nullptr, 10);
                 if (threads < 1 || threads > MAX_THREADS) result = 1;
                 else app.threads = static_cast<uint16_t>(threads);
                 break;
@@ -148,16 +161,21 @@ int parse_command_line(int argc, char** argv)
                 app.output_base = value;
                 app.output_format = SURFACE_FORMAT_OOGL;
                 break;
-            case 'P':
-                app.min_points = static_cast<uint16_t>(std::atoi(value));
-                if (std::atoi(value) < 10 || app.min_points < 10) result = 1;
+            case 'P': {
+                long points;
+                if (!read_16_bits(value, &points) || points < 10) result = 1;
+                else app.min_points = static_cast<uint16_t>(points);
                 break;
+            }
             case 'Q':
                 app.quick_morph = true;
                 break;
-            case 'R':
-                app.resolution = clamp_resolution(static_cast<int16_t>(std::atoi(value)));
+            case 'R': {
+                long resolution;
+                if (!read_16_bits(value, &resolution)) result = 1;
+                else app.resolution = clamp_resolution(resolution);
                 break;
+            }
             case 'S':
                 if (!parse_frame_range(value, &app.first_frame, &app.last_frame)) result = 1;
                 break;
@@ -165,7 +183,7 @@ int parse_command_line(int argc, char** argv)
                 int read = parse_transform(value, app.transform);
                 app.scale_centres = false;
                 app.scale_sizes = false;
-                if (read < 16) result = 1;
+                if (read < 16 || !transform_usable(app.transform)) result = 1;
                 break;
             }
             case 'U':

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/app_state.h"
 
@@ -13,15 +14,27 @@ StatusHooks status_hooks;
 
 namespace {
 
-// A formatted message, cut to its first 120 characters.
+// A formatted message: whole for the reporter (a console line has room for
+// every word of a reason), cut to its first 120 characters for the line.
 struct MessageText {
+    std::string whole;
     char text[STATUS_TEXT_LENGTH + 1];
 };
 
 MessageText format_message(const char* format, va_list args)
 {
     MessageText message;
-    std::vsnprintf(message.text, sizeof message.text, format, args);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(message.text, sizeof message.text, format, args);
+    if (length > STATUS_TEXT_LENGTH) {
+        message.whole.resize(static_cast<size_t>(length) + 1);
+        std::vsnprintf(message.whole.data(), message.whole.size(), format, again);
+        message.whole.resize(static_cast<size_t>(length));
+    } else {
+        message.whole = message.text;
+    }
+    va_end(again);
     return message;
 }
 
@@ -64,7 +77,7 @@ void show_info(const char* format, ...)
     const MessageText message = format_message(format, args);
     va_end(args);
     const char* text = message.text;
-    report(StatusKind::Info, text);
+    report(StatusKind::Info, message.whole.c_str());
     if (status_line.status_state == STATUS_WARNING || status_line.status_state == STATUS_FATAL) return;
     std::memcpy(status_line.info_text, text, sizeof message.text);
     if (status_line.status_state != STATUS_PROGRESS) status_line.status_state = STATUS_INFO;
@@ -86,8 +99,7 @@ void show_warning(const char* format, ...)
     va_start(args, format);
     const MessageText message = format_message(format, args);
     va_end(args);
-    const char* text = message.text;
-    report(StatusKind::Warning, text);
+    report(StatusKind::Warning, message.whole.c_str());
     if (status_line.status_state == STATUS_FATAL) return;
     show_notice(message, STATUS_WARNING);
 }
@@ -98,8 +110,7 @@ void show_error(const char* format, ...)
     va_start(args, format);
     const MessageText message = format_message(format, args);
     va_end(args);
-    const char* text = message.text;
-    report(StatusKind::Error, text);
+    report(StatusKind::Error, message.whole.c_str());
     show_notice(message, STATUS_FATAL);
     if (status_hooks.on_fatal) status_hooks.on_fatal();
 }

@@ -1,11 +1,15 @@
 #include "batch/batch.h"
 
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,7 +56,16 @@ void put(const std::string& text)
 
 void say(StatusKind kind, const std::string& text) { put(console_message(console, kind, text, seconds_now())); }
 
-void console_report(StatusKind kind, const char* text) { say(kind, text); }
+// A surface that encloses nothing at this sampling would morph from or into
+// nothing: the batch tool ends such a run as a failed load. Its reason, once
+// told; the rest of the load then goes unsaid.
+std::string empty_surface;
+
+void console_report(StatusKind kind, const char* text)
+{
+    if (empty_surface.empty()) say(kind, text);
+}
+
 
 void tell(const ConsoleEvent& event) { put(console_event(console, event, seconds_now())); }
 
@@ -89,6 +102,7 @@ class ConsoleObserver : public MorphObserver {
 public:
     void progress(const ProgressEvent& event) override
     {
+        if (!empty_surface.empty()) return;
         ConsoleEvent e;
         e.stage = progress_text(event);
         if (event.stage == Stage::Converting) {
@@ -102,6 +116,13 @@ public:
     }
     void report(const Report& report) override
     {
+        if (!empty_surface.empty()) return;
+        if (report.problem == Problem::NoVolume) {
+            empty_surface = report.reason;
+            // The run ends after the load: no sphere extraction to wait for.
+            app.quick_morph = true;
+            return;
+        }
         say(report.severity == Severity::Warning ? StatusKind::Warning : StatusKind::Error, report.reason);
     }
 };
@@ -216,6 +237,59 @@ void remove_earlier_temporaries()
     remove_stale_temporaries(names);
 }
 
+// The files this run writes: its frames, and unless quick morphing the
+// sphere files of the ends it owns.
+struct RunOutput {
+    std::string name;
+    const char* kind;
+};
+
+std::vector<RunOutput> run_outputs()
+{
+    std::vector<RunOutput> outputs;
+    if (app.output_format == SURFACE_FORMAT_NONE) return outputs;
+    for (int frame = first_frame(); frame < last_frame(); ++frame)
+        outputs.push_back({surface_file_name(app.output_base, frame, app.output_format), "frame file"});
+    for (int side = 0; side < 2 && !app.quick_morph; ++side) {
+        if (side == 0 && first_frame() != 0) continue;
+        if (side == 1 && last_frame() != app.frame_count) continue;
+        outputs.push_back({sphere_file_name(side, app.frame_count, app.output_format), "sphere file"});
+    }
+    return outputs;
+}
+
+// An output that is an input (by any path, symbolic or hard link) would be
+// overwritten by the run; one that is a directory, or a name longer than
+// the file system takes, could never be written. Both are refused before
+// any work, not after the analysis.
+bool outputs_writable_without_loss()
+{
+    const std::string* inputs[2] = {&app.source_path, &app.target_path};
+    struct stat input[2];
+    bool known[2];
+    for (int side = 0; side < 2; ++side) known[side] = stat(inputs[side]->c_str(), &input[side]) == 0;
+    for (const auto& [name, kind] : run_outputs()) {
+        struct stat output;
+        if (stat(name.c_str(), &output) != 0) {
+            if (errno != ENAMETOOLONG) continue;
+            say(StatusKind::Error, "cannot write the " + std::string(kind) + " `" + name + "': " + std::strerror(errno));
+            return false;
+        }
+        for (int side = 0; side < 2; ++side)
+            if (known[side] && output.st_dev == input[side].st_dev && output.st_ino == input[side].st_ino) {
+                say(StatusKind::Error, "the " + std::string(kind) + " `" + name + "' is the " +
+                                           (side == 0 ? "source" : "target") + " file `" + *inputs[side] +
+                                           "': the run would overwrite its input");
+                return false;
+            }
+        if (S_ISDIR(output.st_mode)) {
+            say(StatusKind::Error, "`" + name + "' is a directory: the " + kind + " cannot be written there");
+            return false;
+        }
+    }
+    return true;
+}
+
 // Every directory the run writes into must take a file before any work.
 bool output_directories_writable()
 {
@@ -239,10 +313,14 @@ int terminal_width()
 // Everything after the command line; returns the exit status.
 int run_batch()
 {
-    if (!output_directories_writable()) return BATCH_WRITE_FAILED;
+    if (!outputs_writable_without_loss() || !output_directories_writable()) return BATCH_WRITE_FAILED;
     remove_earlier_temporaries();
     written = Written{};
     int outcome = run_pipeline();
+    if (!empty_surface.empty()) {
+        say(StatusKind::Error, empty_surface + ": nothing to morph from or into");
+        return BATCH_LOAD_FAILED;
+    }
     if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
     if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
     if (interrupt_signal()) return stop_interrupted();
@@ -278,6 +356,7 @@ void install_console_reporter(bool quiet)
     console.quiet = quiet;
     console.started = seconds_now();
     files_written = 0;
+    empty_surface.clear();
     status_hooks.report = console_report;
     pipeline_hooks.load_failed = report_load_failure;
     pipeline_hooks.observer = &console_observer;
@@ -312,6 +391,10 @@ int batch_main(int argc, char** argv)
 
     install_console_reporter(options.quiet);
     install_interrupt_handlers();
+    // A file size limit (ulimit -f) then fails the write with EFBIG, which
+    // is reported and cleaned up as any write error, instead of killing the
+    // run with a temporary left behind.
+    signal(SIGXFSZ, SIG_IGN);
     const int status = run_batch();
     put(console_clear(console));
     release_volumes();

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/lattice_geometry.h"
+#include "input/boundary_edges.h"
 #include "input/off_reader.h"
 
 namespace kestrane {
@@ -18,6 +19,7 @@ struct Box {
     double max[3] = {-std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
                      -std::numeric_limits<double>::infinity()};
     long vertices = 0;
+    BoundaryEdges boundary;
 
     double extent(int axis) const { return max[axis] - min[axis]; }
     double centre(int axis) const { return (max[axis] + min[axis]) * 0.5; }
@@ -33,6 +35,25 @@ int add_vertex(void* context, Vector3 p)
         if (c[axis] > box.max[axis]) box.max[axis] = c[axis];
     }
     ++box.vertices;
+    box.boundary.vertex(p);
+    return SURFACE_OK;
+}
+
+int begin_object(void* context, int32_t, int32_t)
+{
+    static_cast<Box*>(context)->boundary.begin_object();
+    return SURFACE_OK;
+}
+
+int add_face(void* context, int32_t n, const int32_t* indices, uint32_t)
+{
+    static_cast<Box*>(context)->boundary.face(n, indices);
+    return SURFACE_OK;
+}
+
+int end_object(void* context)
+{
+    static_cast<Box*>(context)->boundary.end_object();
     return SURFACE_OK;
 }
 
@@ -40,7 +61,10 @@ int measure_one(const SurfaceInput& input, const double* transform, Box& box)
 {
     SurfaceSink sink;
     sink.context = &box;
+    sink.begin_object = begin_object;
     sink.vertex = add_vertex;
+    sink.face = add_face;
+    sink.end_object = end_object;
     int status = read_surface_input(input, ReadPass::Sizing, transform, sink);
     if (status != SURFACE_OK) return status;
     return box.vertices > 0 ? SURFACE_OK : SURFACE_NO_VERTICES;
@@ -119,6 +143,8 @@ int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, con
     out->scale[0] = 1.0 / h;
     out->scale[1] = size_factor / h;
     out->view_scale = 2.0 / std::max({counts[0], counts[1], counts[2]});
+    out->boundary_edges[0] = boxes[0].boundary.count();
+    out->boundary_edges[1] = boxes[1].boundary.count();
     return SURFACE_OK;
 }
 

@@ -3,11 +3,13 @@
 // voxel grid, the isosurface lattice over it and where each surface lands.
 //
 // Reads both inputs from their start (the caller keeps them for the
-// conversion pass); costs one parse of each file. Returns SURFACE_OK with
-// *out filled, or a SurfaceStatus code (reader failures, a flat box while
-// sizes are matched, a zero extent, counts beyond 16 bits) with *out
-// untouched; *failed_side, when given, is then 0 or 1 for the surface at
-// fault and -1 when it is the two together.
+// conversion pass); costs one parse of each file, and for counting each
+// surface's boundary edges a few words per vertex and face corner of its
+// largest object. Returns SURFACE_OK with *out filled, or a SurfaceStatus
+// code (reader failures, a flat box while sizes are matched, a zero
+// extent, counts beyond 16 bits) with *out untouched; *failed_side, when
+// given, is then 0 or 1 for the surface at fault and -1 when it is the two
+// together.
 #include <cstdint>
 #include <cstdio>
 
@@ -29,6 +31,9 @@ struct VolumeSizing {
     Vector3 centre[2];            // surface point placed at the grid centre, per side
     double scale[2];              // voxels per surface unit, per side
     double view_scale;            // drawing units per voxel
+    // Edges only one face uses, per side (boundary_edges.h): 0 for a
+    // closed surface.
+    long boundary_edges[2];
 };
 
 int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, const SizingParameters& parameters,

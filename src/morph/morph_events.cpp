@@ -21,6 +21,7 @@ const char* problem_name(Problem problem)
     case Problem::BadParameter: return "bad parameter";
     case Problem::NotLoaded: return "not loaded";
     case Problem::WriteFailed: return "write failed";
+    case Problem::OpenSurface: return "open surface";
     }
     return "unknown problem";
 }

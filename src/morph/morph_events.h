@@ -49,6 +49,7 @@ enum class Problem {
     BadParameter,         // a parameter out of its range (reason says which)
     NotLoaded,            // a step asked for before a successful load
     WriteFailed,          // an output file could not be written
+    OpenSurface,          // warning: a surface has boundary edges; it is morphed as the solid it bounds
 };
 
 enum class Severity { Warning, Error };

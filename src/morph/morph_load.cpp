@@ -136,7 +136,7 @@ Result read_input(MorphState& morph, const Surface& surface, int side, OpenFiles
     return Result{};
 }
 
-Result measure(MorphState& morph, const SurfaceInput inputs[2])
+Result measure(MorphState& morph, const SurfaceInput inputs[2], long boundary_edges[2])
 {
     ProgressEvent sizing;
     sizing.stage = Stage::Sizing;
@@ -167,6 +167,8 @@ Result measure(MorphState& morph, const SurfaceInput inputs[2])
         morph.volumes[s].scale = sizing_out.scale[s];
     }
     morph.view_scale = sizing_out.view_scale;
+    boundary_edges[0] = sizing_out.boundary_edges[0];
+    boundary_edges[1] = sizing_out.boundary_edges[1];
     morph.loaded_resolution = p.resolution;
     std::copy(p.transform, p.transform + 16, morph.loaded_transform);
     sizing.finished = true;
@@ -311,7 +313,8 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
         if (!r) return r;
         if (cancelled(morph)) return cancelled_result(Stage::Reading);
     }
-    Result sized = measure(morph, inputs);
+    long boundary_edges[2] = {0, 0};
+    Result sized = measure(morph, inputs, boundary_edges);
     if (!sized) return sized;
     if (cancelled(morph)) return cancelled_result(Stage::Sizing);
     // Everything the load and its frames will hold is counted before any of
@@ -329,6 +332,8 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
     if (cancelled(morph)) return cancelled_result(Stage::Converting);
     // An open surface may bound nothing: its end of the morph is empty, and
     // it has no sphere to link.
+    // One that does bound something is filled as a solid: said, since the
+    // file does not describe that solid.
     for (int side = 0; side < 2; ++side)
         if (!encloses_volume(morph, side)) {
             Report warning;
@@ -336,6 +341,15 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
             warning.severity = Severity::Warning;
             warning.file = morph.names[side];
             warning.reason = quoted(morph.names[side]) + " encloses no volume at this sampling";
+            tell(morph, warning);
+        } else if (boundary_edges[side] > 0) {
+            Report warning;
+            warning.problem = Problem::OpenSurface;
+            warning.severity = Severity::Warning;
+            warning.file = morph.names[side];
+            warning.reason = quoted(morph.names[side]) + " is not closed (" + std::to_string(boundary_edges[side]) +
+                             (boundary_edges[side] == 1 ? " boundary edge" : " boundary edges") +
+                             "): it is morphed as the solid it bounds";
             tell(morph, warning);
         }
     return Result{};

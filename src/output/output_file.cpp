@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -60,13 +64,43 @@ bool process_gone(long pid)
     return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+const char* const TEMPORARY_MARK = ".tmp-";
+
+// The part of a temporary's name between the dot and ".tmp-<pid>" when the
+// whole name would pass the name limit: a prefix of the name (still telling
+// what it is) and a hash of all of it (telling names of one prefix apart).
+std::string short_stem(const std::string& base)
+{
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : base) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    // Cut between characters, not inside a UTF-8 sequence.
+    size_t keep = std::min<size_t>(base.size(), 64);
+    while (keep > 0 && keep < base.size() && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return base.substr(0, keep) + "~" + digits;
+}
+
+// The longest name the directory takes.
+long name_limit(const std::string& directory)
+{
+    const long limit = pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? limit : NAME_MAX;
+}
+
 }  // namespace
 
-std::string temporary_file_name(const std::string& name, long pid)
+std::string temporary_file_name(const std::string& name, long pid, long limit)
 {
     std::string directory, base;
     split_name(name, &directory, &base);
-    return directory + "." + base + ".tmp-" + std::to_string(pid);
+    const std::string suffix = TEMPORARY_MARK + std::to_string(pid);
+    const std::string full = "." + base + suffix;
+    if (static_cast<long>(full.size()) <= limit) return directory + full;
+    return directory + "." + short_stem(base) + suffix;
 }
 
 void remove_stale_temporaries(const std::vector<std::string>& names)
@@ -76,9 +110,11 @@ void remove_stale_temporaries(const std::vector<std::string>& names)
     for (const std::string& name : names) {
         std::string directory, base;
         split_name(name, &directory, &base);
+        // Either form: which one a run chose depended on its pid's length.
         bases[directory].insert(base);
+        bases[directory].insert(short_stem(base));
     }
-    const std::string marker = ".tmp-";
+    const std::string marker = TEMPORARY_MARK;
     for (const auto& [directory, wanted] : bases) {
         DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
         if (!dir) continue;
@@ -108,18 +144,28 @@ OutputFile::OutputFile(const std::string& name) : final_name(name)
 {
     // A final name that exists as a directory, or as a file that may not
     // be written, stays as it is, as when files were written in place.
+    // errno tells the caller why.
     struct stat existing;
-    if (stat(name.c_str(), &existing) == 0 && (S_ISDIR(existing.st_mode) || access(name.c_str(), W_OK) != 0))
-        return;
+    if (stat(name.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            errno = EISDIR;
+            return;
+        }
+        if (access(name.c_str(), W_OK) != 0) return;
+    }
     remove_stale_temporaries(name);
-    temporary_name = temporary_file_name(name, static_cast<long>(getpid()));
+    std::string directory, base;
+    split_name(name, &directory, &base);
+    temporary_name = temporary_file_name(name, static_cast<long>(getpid()), name_limit(directory));
     // Published before it exists, so that a handler never misses it.
     slot = publish_temporary(temporary_name);
     int fd = open(temporary_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd >= 0) stream = fdopen(fd, "w");
     if (!stream) {
+        const int error = errno;
         if (fd >= 0) close(fd);
         unlink(temporary_name.c_str());
+        errno = error;
         release_slot(slot);
         slot = -1;
         return;
@@ -138,16 +184,30 @@ OutputFile::~OutputFile()
 bool OutputFile::commit()
 {
     if (!stream) return false;
-    bool written = std::fflush(stream) == 0 && !std::ferror(stream);
+    // errno keeps the first failure's reason (a full disk, a file too
+    // large), whatever the cleanup does after it.
+    int error = 0;
+    auto step = [&error](bool ok) {
+        if (!ok && error == 0) error = errno ? errno : EIO;
+        return ok;
+    };
+    // A write that failed earlier left its errno; the stream remembers only that it failed.
+    const int earlier = errno;
+    bool written = step(std::fflush(stream) == 0);
+    if (written && std::ferror(stream)) {
+        error = earlier ? earlier : EIO;
+        written = false;
+    }
     // On the disk before the rename, so that after a crash the final name
     // holds the old file or the whole new one.
-    written = written && fsync(fileno(stream)) == 0;
-    written = std::fclose(stream) == 0 && written;
+    written = written && step(fsync(fileno(stream)) == 0);
+    written = step(std::fclose(stream) == 0) && written;
     stream = nullptr;
-    written = written && std::rename(temporary_name.c_str(), final_name.c_str()) == 0;
+    written = written && step(std::rename(temporary_name.c_str(), final_name.c_str()) == 0);
     if (!written) unlink(temporary_name.c_str());
     release_slot(slot);
     slot = -1;
+    if (!written) errno = error;
     return written;
 }
 

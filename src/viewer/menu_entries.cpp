@@ -25,9 +25,14 @@ void toggle_format(Format& field, Format value)
     field = field == value ? static_cast<Format>(0) : value;
 }
 
-// Integer entries are stored in 16 bits before their range is checked, so a
-// negative entry wraps to a large value and meets the upper bound.
-uint16_t read_uint16(const char* text) { return static_cast<uint16_t>(std::atoi(text)); }
+// Integer entries are read into 16 bits before their range is checked: a
+// negative entry, or one beyond 16 bits, meets the upper bound (65538
+// frames must not wrap to 2).
+uint16_t read_uint16(const char* text)
+{
+    const long value = std::strtol(text, nullptr, 10);
+    return value < 0 || value > 65535 ? 65535 : static_cast<uint16_t>(value);
+}
 
 const char* format_int(std::string& buffer, int value)
 {

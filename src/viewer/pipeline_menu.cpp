@@ -12,6 +12,7 @@
 #include "viewer/view_state.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "app/transform_check.h"
 
 using namespace kestrane;
 
@@ -86,9 +87,10 @@ void pipeline_set_alias(const char* text)
 
 void pipeline_set_points(const char* text)
 {
-    // Stored in 16 bits first: a negative entry wraps to a large value and
-    // is then brought down to the upper bound.
-    uint16_t value = static_cast<uint16_t>(std::atoi(text));
+    // Read into 16 bits first: a negative entry, or one beyond 16 bits
+    // (65556 must not wrap to 20), is brought down to the upper bound.
+    const long entered = std::strtol(text, nullptr, 10);
+    uint16_t value = entered < 0 || entered > 65535 ? 65535 : static_cast<uint16_t>(entered);
     if (value < 10) {
         value = 10;
         show_warning("Must have at least 10 points");
@@ -127,8 +129,11 @@ void pipeline_toggle_sizes()
 void pipeline_set_transform(const char* text)
 {
     int read = parse_transform(text, app.transform);
-    if (read < 16) {
-        show_warning("Must have 16 comma separated entries");
+    const bool usable = read >= 16 && transform_usable(app.transform);
+    if (!usable) {
+        // A NaN, an infinity or a flattening matrix would place the source nowhere.
+        if (read < 16) show_warning("Must have 16 comma separated entries");
+        else show_warning("Must be finite and invertible");
         reset_transform();
         app.scale_centres = true;
         app.scale_sizes = true;

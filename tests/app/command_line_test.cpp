@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app_state.h"
@@ -118,6 +119,61 @@ TEST(CommandLine, ValuesThatWrapIn16BitsAreIllegal)
     EXPECT_EQ(parse({"-f", "65536"}).result, 1);
     EXPECT_EQ(parse({"-f", "65537"}).result, 1);
     EXPECT_EQ(parse({"-p", "65545"}).result, 1);
+}
+
+TEST(CommandLine, ValuesBeyondWhatTheRecordHoldsAreRefusedNotWrapped)
+{
+    // Each would wrap to a legal value in 16 bits (or in an int, for -j):
+    // 70000 frames to 4464, 65556 points to 20, 2^32 + 2 threads to 2.
+    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+             {"-f", "70000"}, {"-f", "1000000"}, {"-p", "65556"}, {"-r", "65536"}, {"-r", "-40000"},
+             {"-j", "4294967298"}, {"-j", "257"}, {"-j", "99999999999999999999"}, {"-F", "65538"}}) {
+        Parsed p = parse({option, value, "a.off", "b.off"});
+        EXPECT_EQ(p.result, 1) << option << " " << value;
+        EXPECT_EQ(p.err, "Illegal argument `" + value + "' for parameter `" + option + "'.\n" + USAGE);
+        EXPECT_EQ(app.frame_count, 20);
+        EXPECT_EQ(app.min_points, 20);
+        EXPECT_EQ(app.resolution, 1);
+    }
+}
+
+TEST(CommandLine, ValuesWithinSixteenBitsReadAsBefore)
+{
+    Parsed p = parse({"-f", "65535", "-p", "65535", "-j", "256"});
+    EXPECT_EQ(p.result, 0) << p.err;
+    EXPECT_EQ(app.frame_count, 65535);
+    EXPECT_EQ(app.min_points, 65535);
+    EXPECT_EQ(app.threads, 256);
+    // Read as atoi reads: blanks before, anything after the digits ignored.
+    EXPECT_EQ(parse({"-f", " 7", "-p", "12x", "-j", "3 threads"}).result, 0);
+    EXPECT_EQ(app.frame_count, 7);
+    EXPECT_EQ(app.min_points, 12);
+    EXPECT_EQ(app.threads, 3);
+    // A large resolution in 16 bits meets the upper bound instead of wrapping below it.
+    for (const char* r : {"40000", "65535", "32768"}) {
+        EXPECT_EQ(parse({"-r", r}).result, 0);
+        EXPECT_EQ(app.resolution, 8) << r;
+    }
+    EXPECT_EQ(parse({"-j", "0"}).result, 1);
+}
+
+TEST(CommandLine, TransformMustBeFiniteAndInvertible)
+{
+    const std::string illegal = "Illegal argument `%' for parameter `-t'.\n" + USAGE;
+    for (const std::string t : {"nan,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1", "1,0,0,0,0,1,0,0,0,0,1,0,inf,0,0,1",
+                                "1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,-Inf", "1,0,0,0,0,1,0,0,0,0,0,0,0,0,0,1",
+                                "1,2,3,0,2,4,6,0,0,0,1,0,0,0,0,1",  // two columns in line
+                                "1e200,0,0,0,0,1e200,0,0,0,0,1e200,0,0,0,0,1"}) {  // a determinant beyond double
+        Parsed p = parse({"-t", t, "a.off", "b.off"});
+        EXPECT_EQ(p.result, 1) << t;
+        std::string expected = illegal;
+        expected.replace(expected.find('%'), 1, t);
+        EXPECT_EQ(p.err, expected);
+    }
+    // Turned, mirrored, shrunk a long way or moved far: all invertible.
+    for (const std::string t : {"0,1,0,0,-1,0,0,0,0,0,1,0,5,6,7,1", "-1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1",
+                                "1e-5,0,0,0,0,1e-5,0,0,0,0,1e-5,0,0,0,0,1", "1,0,0,0,0,1,0,0,0,0,1,0,1e30,0,0,1"})
+        EXPECT_EQ(parse({"-t", t}).result, 0) << t;
 }
 
 TEST(CommandLine, ResolutionIsBroughtIntoRange)
