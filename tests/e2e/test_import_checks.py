@@ -82,11 +82,13 @@ def limited():
 
 def run(argv, cwd, stdin=None, trace=None, timeout=60):
     command = [args.batch] + argv
+    env = dict(os.environ)
     if trace:
         command = ["strace", "-f", "-qq", "-e", "trace=openat", "-o", trace] + command
+        env["ASAN_OPTIONS"] = "detect_leaks=0"  # the leak checker cannot run under ptrace
     try:
         p = subprocess.run(command, cwd=cwd, stdin=stdin, capture_output=True, text=True, timeout=timeout,
-                           preexec_fn=None if trace else limited)
+                           env=env, preexec_fn=None if trace else limited)
     except subprocess.TimeoutExpired:
         return None, "", "timed out"
     return p.returncode, p.stdout, p.stderr

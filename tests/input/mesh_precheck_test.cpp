@@ -420,6 +420,21 @@ TEST_F(PrecheckTest, WhatAnInputIsIsSaid)
     EXPECT_EQ(precheck_mesh_file(write("i.fbx", "; FBX"), MeshFileKind::Fbx).substr(0, 22), "FBX files are not read");
 }
 
+// Cut short anywhere, a sound file is refused or passed, never read past its end.
+TEST_F(PrecheckTest, EveryPrefixOfASoundFileIsCheckedWithinIt)
+{
+    const Cube cube;
+    const std::pair<std::string, MeshFileKind> files[] = {
+        {binary_ply(), MeshFileKind::Ply}, {ascii_ply(), MeshFileKind::Ply},  {cube.glb(), MeshFileKind::Glb},
+        {cube.json(false), MeshFileKind::Gltf}, {obj_cube(), MeshFileKind::Obj},
+    };
+    int refused = 0;
+    for (const auto& [bytes, kind] : files)
+        for (size_t n = 0; n < bytes.size(); ++n)
+            if (!check("prefix", bytes.substr(0, n), kind).empty()) ++refused;
+    EXPECT_GT(refused, 1000);  // most cuts of the binary files cannot be true
+}
+
 TEST_F(PrecheckTest, RefusalsReachTheCallerOfTheImport)
 {
     PolygonMesh mesh;
