@@ -26,6 +26,7 @@
 #include "app/pipeline.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "output/gltf_writer.h"
 #include "output/output_file.h"
 #include "output/sphere_writers.h"
 #include "output/surface_writers.h"
@@ -33,6 +34,11 @@
 using namespace kestrane;
 
 namespace {
+
+// -g and --fps; the GLB's writer while the frames are built.
+std::string gltf_file;
+int gltf_fps = GLTF_DEFAULT_FPS;
+std::unique_ptr<GltfSequenceWriter> gltf;
 
 // The frames of this run: [first, last) counted from 0.
 int first_frame() { return app.first_frame ? app.first_frame - 1 : 0; }
@@ -176,12 +182,32 @@ int write_sphere_files()
     return BATCH_DONE;
 }
 
-int frame_written(int frame, FrameOutcome outcome)
+int gltf_failed()
+{
+    show_error("Could not write `%s': %s", gltf_file.c_str(), std::strerror(errno));
+    return BATCH_WRITE_FAILED;
+}
+
+int frame_written(int frame, FrameOutcome outcome, const SurfaceMesh& mesh)
 {
     if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
     if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
+    if (gltf && !gltf->add_frame(mesh, source_placement(app.morph), frame + 1)) return gltf_failed();
+    // With -g alone no frame files are written.
+    if (app.output_format == SURFACE_FORMAT_NONE) return BATCH_DONE;
     ++written.frames;
     name_file(surface_file_name(app.output_base, frame, app.output_format));
+    return BATCH_DONE;
+}
+
+// The GLB, once every frame of the run is in.
+int write_gltf()
+{
+    if (!gltf) return BATCH_DONE;
+    console_saving("the animation", gltf_file);
+    if (!gltf->finish(gltf_fps)) return gltf_failed();
+    gltf.reset();
+    name_file(gltf_file);
     return BATCH_DONE;
 }
 
@@ -191,7 +217,7 @@ int write_frames_in_turn()
     for (int frame = first_frame(); frame < last_frame(); ++frame) {
         if (interrupt_signal()) return stop_interrupted();
         SurfaceMesh mesh;
-        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN));
+        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN), mesh);
         if (status != BATCH_DONE) return status;
     }
     return BATCH_DONE;
@@ -213,7 +239,7 @@ int write_frames_together(int workers)
         SurfaceMesh mesh;
         const int built = take_frame(*pool, &mesh);
         if (built == LATTICE_DONE) report_frame_done(frame, static_cast<long>(mesh.triangles.size()));
-        const int status = frame_written(frame, finish_frame(frame, built, mesh, FAILURES_END_RUN));
+        const int status = frame_written(frame, finish_frame(frame, built, mesh, FAILURES_END_RUN), mesh);
         if (status != BATCH_DONE) return status;
     }
     return BATCH_DONE;
@@ -293,7 +319,10 @@ bool outputs_writable_without_loss()
 // Every directory the run writes into must take a file before any work.
 bool output_directories_writable()
 {
-    for (const std::string& directory : output_directories(app.output_base, !app.quick_morph)) {
+    std::vector<std::string> directories;
+    if (app.output_format != SURFACE_FORMAT_NONE) directories = output_directories(app.output_base, !app.quick_morph);
+    if (!gltf_file.empty()) directories.push_back(output_directories(gltf_file, false)[0]);
+    for (const std::string& directory : directories) {
         const std::string failure = directory_write_failure(directory);
         if (!failure.empty()) {
             say(StatusKind::Error, "cannot write into the output directory `" + directory + "': " + failure);
@@ -340,8 +369,14 @@ int run_batch()
                                       std::to_string(app.frame_count) +
                                       " frames; -q or fewer points (-p) is much faster");
     }
+    if (!gltf_file.empty()) {
+        gltf = std::make_unique<GltfSequenceWriter>(gltf_file);
+        if (!gltf->is_open()) return gltf_failed();
+    }
     int status = write_frames();
-    if (status == BATCH_DONE && !app.quick_morph) status = write_sphere_files();
+    if (status == BATCH_DONE) status = write_gltf();
+    if (status == BATCH_DONE && !app.quick_morph && app.output_format != SURFACE_FORMAT_NONE)
+        status = write_sphere_files();
     if (status == BATCH_DONE) put(console_finish(console, files_written, seconds_now()));
     return status;
 }
@@ -372,6 +407,13 @@ int batch_main(int argc, char** argv)
         print_batch_help(argv[0]);
         return BATCH_DONE;
     }
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s\n", options.error.c_str());
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    gltf_file = options.gltf_file;
+    gltf_fps = options.fps;
     int parsed = parse_command_line(static_cast<int>(options.shared_arguments.size()), options.shared_arguments.data());
     if (parsed == COMMAND_LINE_HELP) return BATCH_DONE;
     if (parsed != 0) return BATCH_COMMAND_LINE;
@@ -386,8 +428,9 @@ int batch_main(int argc, char** argv)
         print_usage(argv[0]);
         return BATCH_COMMAND_LINE;
     }
-    // Without a chosen format the batch tool still writes CNOFF frames.
-    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
+    // Without a chosen format the batch tool still writes CNOFF frames,
+    // unless it writes a GLB.
+    if (app.output_format == SURFACE_FORMAT_NONE && gltf_file.empty()) app.output_format = SURFACE_FORMAT_OOGL;
 
     install_console_reporter(options.quiet);
     install_interrupt_handlers();
@@ -396,6 +439,7 @@ int batch_main(int argc, char** argv)
     // run with a temporary left behind.
     signal(SIGXFSZ, SIG_IGN);
     const int status = run_batch();
+    gltf.reset();
     put(console_clear(console));
     release_volumes();
     return status;

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/version.h"
@@ -18,6 +19,19 @@ BatchOptions take_batch_options(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char option = arg[0] == '-' ? static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1]))) : 0;
+        if (option == 'G' || std::strcmp(arg, "--fps") == 0) {
+            const char* value = i + 1 < argc ? argv[++i] : nullptr;
+            char* end = nullptr;
+            const long fps = value ? std::strtol(value, &end, 10) : 0;
+            if (option == 'G' && value && value[0] != '\0')
+                options.gltf_file = value;
+            else if (option != 'G' && value && end != value && *end == '\0' && fps >= 1 && fps <= 1000)
+                options.fps = static_cast<int>(fps);
+            else if (options.error.empty())
+                options.error = std::string("Illegal argument `") + (value ? value : "(null)") + "' for parameter `" +
+                                arg + "'.";
+            continue;
+        }
         if (option == 'W') {
             options.quiet = true;
             continue;
@@ -71,6 +85,11 @@ void print_batch_help(const char* name)
                  "    -{J|j} {threads}     worker threads                 the machine's cores\n"
                  "    -{S|s} {first-last}  write only frames first to last (from 1)     all\n"
                  "                         (sphere files with the ends they include)\n"
+                 "    -{G|g} {file.glb}    the frames also as one animated binary glTF   no\n"
+                 "                         (given alone, without -o, -v or -u: only the\n"
+                 "                         GLB, no frame or sphere files)\n"
+                 "    --fps {rate}         frames a second of the GLB's animation        24\n"
+                 "                         (1 to 1000)\n"
                  "    -{W|w}               print only warnings and errors                no\n"
                  "    -{H|h|?}             display this help screen                      no\n"
                  "\n"
@@ -86,6 +105,10 @@ void print_batch_help(const char* name)
                  "                     (and scaled) as described under -z\n"
                  "    'sphere###.sph'  OOGL spheres of source and target (CNOFF and PLY)\n"
                  "    'sphere###.wrl'  VRML spheres (with -v)\n"
+                 "    '{file}.glb'     glTF 2.0 of the frames of the run, in the source's\n"
+                 "                     units, one mesh per frame shown in turn by its\n"
+                 "                     animation: Blender (File > Import > glTF 2.0),\n"
+                 "                     any glTF 2.0 viewer\n"
                  "  Standard output names every file written, one per line. Progress,\n"
                  "  warnings and errors go to standard error: on a terminal as one line\n"
                  "  that is rewritten, otherwise one line per stage and per frame.\n"

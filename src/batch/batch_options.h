@@ -9,6 +9,11 @@
 struct BatchOptions {
     bool help = false;   // -h, -H or -?: print_batch_help, exit 0
     bool quiet = false;  // -w: only warnings and errors on standard error
+    // -g: the run's frames as one animated GLB, at --fps frames a second.
+    std::string gltf_file;
+    int fps = 24;
+    // A batch option rejected, in words; the run ends as a bad command line.
+    std::string error;
     // Every argument the shared command line should see, program name first.
     std::vector<char*> shared_arguments;
 };

@@ -153,7 +153,9 @@ MeshFileKind detect_mesh_file(std::FILE* stream, const std::string& path)
     if (fstat(fileno(stream), &st) == 0 && !S_ISREG(st.st_mode)) return MeshFileKind::NotAFile;
     const Head head = read_head(stream);
     if (head.starts_with("glTF")) return MeshFileKind::Glb;
-    if (head.starts_with("ply\n") || head.starts_with("ply\r")) return MeshFileKind::Ply;
+    if (head.starts_with("ply\n") || head.starts_with("ply\r") || head.starts_with("\xEF\xBB\xBFply\n") ||
+        head.starts_with("\xEF\xBB\xBFply\r"))
+        return MeshFileKind::Ply;
     if (is_binary_stl(head)) return MeshFileKind::Stl;
     if (is_gltf_json(head)) return MeshFileKind::Gltf;
     size_t pos = 0;

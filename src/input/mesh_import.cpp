@@ -198,7 +198,8 @@ const aiScene* read_scene(Assimp::Importer& importer, const std::string& path, M
 {
     const char* ext = mesh_file_extension(kind);
     const std::string alias = has_extension(path, ext) ? path : path + "." + ext;
-    *io = new ConfinedIOSystem(path, alias, kind == MeshFileKind::Obj || kind == MeshFileKind::Gltf);
+    *io = new ConfinedIOSystem(path, alias, kind == MeshFileKind::Obj || kind == MeshFileKind::Gltf ||
+                                                     kind == MeshFileKind::Ply);
     importer.SetIOHandler(*io);  // the importer owns it
     return importer.ReadFile(alias, 0);
 }

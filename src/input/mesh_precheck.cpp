@@ -206,6 +206,7 @@ std::string check_ply(const MappedBytes& file)
     const char* end = begin + file.size;
     const char* limit = begin + std::min<uint64_t>(file.size, MAX_PLY_HEADER_BYTES);
     const char* p = begin;
+    if (file.size >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;  // PLY text saved by an editor
     std::vector<PlyElement> elements;
     std::string format;
     int properties = 0;

@@ -378,6 +378,10 @@ TEST_F(PrecheckTest, TextIsReadAsTheTextItIs)
         EXPECT_EQ(m->objects[0].corners, plain.objects[0].corners);
         EXPECT_EQ(m->objects[0].face_sizes, plain.objects[0].face_sizes);
     }
+    PolygonMesh ply;
+    ASSERT_TRUE(import_mesh_here(write("bom.ply", "\xEF\xBB\xBF" + ascii_ply()), MeshFileKind::Ply, &ply, &why)) << why;
+    ASSERT_EQ(ply.objects.size(), 1u);
+    EXPECT_EQ(ply.objects[0].face_sizes.size(), 6u);
     PolygonMesh gltf;
     ASSERT_TRUE(import_mesh_here(write("bom.gltf", "\xEF\xBB\xBF" + Cube().json(false)), MeshFileKind::Gltf, &gltf, &why))
         << why;
@@ -416,6 +420,7 @@ TEST_F(PrecheckTest, WhatAnInputIsIsSaid)
     EXPECT_EQ(detect("e.bin", "BLENDER-v279"), MeshFileKind::Blend);
     EXPECT_EQ(detect("f", "\xEF\xBB\xBF{\"asset\":{}}"), MeshFileKind::Gltf);
     EXPECT_EQ(detect("g", "\xEF\xBB\xBFv 0 0 0\n"), MeshFileKind::Obj);
+    EXPECT_EQ(detect("j", "\xEF\xBB\xBFply\r\nformat ascii 1.0\r\n"), MeshFileKind::Ply);
     EXPECT_EQ(detect("h.dat", "MM\x0a"), MeshFileKind::Off);  // a 3DS chunk must span the file
     EXPECT_EQ(precheck_mesh_file(write("i.fbx", "; FBX"), MeshFileKind::Fbx).substr(0, 22), "FBX files are not read");
 }
