@@ -3,8 +3,14 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "app/app_state.h"
+#include "app/pipeline.h"
+#include "app/status.h"
 #include "output/output_file.h"
 
 using namespace kestrane;
@@ -12,6 +18,36 @@ using namespace kestrane;
 namespace {
 
 volatile sig_atomic_t requested = 0;
+// Raised with the first signal; watched by an import's wait. Lock-free, so
+// the handler may store to it.
+std::atomic<bool> stop_import{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores to it");
+
+void (*console_load_failed)(const LoadFailure& failure) = nullptr;
+
+// A load that the first signal stopped (its import killed) ends the run as
+// an interrupted one, not as a file that could not be read.
+void on_load_failed(const LoadFailure& failure)
+{
+    if (requested != 0) {
+        std::fprintf(stderr, "\nInterrupted while reading the input files: nothing written\n");
+        std::exit(interrupt_exit_status(requested));
+    }
+    if (console_load_failed)
+        console_load_failed(failure);
+    else
+        show_warning("%s", failure.warning);
+}
+
+// KESTRANE_IMPORT_SECONDS, when it is a positive number.
+void set_import_seconds()
+{
+    const char* text = std::getenv("KESTRANE_IMPORT_SECONDS");
+    if (!text || !*text) return;
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    if (*end == '\0' && seconds > 0 && seconds < 1e9) app.morph.parameters.import_seconds = seconds;
+}
 
 void say(const char* text) { (void)!write(STDERR_FILENO, text, std::strlen(text)); }
 
@@ -19,6 +55,7 @@ void on_interrupt(int signal_number)
 {
     if (requested == 0) {
         requested = signal_number;
+        stop_import.store(true);
         say("\nStopping after the file being written (interrupt again to stop at once)\n");
         return;
     }
@@ -41,6 +78,12 @@ void install_interrupt_handlers()
     sigaddset(&action.sa_mask, SIGTERM);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    app.morph.parameters.import_cancel = &stop_import;
+    set_import_seconds();
+    if (pipeline_hooks.load_failed != on_load_failed) {
+        console_load_failed = pipeline_hooks.load_failed;
+        pipeline_hooks.load_failed = on_load_failed;
+    }
 }
 
 int interrupt_signal() { return requested; }

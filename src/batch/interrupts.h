@@ -3,7 +3,15 @@
 // stop after the file being written (the driver checks between files); a
 // second one ends the process at once, removing the temporary file being
 // written, with status 128 + the signal's number.
+//
+// An import of a mesh file under way is not a file being written: the
+// first signal kills its reader at once, and the run ends with the
+// signal's status, nothing written.
 
+// Installs the handlers, hands the morph the flag its imports watch, and
+// sets their deadline from KESTRANE_IMPORT_SECONDS when that is a positive
+// number (60 s otherwise). Call after the command line is parsed and the
+// console's load-failure hook is installed.
 void install_interrupt_handlers();
 // The signal that asked the run to stop, or 0.
 int interrupt_signal();

@@ -20,16 +20,19 @@
 #include "base/polygon_mesh.h"
 #include "base/vector3.h"
 #include "input/file_kind.h"
+#include "input/import_limits.h"
 #include "input/off_reader.h"
 
 namespace kestrane {
 // Reads the file at path as the given kind (not MeshFileKind::Off). True on
 // success; otherwise *reason says why in words and *out is empty. Assimp
 // reads in a child process (mesh_import_process.cpp), so that a damaged
-// file on which it crashes is refused instead of ending the program.
-bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason);
-// The same in this process (the child's work, and a fallback when no
-// process can be started).
+// file on which it crashes is refused instead of ending the program, and
+// one that would take too long or too much memory is refused naming the
+// limit (import_limits.h). The child dies with the calling thread.
+bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason,
+                 const ImportLimits& limits = ImportLimits{});
+// The same in this process, without limits (the child's work).
 bool import_mesh_here(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason);
 
 // A mesh from a caller, checked before it is replayed: finite positions,

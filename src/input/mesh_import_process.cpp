@@ -1,12 +1,30 @@
 // Assimp in a child process: the child imports the file and sends the mesh
 // back through a pipe; a child that dies (Assimp reading past a damaged
-// file's end, say) leaves the parent a reason instead of a crash.
+// file's end, say) leaves the parent a reason instead of a crash. The child
+// runs under limits of its own (import_limits.h): address space and
+// processor time set in it, a wall-clock deadline and the cancel flags
+// watched by the parent, which kills and reaps it.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "input/mesh_import.h"
 
@@ -107,62 +125,259 @@ void write_all(int fd, const std::string& bytes)
     }
 }
 
+// How the child ends when it does not send a reply.
+constexpr int CHILD_OUT_OF_MEMORY = 3;
+constexpr int CHILD_ORPHANED = 4;
+
+// Under its address-space limit an allocation fails: said by the status,
+// since nothing can be built to say it in a reply.
+void out_of_memory() { _exit(CHILD_OUT_OF_MEMORY); }
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer ends the process on a failed allocation instead of
+// throwing; its report names the fault.
+void sanitizer_report(const char* report)
+{
+    for (const char* fault : {"out-of-memory", "allocation-size-too-big", "rss-limit-exceeded"})
+        if (std::strstr(report, fault)) _exit(CHILD_OUT_OF_MEMORY);
+}
+
+// Its own maps that fail end it without a report: it is out of memory
+// when what it holds is within a few pages' reach of the limit. Read with
+// system calls alone, as nothing may be allocated here.
+rlim_t sanitized_address_space = RLIM_INFINITY;
+
+void sanitizer_death()
+{
+    char text[64] = {};
+    const int fd = open("/proc/self/statm", O_RDONLY);
+    if (fd < 0) return;
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0) return;
+    const unsigned long long held = std::strtoull(text, nullptr, 10) * static_cast<unsigned long long>(sysconf(_SC_PAGE_SIZE));
+    if (held + (16u << 20) >= sanitized_address_space) _exit(CHILD_OUT_OF_MEMORY);
+}
+#endif
+
+// The address space the process holds now: the child starts with as much.
+int64_t mapped_bytes()
+{
+    long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+        std::fclose(statm);
+    }
+    return static_cast<int64_t>(pages) * sysconf(_SC_PAGE_SIZE);
+}
+
+// limit lowered to value (soft and hard), never raised.
+rlimit lowered(int resource, rlim_t value)
+{
+    rlimit limit{RLIM_INFINITY, RLIM_INFINITY};
+    getrlimit(resource, &limit);
+    limit.rlim_max = std::min(limit.rlim_max, value);
+    limit.rlim_cur = std::min(limit.rlim_cur, limit.rlim_max);
+    return limit;
+}
+
+// The process limits of one reader, worked out before the fork.
+struct ChildLimits {
+    rlimit address_space;
+    rlimit cpu;
+};
+
+ChildLimits child_limits(const ReaderLimits& r)
+{
+    ChildLimits c;
+    const int64_t mapped = mapped_bytes();
+    const int64_t space = r.memory_bytes > INT64_MAX - mapped ? INT64_MAX : mapped + r.memory_bytes;
+    c.address_space = lowered(RLIMIT_AS, static_cast<rlim_t>(space));
+    // SIGXCPU at the limit, SIGKILL two seconds later for a reader that
+    // does not die of it.
+    c.cpu = lowered(RLIMIT_CPU, static_cast<rlim_t>(r.cpu_seconds) + 2);
+    c.cpu.rlim_cur = std::min(c.cpu.rlim_max, static_cast<rlim_t>(r.cpu_seconds));
+    return c;
+}
+
+[[noreturn]] void run_child(int reply, pid_t parent, const ChildLimits& limits, const std::string& path,
+                            MeshFileKind kind)
+{
+    // Killed with the thread that waits for it; a parent gone before this
+    // line took effect is seen here.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(CHILD_ORPHANED);
+    // A crash here ends the child alone, quietly: no handler of the
+    // parent's (a sanitizer's report, a fuzzer's crash file) runs. An
+    // interrupt from the terminal ends it too; the parent has its own.
+    for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGINT, SIGTERM, SIGXCPU, SIGPIPE})
+        std::signal(signal_number, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    setrlimit(RLIMIT_AS, &limits.address_space);
+    setrlimit(RLIMIT_CPU, &limits.cpu);
+    std::set_new_handler(out_of_memory);
+#if defined(__SANITIZE_ADDRESS__)
+    __asan_set_error_report_callback(sanitizer_report);
+    sanitized_address_space = limits.address_space.rlim_cur;
+    __sanitizer_set_death_callback(sanitizer_death);
+#endif
+    PolygonMesh mesh;
+    std::string why;
+    const bool ok = import_mesh_here(path, kind, &mesh, &why);
+    write_all(reply, encode(ok, why, mesh));
+    close(reply);
+    _exit(0);  // nothing of the parent's (buffers, handlers, leak checks) runs here
+}
+
+bool cancelled(const ImportLimits& limits)
+{
+    for (const std::atomic<bool>* flag : limits.cancel)
+        if (flag && flag->load()) return true;
+    return false;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The parent's wait for the flags and the clock between reads.
+constexpr int WATCH_MILLISECONDS = 50;
+
+enum class Stop { None, Deadline, Cancelled };
+
+// Reads the child's reply until it closes the pipe and ends; the child is
+// killed when the deadline passes or a flag is raised. Either way it is
+// reaped and its pipe closed here: *status and *usage are its own.
+Stop collect(pid_t child, int reply, const ReaderLimits& r, const ImportLimits& limits, std::string& bytes,
+             int* status, rusage* usage)
+{
+    const auto start = std::chrono::steady_clock::now();
+    Stop stop = Stop::None;
+    bool reading = true;
+    for (;;) {
+        if (cancelled(limits)) {
+            stop = Stop::Cancelled;
+            break;
+        }
+        const double left = r.wall_seconds - seconds_since(start);
+        if (left <= 0) {
+            stop = Stop::Deadline;
+            break;
+        }
+        const int wait_ms = static_cast<int>(std::min<double>(WATCH_MILLISECONDS, std::ceil(left * 1000)));
+        if (!reading) {
+            // The reply is in (or will not be taken); the child ends next.
+            const pid_t done = wait4(child, status, WNOHANG, usage);
+            if (done == child) return Stop::None;
+            if (done < 0 && errno != EINTR) return Stop::None;
+            poll(nullptr, 0, std::min(wait_ms, 5));
+            continue;
+        }
+        pollfd ready{reply, POLLIN, 0};
+        const int n = poll(&ready, 1, wait_ms);
+        if (n <= 0) continue;  // the time passed, or a signal came: look at the flags again
+        const size_t had = bytes.size();
+        try {
+            bytes.resize(had + 65536);
+        } catch (const std::bad_alloc&) {
+            // A reply this process cannot hold: closing the pipe ends the
+            // child's writes.
+            std::string().swap(bytes);
+            close(reply);
+            reading = false;
+            continue;
+        }
+        const ssize_t got = read(reply, &bytes[had], 65536);
+        bytes.resize(had + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+        if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) {
+            close(reply);
+            reading = false;
+        }
+    }
+    if (reading) close(reply);
+    kill(child, SIGKILL);
+    while (wait4(child, status, 0, usage) < 0 && errno == EINTR) {
+    }
+    return stop;
+}
+
+// A failed allocation that was caught and put into words: Assimp says the
+// exception's name, a failed read the system's reason. Under the reader's
+// address-space limit it is that limit that was reached.
+bool says_out_of_memory(const std::string& reason)
+{
+    return reason == "std::bad_alloc" || reason.find(std::strerror(ENOMEM)) != std::string::npos;
+}
+
+double cpu_seconds(const rusage& usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 }  // namespace
 
-bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason)
+bool import_mesh(const std::string& path, MeshFileKind kind, PolygonMesh* out, std::string* reason,
+                 const ImportLimits& limits)
 {
     out->objects.clear();
+    struct stat file;
+    const int64_t file_bytes = stat(path.c_str(), &file) == 0 && S_ISREG(file.st_mode) ? file.st_size : 0;
+    const ReaderLimits r = reader_limits(file_bytes, limits);
+    const ChildLimits child_limit = child_limits(r);
     int ends[2];
-    if (pipe(ends) != 0) return import_mesh_here(path, kind, out, reason);
+    if (pipe(ends) != 0) {
+        *reason = std::string("no pipe to its reader could be made: ") + std::strerror(errno);
+        return false;
+    }
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child < 0) {
+        const int error = errno;
         close(ends[0]);
         close(ends[1]);
-        return import_mesh_here(path, kind, out, reason);
+        *reason = std::string("no process could be started to read it: ") + std::strerror(error);
+        return false;
     }
     if (child == 0) {
-        // A crash here ends the child alone, quietly: no handler of the
-        // parent's (a sanitizer's report, a fuzzer's crash file) runs.
-        for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) std::signal(signal_number, SIG_DFL);
         close(ends[0]);
-        PolygonMesh mesh;
-        std::string why;
-        const bool ok = import_mesh_here(path, kind, &mesh, &why);
-        write_all(ends[1], encode(ok, why, mesh));
-        close(ends[1]);
-        _exit(0);  // nothing of the parent's (buffers, handlers, leak checks) runs here
+        run_child(ends[1], parent, child_limit, path, kind);
     }
     close(ends[1]);
     std::string bytes;
-    char block[65536];
-    for (;;) {
-        const ssize_t n = read(ends[0], block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        try {
-            bytes.append(block, static_cast<size_t>(n));
-        } catch (const std::bad_alloc&) {
-            bytes.clear();
-            break;
-        }
-    }
-    close(ends[0]);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    const Stop stop = collect(child, ends[0], r, limits, bytes, &status, &usage);
+    out->objects.clear();
+    if (stop == Stop::Deadline || stop == Stop::Cancelled || (cancelled(limits) && !WIFEXITED(status))) {
+        *reason = reader_end_reason(stop == Stop::Deadline ? ReaderEnd::Deadline : ReaderEnd::Cancelled, r);
+        return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && !bytes.empty()) {
         try {
             if (decode(bytes, out, reason)) return true;
-            if (!reason->empty()) {
-                out->objects.clear();
-                return false;
-            }
+            out->objects.clear();
+            if (says_out_of_memory(*reason)) *reason = reader_end_reason(ReaderEnd::OutOfMemory, r);
+            if (!reason->empty()) return false;
         } catch (const std::bad_alloc&) {
+            out->objects.clear();
         }
     }
-    out->objects.clear();
-    *reason = WIFSIGNALED(status) ? "the mesh reader failed on it (the file looks damaged or cut short)"
-                                  : "the mesh reader could not hand it over";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == CHILD_OUT_OF_MEMORY) {
+        *reason = reader_end_reason(ReaderEnd::OutOfMemory, r);
+    } else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
+        *reason = reader_end_reason(ReaderEnd::CpuSignal, r);
+    } else if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && cpu_seconds(usage) >= r.cpu_seconds) {
+        *reason = reader_end_reason(ReaderEnd::CpuKill, r);
+    } else {
+        *reason = WIFSIGNALED(status) ? "the mesh reader failed on it (the file looks damaged or cut short)"
+                                      : "the mesh reader could not hand it over";
+    }
     return false;
 }
 

@@ -128,10 +128,17 @@ Result read_input(MorphState& morph, const Surface& surface, int side, OpenFiles
     reading.format = mesh_file_kind_name(kind);
     tell(morph, reading);
     std::string reason;
-    if (!import_mesh(surface.path, kind, &mesh, &reason))
+    ImportLimits limits;
+    limits.seconds = morph.parameters.import_seconds;
+    limits.memory_budget = load_memory_budget();
+    limits.cancel[0] = morph.parameters.import_cancel;
+    limits.cancel[1] = morph.cancel;
+    if (!import_mesh(surface.path, kind, &mesh, &reason, limits)) {
+        if (cancelled(morph)) return cancelled_result(Stage::Reading);
         return failure(Problem::Unreadable, side, morph,
                        quoted(morph.names[side]) + " could not be read as " + mesh_file_kind_name(kind) + ": " +
                            reason);
+    }
     input = SurfaceInput(&mesh);
     return Result{};
 }

@@ -3,6 +3,7 @@
 // the command line accepts. Plain values: a Morpher holds one copy and
 // reads it at each step (a load reads the sizing ones, sphere extraction
 // the locality, linking the strength, frames the count and threads).
+#include <atomic>
 #include <cstdint>
 
 namespace kestrane {
@@ -23,6 +24,13 @@ struct MorphParameters {
     double transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     // Worker threads for loads and frames (-j); 0 means the machine's cores.
     uint16_t threads = 0;
+    // Wall-clock seconds the import of a mesh file (not OFF) may take; a
+    // file of over 60 MiB gets more (input/import_limits.h).
+    double import_seconds = 60;
+    // When given and raised (from any thread, or a signal handler), an
+    // import under way is stopped at once and the load fails; nothing else
+    // stops (the Morpher's cancel flag stops the whole load). Not owned.
+    const std::atomic<bool>* import_cancel = nullptr;
 };
 
 // The processor cores of this machine (at least 1, at most 256).
