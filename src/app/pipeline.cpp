@@ -143,6 +143,9 @@ int run_pipeline()
         fail_load(loaded);
         return PIPELINE_LOAD_FAILED;
     }
+    // The reason first (a console's line, the viewer's standard error), then
+    // the status line's fatal message.
+    if (pipeline_hooks.analysis_failed && !loaded.reason.empty()) pipeline_hooks.analysis_failed(loaded.reason);
     show_error("Couldn't construct the isosurface.");
     return PIPELINE_ANALYSIS_FAILED;
 }

@@ -24,6 +24,8 @@ struct LoadFailure {
 // status line's warning.
 struct PipelineHooks {
     void (*load_failed)(const LoadFailure& failure) = nullptr;
+    // Told why the analysis failed, before the fatal message.
+    void (*analysis_failed)(const std::string& reason) = nullptr;
     // Receives the load's events instead of the status line (a console).
     kestrane::MorphObserver* observer = nullptr;
 };

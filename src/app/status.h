@@ -1,8 +1,9 @@
 #pragma once
-// The status line: one global state machine that every layer may post to.
-// Messages are cut to 120 characters. Drawing and input belong to the GUI,
-// which installs a redraw hook and a fatal hook; the batch tool installs a
-// reporter that prints every message instead. Interface thread only.
+// The status line: one global state machine the programs post to.
+// Messages are cut to 120 characters on the line (a console reporter gets
+// them whole). Drawing and input belong to the GUI, which installs a redraw
+// hook and a fatal hook; the batch tool installs a reporter that prints
+// every message instead. Interface thread only.
 #include <cstdint>
 
 

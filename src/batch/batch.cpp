@@ -72,7 +72,6 @@ void console_report(StatusKind kind, const char* text)
     if (empty_surface.empty()) say(kind, text);
 }
 
-
 void tell(const ConsoleEvent& event) { put(console_event(console, event, seconds_now())); }
 
 void console_slice(int frame, int frame_count, long triangles, const std::string&)
@@ -137,6 +136,8 @@ ConsoleObserver console_observer;
 // A load failure ends the run: the file and the reason, whole (the status
 // line would cut it to 120 characters).
 void report_load_failure(const LoadFailure& failure) { say(StatusKind::Error, failure.detail); }
+
+void report_analysis_failure(const std::string& reason) { say(StatusKind::Error, reason); }
 
 // A written file's name on standard output, with the progress line out of its way.
 void name_file(const std::string& name)
@@ -273,6 +274,7 @@ struct RunOutput {
 std::vector<RunOutput> run_outputs()
 {
     std::vector<RunOutput> outputs;
+    if (!gltf_file.empty()) outputs.push_back({gltf_file, "animation file"});
     if (app.output_format == SURFACE_FORMAT_NONE) return outputs;
     for (int frame = first_frame(); frame < last_frame(); ++frame)
         outputs.push_back({surface_file_name(app.output_base, frame, app.output_format), "frame file"});
@@ -394,6 +396,7 @@ void install_console_reporter(bool quiet)
     empty_surface.clear();
     status_hooks.report = console_report;
     pipeline_hooks.load_failed = report_load_failure;
+    pipeline_hooks.analysis_failed = report_analysis_failure;
     pipeline_hooks.observer = &console_observer;
     frame_reports.slice_done = console_slice;
     frame_reports.frame_done = console_frame;

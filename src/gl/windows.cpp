@@ -29,6 +29,8 @@ void empty_motion(int, int) {}
 
 // The status line keeps its short warning; whoever started the viewer from
 // a shell also learns which file failed and why.
+void report_analysis_failure(const std::string& reason) { std::fprintf(stderr, "%s\n", reason.c_str()); }
+
 void report_load_failure(const LoadFailure& failure)
 {
     std::fprintf(stderr, "%s\n", failure.detail.c_str());
@@ -224,6 +226,7 @@ void create_windows_and_run(int argc, char** argv)
     viewer_list_hooks.discard_lists = discard_lists;
     viewer_list_hooks.build_lists = build_lists;
     pipeline_hooks.load_failed = report_load_failure;
+    pipeline_hooks.analysis_failed = report_analysis_failure;
 
     view.first_idle = true;
     register_main_callbacks();

@@ -54,7 +54,8 @@ Result check_parameters(const MorphParameters& p)
     auto bad = [](const char* what) {
         return Result::failure(Problem::BadParameter, Stage::Sizing, -1, std::string(), what);
     };
-    if (p.min_points < 1 || p.min_points > 32767) return bad("points must be 1 to 32767");
+    // More points than a grid holds are refused by the sizing, as too large.
+    if (p.min_points < 1) return bad("points must be 1 or more");
     if (p.resolution < 1 || p.resolution > 8) return bad("resolution must be 1 to 8");
     if (p.antialias && !(std::isfinite(p.antialias_distance) && p.antialias_distance >= 0))
         return bad("the antialiasing distance must be a finite number, 0 or more");

@@ -169,6 +169,13 @@ with tempfile.TemporaryDirectory() as work:
             check(name + ": one error naming the file, no analysis error after it",
                   err.count("error: ") == 1 and "error: `flat.off' encloses no volume at this sampling" in err
                   and "isosurface" not in err and "warning" not in err, err)
+    # An analysis that fails says why before the fatal line.
+    tetra = write_off(os.path.join(work, "tetra.off"), [(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1)],
+                      [(0, 2, 1), (0, 1, 3), (0, 3, 2)])
+    code, out, err = run(["-p", "16", "-f", "2", "-o", "t", "tetra.off", torus], work)
+    check("a failed analysis: exit 3, the file and the reason, then the fatal line",
+          code == 3 and "error: `tetra.off': no sphere found in the volume\nerror: Couldn't construct the isosurface."
+          in err, err)
     check("no temporary anywhere", temporaries(work) == [])
 
 check.finish()

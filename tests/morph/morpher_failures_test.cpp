@@ -102,7 +102,7 @@ TEST(MorpherFailures, ParametersOutOfTheirRange)
 {
     const double nan = std::nan("");
     const std::function<void(MorphParameters&)> bad[] = {
-        [](auto& p) { p.min_points = 0; },  [](auto& p) { p.min_points = 32768; },
+        [](auto& p) { p.min_points = 0; },
         [](auto& p) { p.resolution = 0; },  [](auto& p) { p.resolution = 9; },
         [](auto& p) { p.threads = 257; },   [](auto& p) { p.antialias_distance = -0.5; },
         [=](auto& p) { p.antialias_distance = nan; }, [](auto& p) { p.strength = HUGE_VAL; },
@@ -115,6 +115,10 @@ TEST(MorpherFailures, ParametersOutOfTheirRange)
         EXPECT_EQ(r.problem, Problem::BadParameter) << "case " << i;
         EXPECT_FALSE(r.reason.empty() || m.loaded()) << "case " << i;
     }
+    // More points than a grid can hold: the sizing refuses the grid.
+    Morpher big(small_parameters());
+    big.parameters().min_points = 32768;
+    EXPECT_EQ(big.load(ICOSPHERE, TORUS).problem, Problem::GridTooLarge);
     Morpher m = loaded_morpher();
     Mesh mesh;
     for (auto [frame, count] : {std::pair{-1, 3}, {3, 3}, {0, 1}, {0, 65536}})
