@@ -97,6 +97,9 @@ Result prepare_input(MorphState& morph, const Surface& surface, int side, OpenFi
         return Result{};
     }
     const std::string& path = surface.path;
+    // A pipe or a device would block the open, or never end.
+    const std::string fault = input_file_fault(path);
+    if (!fault.empty()) return failure(Problem::Unreadable, side, morph, quoted(morph.names[side]) + " " + fault);
     std::FILE* file = std::fopen(path.c_str(), "r");
     if (!file) {
         const int error = errno;
@@ -133,6 +136,10 @@ Result read_input(MorphState& morph, const Surface& surface, int side, OpenFiles
     limits.memory_budget = load_memory_budget();
     limits.cancel[0] = morph.parameters.import_cancel;
     limits.cancel[1] = morph.cancel;
+    if (morph.observer) {
+        limits.waiting = [](void* observer) { static_cast<MorphObserver*>(observer)->waiting(); };
+        limits.waiting_context = morph.observer;
+    }
     if (!import_mesh(surface.path, kind, &mesh, &reason, limits)) {
         if (cancelled(morph)) return cancelled_result(Stage::Reading);
         return failure(Problem::Unreadable, side, morph,
