@@ -18,6 +18,7 @@ void reset_transform()
 void app_state_init()
 {
     app.morpher.set_observer(&status_line_observer());
+    app.morpher.set_cancel(&app.load_cancel);
     app.source_path.clear();
     app.target_path.clear();
     app.output_base = "morph";

@@ -40,6 +40,9 @@ struct AppState {
 
     // The morph, and its fields under the programs' names.
     Morpher morpher;
+    // Raised to stop a load under way (the viewer's Cancel); the morpher
+    // watches it.
+    std::atomic<bool> load_cancel{false};
     MorphState& morph = morpher.state();
     uint16_t& frame_count = morph.parameters.frame_count;
     uint16_t& min_points = morph.parameters.min_points;

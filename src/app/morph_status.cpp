@@ -47,6 +47,11 @@ void StatusLineObserver::report(const Report& report)
         show_error("%s", report.reason.c_str());
 }
 
+void StatusLineObserver::waiting()
+{
+    if (status_hooks.pump) status_hooks.pump();
+}
+
 StatusLineObserver& status_line_observer()
 {
     static StatusLineObserver observer;

@@ -15,6 +15,7 @@ class StatusLineObserver : public MorphObserver {
 public:
     void progress(const ProgressEvent& event) override;
     void report(const Report& report) override;
+    void waiting() override;
 };
 
 // The one the programs install on app.morpher.

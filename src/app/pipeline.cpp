@@ -96,6 +96,8 @@ const char* load_warning(const Result& r)
         return source ? "Not enough memory for source data" : "Not enough memory for target data";
     case Problem::ConversionFailed:
         return source ? "Couldn't scan convert source data" : "Couldn't scan convert target data";
+    case Problem::Cancelled:
+        return "Load cancelled";
     default:
         return "Couldn't understand file formats";
     }
@@ -103,7 +105,8 @@ const char* load_warning(const Result& r)
 
 bool load_failed(const Result& r)
 {
-    return r.stage == Stage::Sizing || r.stage == Stage::Reading || r.stage == Stage::Converting;
+    return r.problem == Problem::Cancelled || r.stage == Stage::Sizing || r.stage == Stage::Reading ||
+           r.stage == Stage::Converting;
 }
 
 int fail_load(const Result& r)

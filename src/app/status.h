@@ -34,6 +34,9 @@ struct StatusHooks {
     void (*report)(StatusKind kind, const char* text) = nullptr;
     // Acknowledging the fatal state ends the program (the viewer installs it).
     void (*quit)() = nullptr;
+    // Handles the window's pending events during a long wait (a file being
+    // read), so that the program stays responsive and can be cancelled.
+    void (*pump)() = nullptr;
 };
 
 extern StatusLine status_line;

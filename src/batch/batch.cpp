@@ -135,7 +135,13 @@ ConsoleObserver console_observer;
 
 // A load failure ends the run: the file and the reason, whole (the status
 // line would cut it to 120 characters).
-void report_load_failure(const LoadFailure& failure) { say(StatusKind::Error, failure.detail); }
+// A load that the first signal stopped (its import killed) is an
+// interrupted run, told as such by the run, not a file that could not be
+// read.
+void report_load_failure(const LoadFailure& failure)
+{
+    if (!interrupt_signal()) say(StatusKind::Error, failure.detail);
+}
 
 void report_analysis_failure(const std::string& reason) { say(StatusKind::Error, reason); }
 
@@ -352,7 +358,12 @@ int run_batch()
         say(StatusKind::Error, empty_surface + ": nothing to morph from or into");
         return BATCH_LOAD_FAILED;
     }
-    if (outcome == PIPELINE_LOAD_FAILED) return BATCH_LOAD_FAILED;
+    if (outcome == PIPELINE_LOAD_FAILED) {
+        if (!interrupt_signal()) return BATCH_LOAD_FAILED;
+        put(console_clear(console));
+        std::fprintf(stderr, "Interrupted while reading the input files: nothing written\n");
+        return interrupt_exit_status(interrupt_signal());
+    }
     if (outcome != PIPELINE_DONE) return BATCH_ANALYSIS_FAILED;
     if (interrupt_signal()) return stop_interrupted();
 

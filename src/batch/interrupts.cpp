@@ -4,12 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/app_state.h"
-#include "app/pipeline.h"
 #include "app/status.h"
 #include "output/output_file.h"
 
@@ -22,22 +20,6 @@ volatile sig_atomic_t requested = 0;
 // the handler may store to it.
 std::atomic<bool> stop_import{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores to it");
-
-void (*console_load_failed)(const LoadFailure& failure) = nullptr;
-
-// A load that the first signal stopped (its import killed) ends the run as
-// an interrupted one, not as a file that could not be read.
-void on_load_failed(const LoadFailure& failure)
-{
-    if (requested != 0) {
-        std::fprintf(stderr, "\nInterrupted while reading the input files: nothing written\n");
-        std::exit(interrupt_exit_status(requested));
-    }
-    if (console_load_failed)
-        console_load_failed(failure);
-    else
-        show_warning("%s", failure.warning);
-}
 
 // KESTRANE_IMPORT_SECONDS, when it is a positive number.
 void set_import_seconds()
@@ -80,10 +62,6 @@ void install_interrupt_handlers()
     sigaction(SIGTERM, &action, nullptr);
     app.morph.parameters.import_cancel = &stop_import;
     set_import_seconds();
-    if (pipeline_hooks.load_failed != on_load_failed) {
-        console_load_failed = pipeline_hooks.load_failed;
-        pipeline_hooks.load_failed = on_load_failed;
-    }
 }
 
 int interrupt_signal() { return requested; }

@@ -10,8 +10,7 @@
 
 // Installs the handlers, hands the morph the flag its imports watch, and
 // sets their deadline from KESTRANE_IMPORT_SECONDS when that is a positive
-// number (60 s otherwise). Call after the command line is parsed and the
-// console's load-failure hook is installed.
+// number (60 s otherwise). Call after the command line is parsed.
 void install_interrupt_handlers();
 // The signal that asked the run to stop, or 0.
 int interrupt_signal();

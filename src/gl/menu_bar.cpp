@@ -13,6 +13,7 @@
 #include "gl/widgets.h"
 #include "gl/window_helpers.h"
 #include "viewer/quit.h"
+#include "viewer/view_state.h"
 
 using namespace kestrane;
 
@@ -149,7 +150,8 @@ void menu_redraw()
 
 void menu_mouse(int, int state, int x, int y)
 {
-    if (state != GLUT_DOWN) return;
+    // The menus wait for the load under way.
+    if (state != GLUT_DOWN || view.loading) return;
     const int32_t n = pick_widget(menu_display, x, y);
     // Any click in the bar commits a field being edited.
     menu_commit_edit();
@@ -160,6 +162,7 @@ void menu_mouse(int, int state, int x, int y)
 
 void menu_key(unsigned char key, int, int)
 {
+    if (view.loading) return;
     if (menu_edit_key(key)) menu_redraw();
 }
 

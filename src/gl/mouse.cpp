@@ -108,6 +108,7 @@ void release(int button, int x, int y)
 
 void view_mouse(int button, int state, int x, int y)
 {
+    if (view.loading) return;
     if (state == GLUT_DOWN)
         press(button, x, y);
     else
@@ -116,6 +117,7 @@ void view_mouse(int button, int state, int x, int y)
 
 void view_motion(int x, int y)
 {
+    if (view.loading) return;
     drag_motion(x, y);
     if (view.drag_kind == DragKind::Vector) pick_surface_point(x, y, 1, view.vector_end);
 }

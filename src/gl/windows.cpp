@@ -1,4 +1,5 @@
 #include <GL/glut.h>
+#include <GL/freeglut_ext.h>
 
 #include <cstdio>
 
@@ -37,8 +38,18 @@ void report_load_failure(const LoadFailure& failure)
     show_warning("%s", failure.warning);
 }
 
+// While a load waits for a file being read, the window's events are
+// handled here: it redraws, and Cancel or Escape stops the load.
+void pump_events()
+{
+    const int window = glutGetWindow();
+    glutMainLoopEvent();
+    if (window != 0) glutSetWindow(window);
+}
+
 void on_idle()
 {
+    if (view.loading) return;
     select_view();
     if (view.first_idle)
         viewer_load();
@@ -67,12 +78,17 @@ void layout_windows(int width, int height)
 
 void route_special_key(int key, int x, int y)
 {
+    if (view.loading) return;
     glutSetWindow(menu_window);
     menu_arrow_key(key, x, y);
 }
 
 void route_key(unsigned char key, int x, int y)
 {
+    if (view.loading) {
+        if (key == 27) cancel_load();
+        return;
+    }
     switch (key_target(y, glutGet(GLUT_WINDOW_HEIGHT), menu_height())) {
     case KeyTarget::Menu:
         glutSetWindow(menu_window);
@@ -223,6 +239,7 @@ void create_windows_and_run(int argc, char** argv)
     status_hooks.redraw = redraw_status;
     status_hooks.on_fatal = disable_interaction;
     status_hooks.quit = quit_program;
+    status_hooks.pump = pump_events;
     viewer_list_hooks.discard_lists = discard_lists;
     viewer_list_hooks.build_lists = build_lists;
     pipeline_hooks.load_failed = report_load_failure;

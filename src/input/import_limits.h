@@ -21,6 +21,11 @@ struct ImportLimits {
     // Either flag raised (from any thread, or a signal handler's lock-free
     // store) kills the reader and fails the import at once.
     const std::atomic<bool>* cancel[2] = {nullptr, nullptr};
+    // Called on the importing thread each time the flags are looked at
+    // (about every 50 ms) while the reader works: a viewer handles its
+    // window's events there, so that it stays responsive and can cancel.
+    void (*waiting)(void* context) = nullptr;
+    void* waiting_context = nullptr;
 };
 
 // The limits one reader runs under.

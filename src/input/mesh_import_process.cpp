@@ -260,6 +260,7 @@ Stop collect(pid_t child, int reply, const ReaderLimits& r, const ImportLimits& 
     Stop stop = Stop::None;
     bool reading = true;
     for (;;) {
+        if (limits.waiting) limits.waiting(limits.waiting_context);
         if (cancelled(limits)) {
             stop = Stop::Cancelled;
             break;

@@ -91,6 +91,9 @@ public:
     virtual ~MorphObserver() = default;
     virtual void progress(const ProgressEvent&) {}
     virtual void report(const Report&) {}
+    // About every 50 ms while a step waits for a file being read in a
+    // process of its own (a program keeps its window responsive here).
+    virtual void waiting() {}
 };
 
 // A short name for a problem code ("cannot open", "not enough memory", ...).

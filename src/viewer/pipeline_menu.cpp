@@ -18,6 +18,8 @@ using namespace kestrane;
 
 ViewerListHooks viewer_list_hooks;
 
+void cancel_load() { app.load_cancel = true; }
+
 int viewer_load()
 {
     view.first_idle = false;
@@ -26,7 +28,14 @@ int viewer_load()
     if (viewer_list_hooks.discard_lists) viewer_list_hooks.discard_lists();
     view.frames_built = 0;
     view.mode = MODE_NOTHING_LOADED;
+    // While the files are read the window stays live (status_hooks.pump)
+    // and its Cancel, or Escape, stops the load.
+    app.load_cancel = false;
+    view.loading = true;
+    show_progress(cancel_load);
     const int outcome = run_pipeline();
+    view.loading = false;
+    if (status_line.status_state == STATUS_PROGRESS) end_progress();
     if (outcome != PIPELINE_DONE) return outcome;
     if (viewer_list_hooks.build_lists) viewer_list_hooks.build_lists();
     view.mode = MODE_MANUAL;

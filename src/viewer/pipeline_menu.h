@@ -16,6 +16,8 @@ extern ViewerListHooks viewer_list_hooks;
 // follows a successful load. Returns a PipelineOutcome; an empty file name
 // changes nothing.
 int viewer_load();
+// Stops the load under way (Cancel, Escape).
+void cancel_load();
 
 // Menu-facing variants: each changes its parameter by the menu's rules and
 // runs the pipeline (Source: and Target: only when the file can be opened).

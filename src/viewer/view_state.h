@@ -30,6 +30,7 @@ struct ViewState {
     int32_t play_rate = 1;         // frames per step of the playback, and its direction
     int32_t next_build_frame = -1; // the next frame the sequence builds, -1 none
     bool first_idle = false;       // the first idle call loads the files
+    bool loading = false;          // a load is under way: only Cancel is taken
 
     // Display switches and screen dumps (menus and keys).
     float background[3] = {0, 0, 0};

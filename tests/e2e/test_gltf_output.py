@@ -190,8 +190,8 @@ def main():
                   "Illegal argument" in err, err)
         os.mkdir(os.path.join(work, "dir.glb"))
         code, names, err = run(a.batch, morph + ["-g", "dir.glb", source, target], work)
-        check("a GLB that cannot be written ends the run with status 4 and the reason",
-              code == 4 and "Could not write `dir.glb': Is a directory" in err and names == [], err)
+        check("a GLB that cannot be written is refused before any work with status 4 and the reason",
+              code == 4 and "`dir.glb' is a directory" in err and "Calculating" not in err and names == [], err)
         code, names, err = run(a.batch, morph + ["-g", "missing/m.glb", source, target], work)
         check("the GLB's directory is checked before any work",
               code == 4 and "output directory `missing'" in err and "Sampling" not in err, err)
