@@ -1,7 +1,11 @@
 """While a mesh file is read the viewer stays live: the status line offers
 Cancel, Escape stops the import at once (its reader process killed and
-reaped), the window still answers and quits cleanly."""
+reaped), the window still answers and quits cleanly. Files that used to
+freeze the window (a PLY header without its end, a device, a pipe) are
+refused with a warning and the viewer goes on."""
 import os
+import subprocess
+import sys
 
 from xharness import Session, check, is_red_text, parse_args, run, wait_until
 
@@ -55,6 +59,21 @@ def main():
         check(s.running(), "the status line warns of the cancelled load, and the viewer goes on")
         s.key("q", at=(240, 300))
         check(s.wait_exit(30) == 0, "q quits")
+
+    with Session(args.bin, args.src, "importrefused") as s:
+        inputs = s.path("hostile")
+        subprocess.run([sys.executable, os.path.join(args.src, "scripts", "make-hostile-inputs"), inputs],
+                       check=True, stdout=subprocess.DEVNULL)
+        os.mkfifo(s.path("input.fifo"))
+        for name, path in (("a PLY header without its end", os.path.join(inputs, "ply-no-end-header.ply")),
+                           ("a PLY declaring 10^9 faces", os.path.join(inputs, "ply-binary-billion-faces.ply")),
+                           ("/dev/zero", "/dev/zero"), ("a pipe", s.path("input.fifo"))):
+            s.launch([path, s.example("torus.off")])
+            s.wait_for_window()
+            wait_until(lambda: s.status_line_has(is_red_text, 40), 60, 0.1, "a warning for " + name)
+            check(s.running(), name + ": refused with a warning, the viewer goes on")
+            s.key("q", at=(240, 300))
+            check(s.wait_exit(30) == 0, name + ": q quits")
 
 
 if __name__ == "__main__":
