@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/pipeline.h"
+#include "morph/morph_load.h"
 #include "app/app_state.h"
 #include "app/status.h"
 #include "input/scan_convert.h"
@@ -35,12 +36,13 @@ void convert_icosphere(benchmark::State& state, bool antialias)
         state.SkipWithError("examples/icosphere.off not found");
         return;
     }
-    if (measure_volumes(source.get(), target.get()) != 0 || !allocate_voxels(0)) {
+    const SurfaceInput inputs[2] = {source.get(), target.get()};
+    if (!size_volumes(app.morph, inputs) || !allocate_voxels(app.morph, 0)) {
         state.SkipWithError("sizing or allocation failed");
         return;
     }
     for (auto _ : state) {
-        if (convert_volume(source.get(), 0) != 0) {
+        if (convert_volume(app.morph, source.get(), 0) != 0) {
             state.SkipWithError("conversion failed");
             break;
         }

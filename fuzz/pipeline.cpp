@@ -13,6 +13,7 @@
 #include "app/frame_driver.h"
 #include "morph/morph_cost.h"
 #include "app/pipeline.h"
+#include "morph/morph_load.h"
 #include "app/app_state.h"
 #include "app/status.h"
 
@@ -41,7 +42,8 @@ bool small_enough()
 {
     std::FILE* s = std::fopen(app.source_path.c_str(), "r");
     std::FILE* t = std::fopen(app.target_path.c_str(), "r");
-    bool small = s && t && measure_volumes(s, t) == 0 && voxel_count() <= MAX_VOXELS;
+    const SurfaceInput inputs[2] = {s, t};
+    bool small = s && t && size_volumes(app.morph, inputs) && voxel_count() <= MAX_VOXELS;
     if (s) std::fclose(s);
     if (t) std::fclose(t);
     return small;

@@ -23,63 +23,6 @@ using namespace kestrane;
 PipelineHooks pipeline_hooks;
 
 
-int measure_volumes(const SurfaceInput& source, const SurfaceInput& target, int* failed_side)
-{
-    show_info("Calculating size of volumes");
-    SizingParameters p;
-    p.min_points = app.min_points;
-    p.resolution = app.resolution;
-    p.scale_centres = app.scale_centres;
-    p.scale_sizes = app.scale_sizes;
-    p.source_transform = app.transform;
-    VolumeSizing sizing;
-    int status = measure_surfaces(source, target, p, &sizing, failed_side);
-    if (status != SURFACE_OK) return status;
-    for (int axis = 0; axis < 3; ++axis) {
-        app.volume_dims[axis] = sizing.volume_dims[axis];
-        app.sample_grid_dims[axis] = sizing.sample_grid_dims[axis];
-    }
-    for (int side = 0; side < 2; ++side) {
-        app.volumes[side].centre = sizing.centre[side];
-        app.volumes[side].scale = sizing.scale[side];
-    }
-    show_info("Interpolated volume is %hu by %hu by %hu voxels.\n", static_cast<unsigned short>(app.volume_dims[0]),
-              static_cast<unsigned short>(app.volume_dims[1]), static_cast<unsigned short>(app.volume_dims[2]));
-    app.view_scale = sizing.view_scale;
-    return SURFACE_OK;
-}
-
-namespace {
-
-void show_sampling(void* context, long faces, long face_count)
-{
-    show_info("Sampling `%s', polygon %li of %li", static_cast<const std::string*>(context)->c_str(), faces,
-              face_count);
-}
-
-ConversionParameters conversion_parameters(int side)
-{
-    const Volume& volume = app.volumes[side];
-    ConversionParameters p;
-    p.grid = grid_of(volume.voxels.get(), app.volume_dims);
-    p.centre = volume.centre;
-    p.scale = volume.scale;
-    p.transform = side == 0 ? app.transform : nullptr;
-    p.antialias = app.antialias;
-    p.antialias_distance = app.antialias_distance;
-    return p;
-}
-
-}  // namespace
-
-int convert_volume(const SurfaceInput& input, int side)
-{
-    ConversionProgress progress;
-    progress.faces_done = show_sampling;
-    progress.context = const_cast<std::string*>(side == 0 ? &app.source_path : &app.target_path);
-    return convert_surface(input, conversion_parameters(side), progress);
-}
-
 namespace {
 
 // The status line's warning for a load that failed, as the programs have
@@ -122,16 +65,6 @@ int fail_load(const Result& r)
 }
 
 }  // namespace
-
-bool allocate_voxels(int v)
-{
-    int64_t count = voxel_count();
-    Volume& volume = app.volumes[v];
-    volume.voxels.reset();
-    if (count <= 0) return false;
-    volume.voxels.reset(new (std::nothrow) Voxel[static_cast<size_t>(count)]);
-    return volume.voxels != nullptr;
-}
 
 int run_pipeline()
 {

@@ -44,14 +44,3 @@ enum PipelineOutcome {
 // loaded.
 int run_pipeline();
 
-// The steps of a load, on the files and volumes of AppState. The sizing pass
-// sets the grid, lattice and placements (*failed_side as measure_surfaces
-// gives it); the conversion fills volume `side`, which must be allocated.
-// Each returns 0 or a SurfaceStatus code.
-int measure_volumes(const SurfaceInput& source, const SurfaceInput& target, int* failed_side = nullptr);
-int convert_volume(const SurfaceInput& input, int side);
-
-// Allocates nx*ny*nz voxels for volume v. Returns false when the allocation
-// fails. (The load first checks that everything it holds fits:
-// load_memory.h.)
-bool allocate_voxels(int v);

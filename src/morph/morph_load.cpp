@@ -150,7 +150,9 @@ Result read_input(MorphState& morph, const Surface& surface, int side, OpenFiles
     return Result{};
 }
 
-Result measure(MorphState& morph, const SurfaceInput inputs[2], long boundary_edges[2])
+}  // namespace
+
+Result size_volumes(MorphState& morph, const SurfaceInput inputs[2], long boundary_edges[2])
 {
     ProgressEvent sizing;
     sizing.stage = Stage::Sizing;
@@ -181,8 +183,10 @@ Result measure(MorphState& morph, const SurfaceInput inputs[2], long boundary_ed
         morph.volumes[s].scale = sizing_out.scale[s];
     }
     morph.view_scale = sizing_out.view_scale;
-    boundary_edges[0] = sizing_out.boundary_edges[0];
-    boundary_edges[1] = sizing_out.boundary_edges[1];
+    if (boundary_edges) {
+        boundary_edges[0] = sizing_out.boundary_edges[0];
+        boundary_edges[1] = sizing_out.boundary_edges[1];
+    }
     morph.loaded_resolution = p.resolution;
     std::copy(p.transform, p.transform + 16, morph.loaded_transform);
     sizing.finished = true;
@@ -199,6 +203,8 @@ bool allocate_voxels(MorphState& morph, int side)
     volume.voxels.reset(new (std::nothrow) Voxel[static_cast<size_t>(count)]);
     return volume.voxels != nullptr;
 }
+
+namespace {
 
 ConversionParameters conversion_parameters(const MorphState& morph, int side)
 {
@@ -255,6 +261,16 @@ int convert_side(const MorphState& morph, const SurfaceInput& input, int side, S
     progress.context = sampling;
     return convert_surface(input, conversion_parameters(morph, side), progress);
 }
+
+}  // namespace
+
+int convert_volume(const MorphState& morph, const SurfaceInput& input, int side)
+{
+    Sampling sampling{&morph, side, 0, 0, true};
+    return convert_side(morph, input, side, &sampling);
+}
+
+namespace {
 
 bool encloses_volume(const MorphState& morph, int side)
 {
@@ -328,7 +344,7 @@ Result load_volumes(MorphState& morph, const Surface& source, const Surface& tar
         if (cancelled(morph)) return cancelled_result(Stage::Reading);
     }
     long boundary_edges[2] = {0, 0};
-    Result sized = measure(morph, inputs, boundary_edges);
+    Result sized = size_volumes(morph, inputs, boundary_edges);
     if (!sized) return sized;
     if (cancelled(morph)) return cancelled_result(Stage::Sizing);
     // Everything the load and its frames will hold is counted before any of

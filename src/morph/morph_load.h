@@ -6,6 +6,7 @@
 // target's analysis beside the source's). Progress and warnings go to the
 // state's observer, on the calling thread. Files are closed on every path;
 // a failed load leaves nothing allocated.
+#include "input/surface_input.h"
 #include "morph/morph_state.h"
 #include "morph/morpher.h"
 #include "shape/sphere_extraction.h"
@@ -14,6 +15,15 @@ namespace kestrane {
 
 // Reads, sizes and converts both surfaces into fresh volumes.
 Result load_volumes(MorphState& morph, const Surface& source, const Surface& target);
+
+// Its steps, for benchmarks and fuzz targets that drive them on inputs of
+// their own: the sizing (grid, lattice, placements; each surface's
+// boundary edges in boundary_edges when given), the allocation of one
+// volume's voxels (false when it fails), and the conversion of one surface
+// into its allocated volume (a SurfaceStatus), each telling its events.
+Result size_volumes(MorphState& morph, const SurfaceInput inputs[2], long boundary_edges[2] = nullptr);
+bool allocate_voxels(MorphState& morph, int side);
+int convert_volume(const MorphState& morph, const SurfaceInput& input, int side);
 
 // Distance transforms, field summaries and (unless quick morphing) spheres
 // of both volumes. Too many sphere candidates switch the parameters to
