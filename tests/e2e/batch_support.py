@@ -74,3 +74,29 @@ def unprivileged():
 def uses_address_sanitizer(program):
     out = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
     return "libasan" in out
+
+
+def child_processes(pid):
+    """The live processes whose parent is pid (an import's reader, say)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[1]) == pid and fields[0] != "Z":
+            found.append(int(entry))
+    return found
+
+
+def slow_obj(path):
+    """A sound OBJ that the reader takes seconds over: 800,000 vertices and
+    1,600,000 triangles, about 50 MB."""
+    n = 800000
+    with open(path, "w") as f:
+        f.writelines("v %d.5 %d.25 %d.125\n" % (i % 97, i % 89, i % 83) for i in range(n))
+        f.writelines("f %d %d %d\n" % (i % n + 1, (i * 7 + 1) % n + 1, (i * 13 + 2) % n + 1) for i in range(2 * n))

@@ -13,7 +13,7 @@ import sys
 import tempfile
 import time
 
-from batch_support import Checks, parse_args, uses_address_sanitizer
+from batch_support import Checks, child_processes, parse_args, slow_obj, uses_address_sanitizer
 
 args = parse_args()
 check = Checks()
@@ -89,21 +89,6 @@ def read(path):
         return f.read()
 
 
-def processes_whose_parent_is(pid):
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            stat = read("/proc/%s/stat" % entry)
-        except OSError:
-            continue
-        fields = stat[stat.rindex(")") + 2:].split()
-        if int(fields[1]) == pid:
-            found.append(int(entry))
-    return found
-
-
 def alive(pid):
     """Running, not a zombie waiting for whoever reaps orphans."""
     try:
@@ -120,15 +105,6 @@ def wait_for(predicate, timeout):
             return True
         time.sleep(0.01)
     return predicate()
-
-
-def slow_obj(path):
-    """A sound OBJ that Assimp takes a few seconds to read: 800,000 vertices
-    and 1,600,000 triangles, about 50 MB."""
-    n = 800000
-    with open(path, "w") as f:
-        f.writelines("v %d.5 %d.25 %d.125\n" % (i % 97, i % 89, i % 83) for i in range(n))
-        f.writelines("f %d %d %d\n" % (i % n + 1, (i * 7 + 1) % n + 1, (i * 13 + 2) % n + 1) for i in range(2 * n))
 
 
 with tempfile.TemporaryDirectory() as work:
@@ -186,7 +162,7 @@ with tempfile.TemporaryDirectory() as work:
         p = start(["-q", "-f", "2", "-o", os.path.join(out, "m"), slow, BOX], work)
         readers = []
         wait_for(lambda: "Reading" in read(os.path.join(work, "stderr.txt")), 60)
-        wait_for(lambda: readers.extend(processes_whose_parent_is(p.pid)) or readers, 10)
+        wait_for(lambda: readers.extend(child_processes(p.pid)) or readers, 10)
         check("%s: the import runs in a reader process" % label, len(readers) == 1, str(readers))
         p.send_signal(sig)
         signalled = time.monotonic()
@@ -203,7 +179,7 @@ with tempfile.TemporaryDirectory() as work:
     p = start(["-q", "-f", "2", "-o", os.path.join(out, "m"), slow, BOX], work)
     readers = []
     wait_for(lambda: "Reading" in read(os.path.join(work, "stderr.txt")), 60)
-    wait_for(lambda: readers.extend(processes_whose_parent_is(p.pid)) or readers, 10)
+    wait_for(lambda: readers.extend(child_processes(p.pid)) or readers, 10)
     p.kill()
     finish(p, work, 60)
     check("SIGKILL: the reader was running", len(readers) == 1, str(readers))

@@ -7,37 +7,8 @@ import os
 import subprocess
 import sys
 
+from batch_support import child_processes, slow_obj
 from xharness import Session, check, is_red_text, parse_args, run, wait_until
-
-
-def slow_obj(path):
-    """A sound OBJ that takes the reader seconds: 800,000 vertices and
-    1,600,000 triangles, about 50 MB."""
-    n = 800000
-    with open(path, "w") as f:
-        f.writelines("v %d.5 %d.25 %d.125\n" % (i % 97, i % 89, i % 83) for i in range(n))
-        f.writelines("f %d %d %d\n" % (i % n + 1, (i * 7 + 1) % n + 1, (i * 13 + 2) % n + 1) for i in range(2 * n))
-
-
-def children(pid):
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % entry) as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-        except OSError:
-            continue
-        if int(fields[1]) == pid and fields[0] != "Z":
-            found.append(int(entry))
-    return found
-
-
-def cancel_label_visible(s):
-    img = s.screenshot(s._probe)
-    # "Cancel" in black on the raised button at the right end of the status line.
-    return img.count(410, 347, 470, 368, lambda r, g, b: r < 40 and g < 40 and b < 40) > 10
 
 
 def main():
@@ -46,14 +17,14 @@ def main():
         slow_obj(s.path("slow.obj"))
         s.launch([s.path("slow.obj"), s.example("torus.off")])
         s.wait_for_window()
-        wait_until(lambda: cancel_label_visible(s), 120, 0.1, "Cancel on the status line while the file is read")
+        wait_until(lambda: s.cancel_label_visible(), 120, 0.1, "Cancel on the status line while the file is read")
         check(True, "the status line offers Cancel while the file is read")
-        wait_until(lambda: children(s.proc.pid), 60, 0.05, "the reader process")
+        wait_until(lambda: child_processes(s.proc.pid), 60, 0.05, "the reader process")
         check(True, "the file is read in a process of its own")
         s.key("Escape", at=(240, 200))
         wait_until(lambda: "cancelled" in s.stderr_text(), 30, 0.1, "the load cancelled")
         check(True, "Escape cancels the load, and the reason is told")
-        wait_until(lambda: not children(s.proc.pid), 10, 0.05, "the reader gone")
+        wait_until(lambda: not child_processes(s.proc.pid), 10, 0.05, "the reader gone")
         check(True, "the reader process is killed and reaped")
         wait_until(lambda: s.status_line_has(is_red_text, 40), 30, 0.1, "a warning on the status line")
         check(s.running(), "the status line warns of the cancelled load, and the viewer goes on")

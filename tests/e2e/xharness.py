@@ -454,6 +454,12 @@ class Session:
             return img if predicate(img) else None
         return wait_until(probe, timeout, interval, what)
 
+    def cancel_label_visible(self):
+        """True when "Cancel" stands in black on the raised button at the
+        right end of the status line (a window of the default size)."""
+        img = self.screenshot(self._probe)
+        return img.count(410, 347, 470, 368, lambda r, g, b: r < 40 and g < 40 and b < 40) > 10
+
     def status_line_has(self, colour_predicate, min_pixels=20):
         """True when the status line (bottom 25 rows of the window) shows at least
         min_pixels pixels of the given colour in its text area."""
