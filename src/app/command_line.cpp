@@ -60,9 +60,9 @@ void print_usage(const char* name)
 
 void print_help(const char* name)
 {
-    std::fprintf(stderr, "\n");
-    std::fprintf(stderr, "  Kestrane v%.1f%c, Orvalle, %9s\n", VERSION_NUMBER, VERSION_LETTER, RELEASE_DATE);
-    std::fprintf(stderr,
+    std::fprintf(stdout, "\n");
+    std::fprintf(stdout, "  Kestrane v%.1f%c, Orvalle, %9s\n", VERSION_NUMBER, VERSION_LETTER, RELEASE_DATE);
+    std::fprintf(stdout,
                  "  -----------------------------------------------------------------------\n"
                  "   For automatically generating and displaying a sequence of surfaces\n"
                  "  which morph between two given surfaces. Input surfaces are in OOGL\n"
@@ -72,8 +72,8 @@ void print_help(const char* name)
                  "  suitable for use with the Geomview visualisation package, available for\n"
                  "  Unix and Linux platforms.\n"
                  "\n");
-    std::fprintf(stderr, "  Usage: %s {parameters} initial_file final_file\n", name);
-    std::fprintf(stderr,
+    std::fprintf(stdout, "  Usage: %s {parameters} initial_file final_file\n", name);
+    std::fprintf(stdout,
                  "\n"
                  "  Input parameters :                                            (default)\n"
                  "    -{O|o} {filename}    output file name base                  no output\n"
@@ -159,7 +159,8 @@ int parse_command_line(int argc, char** argv)
                     break;
                 }
                 app.output_base = value;
-                app.output_format = SURFACE_FORMAT_OOGL;
+                // A format given before -o (-u, -v) stands.
+                if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
                 break;
             case 'P': {
                 long points;

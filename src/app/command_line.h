@@ -2,13 +2,14 @@
 #include <cstdint>
 
 // The command line shared by both programs: options and the two file names
-// into AppState (every field first set to its default), and the help and
-// usage texts on standard error.
+// into AppState (every field first set to its default), the help text (on
+// standard output: it was asked for) and the usage text (standard error).
 
-// Parse the arguments into app (after app_state_init). Returns 0 accepted,
-// 1 illegal or missing argument, 2 unknown option or surplus file name,
-// COMMAND_LINE_HELP when the help was asked for (and printed: the program
-// then ends with status 0). Prints every message itself.
+// Parse the arguments into app (after app_state_init). The order of the
+// options does not matter: a format letter before -o stands. Returns 0
+// accepted, 1 illegal or missing argument, 2 unknown option or surplus file
+// name, COMMAND_LINE_HELP when the help was asked for (and printed: the
+// program then ends with status 0). Prints every message itself.
 constexpr int COMMAND_LINE_HELP = 3;
 int parse_command_line(int argc, char** argv);
 // The most worker threads -j takes.

@@ -36,7 +36,7 @@ BatchOptions take_batch_options(int argc, char** argv)
             options.quiet = true;
             continue;
         }
-        if (option == 'H' || option == '?') {
+        if (option == 'H' || option == '?' || std::strcmp(arg, "--help") == 0) {
             options.help = true;
             return options;
         }
@@ -48,14 +48,14 @@ BatchOptions take_batch_options(int argc, char** argv)
 
 void print_batch_help(const char* name)
 {
-    std::fprintf(stderr, "\n  kestrane-batch, Kestrane v%.1f%c without a display\n", VERSION_NUMBER, VERSION_LETTER);
-    std::fprintf(stderr,
+    std::fprintf(stdout, "\n  kestrane-batch, Kestrane v%.1f%c without a display\n", VERSION_NUMBER, VERSION_LETTER);
+    std::fprintf(stdout,
                  "  -----------------------------------------------------------------------\n"
                  "   Morphs one closed surface into another and writes every frame (and\n"
                  "  the sphere files) without opening a window.\n"
                  "\n");
-    std::fprintf(stderr, "  Usage: %s {parameters} initial_file final_file\n", name);
-    std::fprintf(stderr,
+    std::fprintf(stdout, "  Usage: %s {parameters} initial_file final_file\n", name);
+    std::fprintf(stdout,
                  "\n"
                  "  Input files, recognised by their content, then by their extension:\n"
                  "    OOGL OFF, COFF, NOFF, CNOFF, also in a LIST      (.off)\n"

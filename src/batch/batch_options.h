@@ -7,7 +7,7 @@
 
 
 struct BatchOptions {
-    bool help = false;   // -h, -H or -?: print_batch_help, exit 0
+    bool help = false;   // -h, -H, -? or --help: print_batch_help, exit 0
     bool quiet = false;  // -w: only warnings and errors on standard error
     // -g: the run's frames as one animated GLB, at --fps frames a second.
     std::string gltf_file;

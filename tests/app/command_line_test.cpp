@@ -75,6 +75,16 @@ TEST(CommandLine, LaterOptionsOverrideEarlierOnes)
     EXPECT_EQ(app.output_base, "name");
 }
 
+TEST(CommandLine, AFormatBeforeTheOutputBaseStands)
+{
+    parse({"-u", "-o", "name"});
+    EXPECT_EQ(app.output_format, SURFACE_FORMAT_PLY);
+    parse({"-v", "-o", "name"});
+    EXPECT_EQ(app.output_format, SURFACE_FORMAT_VRML);
+    parse({"-o", "name"});
+    EXPECT_EQ(app.output_format, SURFACE_FORMAT_OOGL);
+}
+
 TEST(CommandLine, AntialiasValues)
 {
     parse({"-a", "1"});
@@ -233,9 +243,9 @@ TEST(CommandLine, HelpIsPrintedAndSaidSo)
         char prog[] = "kestrane";
         std::string opt = option;
         char* argv[] = {prog, opt.data(), nullptr};
-        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
         EXPECT_EQ(parse_command_line(2, argv), COMMAND_LINE_HELP);
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = testing::internal::GetCapturedStdout();
         EXPECT_NE(err.find("Kestrane v2.4b, Orvalle,  Mar 2002"), std::string::npos);
         EXPECT_NE(err.find("display this help screen"), std::string::npos);
     }

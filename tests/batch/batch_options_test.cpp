@@ -38,7 +38,7 @@ TEST(BatchOptions, OwnOptionsAreTakenOutAndValuesLeftWhole)
     EXPECT_FALSE(o.help);
     EXPECT_EQ(shared(o), (std::vector<std::string>{"kestrane-batch", "-o", "-w", "-T", "-h", "a", "b"}));
 
-    for (const char* help : {"-h", "-H", "-?", "-help"}) EXPECT_TRUE(take({"kestrane-batch", "a", help}).help);
+    for (const char* help : {"-h", "-H", "-?", "-help", "--help"}) EXPECT_TRUE(take({"kestrane-batch", "a", help}).help);
 }
 
 TEST(BatchOptions, TheDirectoriesWrittenInto)

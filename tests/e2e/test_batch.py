@@ -83,6 +83,9 @@ with tempfile.TemporaryDirectory() as work:
     check("quick morph runs no sphere extraction", "sphere extraction" not in err, err)
     with open(os.path.join(work, "q001.wrl")) as f:
         check("VRML header", f.read().startswith("#VRML V1.0 ascii\nSeparator {\n"))
+    # The order of the options does not matter: a format before -o stands.
+    code, out, err = run(["-q", "-u", "-o", "u", "-f", "2", example("box.off"), example("icosphere.off")], work)
+    check("-u before -o writes PLY frames", code == 0 and out.split() == ["u001.ply", "u002.ply"], out + err)
 
     # Command-line failures exit 1 with the usage lines naming kestrane-batch.
     code, out, err = run(["-f", "1", "a", "b"], work)
@@ -90,8 +93,10 @@ with tempfile.TemporaryDirectory() as work:
           and "Usage: " + BATCH in err, err)
     code, out, err = run([example("icosphere.off")], work)
     check("missing target name exits 1", code == 1, err)
-    code, out, err = run(["-h"], work)
-    check("help exits 0", code == 0 and "kestrane-batch, Kestrane v2.4b" in err, err)
+    for asked in (["-h"], ["--help"]):
+        code, out, err = run(asked, work)
+        check("%s exits 0, the help on standard output" % asked[0],
+              code == 0 and "kestrane-batch, Kestrane v2.4b" in out and err == "", err)
 
     # Load failures end the run: exit 2 with an error naming the file and the reason.
     missing = os.path.join(work, "missing.off")

@@ -116,11 +116,11 @@ with tempfile.TemporaryDirectory() as work:
     check("-h exits 0", code == 0, err)
     for text in ("morph", "-{W|w}", "-{U|u}", ".ply", "STL", "OBJ", "glTF", "Exit status",
                  "4  an output directory or file could not be written"):
-        check("-h mentions %s" % text, text in err, err)
-    check("-h gives morph as the default base", re.search(r"output file name base +morph\n", err) is not None, err)
+        check("-h mentions %s" % text, text in out, out)
+    check("-h gives morph as the default base", re.search(r"output file name base +morph\n", out) is not None, out)
     viewer = subprocess.run([VIEWER, "-h"], capture_output=True, text=True, timeout=60)
-    check("the viewer's help is its own", viewer.returncode == 0 and "no output\n" in viewer.stderr
-          and "PLY" not in viewer.stderr, viewer.stderr)
+    check("the viewer's help is its own", viewer.returncode == 0 and "no output\n" in viewer.stdout
+          and "PLY" not in viewer.stdout, viewer.stdout)
 
 print("%d failed" % len(failures))
 sys.exit(1 if failures else 0)
