@@ -100,3 +100,10 @@ def slow_obj(path):
     with open(path, "w") as f:
         f.writelines("v %d.5 %d.25 %d.125\n" % (i % 97, i % 89, i % 83) for i in range(n))
         f.writelines("f %d %d %d\n" % (i % n + 1, (i * 7 + 1) % n + 1, (i * 13 + 2) % n + 1) for i in range(2 * n))
+
+
+def hostile_generator(src):
+    """scripts/make-hostile-inputs as a namespace of its tables and makers."""
+    import runpy
+    import types
+    return types.SimpleNamespace(**runpy.run_path(os.path.join(src, "scripts", "make-hostile-inputs")))

@@ -3,8 +3,6 @@ limit (ulimit -v): each is refused within its deadline with exit 2, naming
 the file and the reason, with nothing written and memory bounded. A long
 import stops at its deadline, at the first SIGINT or SIGTERM (130, 143), and
 with its parent when that is killed: no reader process outlives the run."""
-import importlib.machinery
-import importlib.util
 import os
 import resource
 import signal
@@ -13,7 +11,7 @@ import sys
 import tempfile
 import time
 
-from batch_support import Checks, child_processes, parse_args, slow_obj, uses_address_sanitizer
+from batch_support import Checks, child_processes, hostile_generator, parse_args, slow_obj, uses_address_sanitizer
 
 args = parse_args()
 check = Checks()
@@ -129,9 +127,7 @@ with tempfile.TemporaryDirectory() as work:
     print("\n".join(figures))
 
     # Sound files read with a small stack (ulimit -s 64): nothing large lives on it.
-    loader = importlib.machinery.SourceFileLoader("hostile_inputs", GENERATOR)
-    generator = importlib.util.module_from_spec(importlib.util.spec_from_loader(loader.name, loader))
-    loader.exec_module(generator)
+    generator = hostile_generator(args.src)
     if not SANITIZED:
         for name, data in (("cube.ply", generator.ply_header(generator.BINARY, 8, 6) + generator.binary_cube()),
                            ("cube.glb", generator.gltf_cube(glb=True))):

@@ -3,8 +3,6 @@ pipes, directories and links: each is refused within seconds with exit 2 and
 a message naming the file and the fault, nothing is written, and no file
 outside the model's folder is opened. Sound files that merely look odd (a
 byte-order mark, CRLF line ends) morph as any other."""
-import importlib.machinery
-import importlib.util
 import os
 import resource
 import shutil
@@ -14,22 +12,13 @@ import tempfile
 import threading
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from batch_support import Checks, parse_args, uses_address_sanitizer  # noqa: E402
+from batch_support import Checks, hostile_generator, parse_args, uses_address_sanitizer  # noqa: E402
 
 args = parse_args()
 check = Checks()
 
 
-def load_generator():
-    path = os.path.join(args.src, "scripts", "make-hostile-inputs")
-    loader = importlib.machinery.SourceFileLoader("make_hostile_inputs", path)
-    spec = importlib.util.spec_from_loader(loader.name, loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
-    return module
-
-
-hostile = load_generator()
+hostile = hostile_generator(args.src)
 BOX = os.path.join(args.examples, "box.off")
 
 # What the refusal must say, for the inputs whose fault is known here.
