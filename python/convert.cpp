@@ -206,8 +206,8 @@ kestrane::Surface to_surface(py::handle value, const char* role_name)
 
 // ---- parameters ------------------------------------------------------------
 
-const char* const PARAMETER_NAMES[11] = {"frames",    "points",    "resolution", "quick",    "centres", "sizes",
-                                         "antialias", "transform", "strength",   "locality", "threads"};
+const char* const PARAMETER_NAMES[12] = {"frames",    "points",    "resolution", "quick",    "centres", "sizes",
+                                         "antialias", "transform", "strength",   "locality", "threads", "voxel_size"};
 
 long long integer(py::handle value, const std::string& name, long long low, long long high)
 {
@@ -260,6 +260,16 @@ void set_parameter(MorphParameters& p, const std::string& name, py::handle value
         p.min_points = static_cast<uint16_t>(integer(value, name, 1, 32767));
     } else if (name == "resolution") {
         p.resolution = static_cast<uint16_t>(integer(value, name, 1, 8));
+    } else if (name == "voxel_size") {
+        if (value.is_none()) {
+            p.voxel_size = 0;
+            return;
+        }
+        const double v = real(value, name);
+        if (!(std::isfinite(v) && v > 0))
+            throw py::value_error("voxel_size must be a finite length above 0 (or None: set by points), not " +
+                                  number_text(v));
+        p.voxel_size = v;
     } else if (name == "threads") {
         p.threads = static_cast<uint16_t>(integer(value, name, 0, 256));
     } else if (name == "quick") {
@@ -318,6 +328,7 @@ py::object get_parameter(const MorphParameters& p, const std::string& name)
     if (name == "points") return py::int_(p.min_points);
     if (name == "resolution") return py::int_(p.resolution);
     if (name == "threads") return py::int_(p.threads);
+    if (name == "voxel_size") return p.voxel_size > 0 ? py::object(py::float_(p.voxel_size)) : py::object(py::none());
     if (name == "quick") return py::bool_(p.quick_morph);
     if (name == "centres") return py::bool_(p.scale_centres);
     if (name == "sizes") return py::bool_(p.scale_sizes);

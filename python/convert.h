@@ -20,7 +20,7 @@ kestrane::Surface to_surface(py::handle value, const char* role);
 
 // The options the morph and the Morpher share, by their Python names, in
 // the order the signatures list them.
-extern const char* const PARAMETER_NAMES[11];
+extern const char* const PARAMETER_NAMES[12];
 // Checks value and stores it; ValueError or TypeError naming the option.
 void set_parameter(kestrane::MorphParameters& p, const std::string& name, py::handle value);
 py::object get_parameter(const kestrane::MorphParameters& p, const std::string& name);

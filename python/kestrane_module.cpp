@@ -22,6 +22,8 @@ constexpr const char* OPTIONS_DOC = R"(
 Options (the command line's defaults and ranges):
     frames=20        frames of the whole morph, 2 to 65535 (-f)
     points=20        sample points along the shortest side, 1 to 32767 (-p)
+    voxel_size=None  a voxel's edge in the source's units (after transform),
+                     instead of points (-d)
     resolution=1     isosurface lattice step in samples, 1 to 8 (-r)
     quick=False      shape-based morph without spheres (-q)
     centres=True     move the target's centre onto the source's (alone: -c)
@@ -55,7 +57,7 @@ void check_callable(py::handle progress)
 }
 
 // The options in the order of PARAMETER_NAMES.
-using ParameterValues = std::array<py::object, 11>;
+using ParameterValues = std::array<py::object, 12>;
 
 kestrane::MorphParameters to_parameters(const ParameterValues& values)
 {
@@ -73,11 +75,12 @@ py::list frame_list(std::vector<kestrane::Mesh>& meshes)
 
 py::list morph(py::object source, py::object target, py::object frames, py::object points, py::object resolution,
                py::object quick, py::object centres, py::object sizes, py::object antialias, py::object transform,
-               py::object strength, py::object locality, py::object vectors, py::object threads, py::object progress)
+               py::object strength, py::object locality, py::object vectors, py::object threads, py::object voxel_size,
+               py::object progress)
 {
     kestrane::MorphOptions options;
     options.parameters = to_parameters(
-        {frames, points, resolution, quick, centres, sizes, antialias, transform, strength, locality, threads});
+        {frames, points, resolution, quick, centres, sizes, antialias, transform, strength, locality, threads, voxel_size});
     options.vectors = to_vectors(vectors);
     check_callable(progress);
     const kestrane::Surface from = to_surface(source, "source");
@@ -264,7 +267,7 @@ kestrane.Morpher works step by step.)";
             return s + ">";
         });
 
-    const std::string morph_doc = std::string(R"(morph(source, target, frames=20, points=20, resolution=1, quick=False, centres=True, sizes=True, antialias=1.1, transform=None, strength=1.0, locality=1.0, vectors=(), threads=0, progress=None) -> list of Frame
+    const std::string morph_doc = std::string(R"(morph(source, target, frames=20, points=20, resolution=1, quick=False, centres=True, sizes=True, antialias=1.1, transform=None, strength=1.0, locality=1.0, vectors=(), threads=0, voxel_size=None, progress=None) -> list of Frame
 
 Every frame of the morph of source into target: the first lies on the
 source, the last is the target (moved onto the source unless centres and
@@ -275,9 +278,9 @@ morph. The work runs without the GIL; Ctrl-C stops it.
           py::arg("resolution") = 1, py::arg("quick") = false, py::arg("centres") = true, py::arg("sizes") = true,
           py::arg("antialias") = 1.1, py::arg("transform") = py::none(), py::arg("strength") = 1.0,
           py::arg("locality") = 1.0, py::arg("vectors") = py::tuple(), py::arg("threads") = 0,
-          py::arg("progress") = py::none(), morph_doc.c_str());
+          py::arg("voxel_size") = py::none(), py::arg("progress") = py::none(), morph_doc.c_str());
 
-    const std::string morpher_doc = std::string(R"(Morpher(frames=20, points=20, resolution=1, quick=False, centres=True, sizes=True, antialias=1.1, transform=None, strength=1.0, locality=1.0, vectors=(), threads=0, progress=None)
+    const std::string morpher_doc = std::string(R"(Morpher(frames=20, points=20, resolution=1, quick=False, centres=True, sizes=True, antialias=1.1, transform=None, strength=1.0, locality=1.0, vectors=(), threads=0, voxel_size=None, progress=None)
 
 One morph worked step by step:
 
@@ -296,11 +299,12 @@ into. The vectors are kept across loads. One call at a time.
     morpher.def(py::init([](py::object frames, py::object points, py::object resolution, py::object quick,
                             py::object centres, py::object sizes, py::object antialias, py::object transform,
                             py::object strength, py::object locality, py::object vectors, py::object threads,
-                            py::object progress) {
+                            py::object voxel_size, py::object progress) {
                     auto* self = new PyMorpher;
                     try {
                         self->morpher.parameters() = to_parameters({frames, points, resolution, quick, centres, sizes,
-                                                                    antialias, transform, strength, locality, threads});
+                                                                    antialias, transform, strength, locality, threads,
+                                                                    voxel_size});
                         self->vectors = to_vectors(vectors);
                         check_callable(progress);
                         self->progress = progress;
@@ -313,7 +317,8 @@ into. The vectors are kept across loads. One call at a time.
                 py::arg("frames") = 20, py::arg("points") = 20, py::arg("resolution") = 1, py::arg("quick") = false,
                 py::arg("centres") = true, py::arg("sizes") = true, py::arg("antialias") = 1.1,
                 py::arg("transform") = py::none(), py::arg("strength") = 1.0, py::arg("locality") = 1.0,
-                py::arg("vectors") = py::tuple(), py::arg("threads") = 0, py::arg("progress") = py::none());
+                py::arg("vectors") = py::tuple(), py::arg("threads") = 0, py::arg("voxel_size") = py::none(),
+                py::arg("progress") = py::none());
     for (const char* name : PARAMETER_NAMES)
         morpher.def_property(
             name,

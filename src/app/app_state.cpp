@@ -26,6 +26,7 @@ void app_state_init()
     app.frame_count = 20;
     app.min_points = 20;
     app.resolution = 1;
+    app.voxel_size = 0;
     app.strength = 1.0;
     app.locality = 1.0;
     app.quick_morph = false;

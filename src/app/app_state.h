@@ -47,6 +47,7 @@ struct AppState {
     uint16_t& frame_count = morph.parameters.frame_count;
     uint16_t& min_points = morph.parameters.min_points;
     uint16_t& resolution = morph.parameters.resolution;
+    double& voxel_size = morph.parameters.voxel_size;
     double& strength = morph.parameters.strength;
     double& locality = morph.parameters.locality;
     bool& quick_morph = morph.parameters.quick_morph;

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +80,8 @@ void print_help(const char* name)
                  "    -{O|o} {filename}    output file name base                  no output\n"
                  "    -{F|f} {frames}      number of frames in morph                     20\n"
                  "    -{P|p} {points}      minimum sample points in any direction        20\n"
+                 "    -{D|d} {size}        voxel edge in the source's units, instead of\n"
+                 "                         -p (the grid and memory are told first)     no\n"
                  "    -{R|r} {resolution}  resolution of isosurface cf samples            1\n"
                  "    -{A|a} {distance}    antialias surfaces, initialising to a distance\n"
                  "                         of {distance} samples (0 disables)       yes,1.1\n"
@@ -111,7 +114,7 @@ int parse_command_line(int argc, char** argv)
         if (arg[0] == '-') {
             char option = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
             const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
-            bool takes_value = std::strchr("AFJOPRST", option) != nullptr && option != '\0';
+            bool takes_value = std::strchr("ADFJOPRST", option) != nullptr && option != '\0';
             if (takes_value) {
                 examined = value;
                 parameter = arg;
@@ -139,6 +142,14 @@ int parse_command_line(int argc, char** argv)
                 app.scale_centres = true;
                 app.scale_sizes = false;
                 break;
+            case 'D': {
+                // A voxel's edge in the source's units: finite and above 0.
+                char* end = nullptr;
+                const double size = std::strtod(value, &end);
+                if (end == value || *end != '\0' || !std::isfinite(size) || !(size > 0)) result = 1;
+                else app.voxel_size = size;
+                break;
+            }
             case 'F': {
                 long frames;
                 if (!read_16_bits(value, &frames) || frames < 2) result = 1;

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/status.h"
+#include "morph/morph_cost.h"
 
 std::string progress_text(const ProgressEvent& e)
 {
@@ -17,6 +18,15 @@ std::string progress_text(const ProgressEvent& e)
         std::snprintf(text, sizeof text, "Interpolated volume is %hu by %hu by %hu voxels.\n",
                       static_cast<unsigned short>(app.volume_dims[0]), static_cast<unsigned short>(app.volume_dims[1]),
                       static_cast<unsigned short>(app.volume_dims[2]));
+        if (app.voxel_size > 0) {
+            // The grid came from a voxel size: say what it costs before the work.
+            const LoadCost cost = load_cost(app.morph);
+            char more[256];
+            std::snprintf(more, sizeof more,
+                          "Voxel edge %g (the source's units): the load holds about %.0f MB and takes %s.\n", app.voxel_size,
+                          static_cast<double>(cost.bytes) / 1e6, rough_duration(cost.seconds).c_str());
+            return text + std::string(more);
+        }
         return text;
     case Stage::Converting:
         if (e.finished) return std::string();  // the count is told already

@@ -69,6 +69,8 @@ void print_batch_help(const char* name)
                  "    -{O|o} {base}        output file name base                      morph\n"
                  "    -{F|f} {frames}      number of frames in morph                     20\n"
                  "    -{P|p} {points}      minimum sample points in any direction        20\n"
+                 "    -{D|d} {size}        voxel edge in the source's units, instead of\n"
+                 "                         -p (the grid and memory are told first)     no\n"
                  "    -{R|r} {resolution}  resolution of isosurface cf samples            1\n"
                  "    -{A|a} {distance}    antialias surfaces, initialising to a distance\n"
                  "                         of {distance} samples (0 disables)       yes,1.1\n"

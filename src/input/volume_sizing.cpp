@@ -114,7 +114,8 @@ int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, con
     }
 
     double smallest = std::min({std::fabs(extent[0]), std::fabs(extent[1]), std::fabs(extent[2])});
-    double h = smallest / p.min_points;
+    double h = p.voxel_size > 0 ? p.voxel_size : smallest / p.min_points;
+    if (!(smallest > 0.0)) return SURFACE_ZERO_EXTENT;
     if (!(h > 0.0) || !std::isfinite(h)) return SURFACE_ZERO_EXTENT;
 
     const int resolution = std::max<int>(p.resolution, 1);

@@ -19,6 +19,9 @@
 namespace kestrane {
 struct SizingParameters {
     uint16_t min_points = 20;    // sample points along the smallest side
+    // Surface units per voxel (the source's, after its transform); when
+    // above 0 it fixes the grid instead of min_points.
+    double voxel_size = 0;
     uint16_t resolution = 1;     // lattice step in voxels
     bool scale_centres = true;   // both centres land on the grid centre
     bool scale_sizes = true;     // the target is scaled to the source's volume

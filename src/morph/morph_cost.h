@@ -3,6 +3,7 @@
 // user can choose quick morphing or fewer points. Every lattice point of a
 // middle frame weighs every linked sphere of both sides.
 
+#include <cstdint>
 #include <string>
 
 namespace kestrane {
@@ -19,6 +20,17 @@ struct MorphCost {
 
 // The cost of the morph's sequence (nothing for quick morphing).
 MorphCost morph_cost(const MorphState& morph);
+// What a load of the sized grid will cost, told once the grid is known and
+// before anything is converted: the memory it holds at its peak
+// (load_memory_bytes) and the time its conversion, distance transforms and
+// sphere extraction take on the morph's threads (a rate measured on this
+// project's machine; the reading of the files is not counted).
+struct LoadCost {
+    int64_t bytes = 0;
+    double seconds = 0;
+};
+LoadCost load_cost(const MorphState& morph);
+
 // "about 40 s", "about 12 min", "about 3.5 h".
 std::string rough_duration(double seconds);
 

@@ -72,6 +72,17 @@ std::string surface_failure(const MorphState& morph, int status, int side)
     return quoted(morph.names[side]) + " " + surface_status_reason(status);
 }
 
+// A refusal's hint names the option that set the grid: a voxel size (-d)
+// when one was given, else the points (-p).
+std::string grid_hint(const MorphState& morph, std::string text)
+{
+    static const std::string points = "(fewer points with -p help)";
+    const size_t at = text.find(points);
+    if (morph.parameters.voxel_size > 0 && at != std::string::npos)
+        text.replace(at, points.size(), "(a larger voxel size with -d helps)");
+    return text;
+}
+
 // What the load needs against what it may have.
 std::string memory_failure(const MorphState& morph, int side)
 {
@@ -83,7 +94,7 @@ std::string memory_failure(const MorphState& morph, int side)
                   "about %.0f MB, more than the %.0f MB available (fewer points with -p help)",
                   side_word(side), d[0], d[1], d[2],
                   load_memory_bytes(d, morph.parameters.antialias, threads) / 1e6, load_memory_budget() / 1e6);
-    return text;
+    return grid_hint(morph, text);
 }
 
 // A mesh in memory is checked and replayed as it is; a file is opened.
@@ -160,6 +171,7 @@ Result size_volumes(MorphState& morph, const SurfaceInput inputs[2], long bounda
     const MorphParameters& p = morph.parameters;
     SizingParameters sp;
     sp.min_points = p.min_points;
+    sp.voxel_size = p.voxel_size;
     sp.resolution = p.resolution;
     sp.scale_centres = p.scale_centres;
     sp.scale_sizes = p.scale_sizes;
@@ -171,7 +183,7 @@ Result size_volumes(MorphState& morph, const SurfaceInput inputs[2], long bounda
     // machine: the same refusal as a load that does not fit.
     if (status == SURFACE_GRID_TOO_LARGE)
         return failure(Problem::GridTooLarge, side, morph,
-                       "Not enough memory for source data: " + surface_failure(morph, status, side));
+                       grid_hint(morph, "Not enough memory for source data: " + surface_failure(morph, status, side)));
     if (status != SURFACE_OK)
         return failure(Problem::Unreadable, side, morph, surface_failure(morph, status, side));
     for (int axis = 0; axis < 3; ++axis) {

@@ -12,6 +12,9 @@ struct MorphParameters {
     uint16_t frame_count = 20;  // frames of a whole sequence, 2 .. 65535 (-f)
     uint16_t min_points = 20;   // sample points along the shortest side, 1 .. 32767 (-p)
     uint16_t resolution = 1;    // isosurface lattice step in samples, 1 .. 8 (-r)
+    // Source units per voxel (after the transform); above 0 it sets the
+    // grid instead of min_points (-d).
+    double voxel_size = 0;
     double strength = 1.0;      // link range of the automatic correspondence
     double locality = 1.0;      // sphere extraction locality
     bool quick_morph = false;   // shape-based morph without spheres (-q)

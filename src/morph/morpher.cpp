@@ -57,6 +57,8 @@ Result check_parameters(const MorphParameters& p)
     // More points than a grid holds are refused by the sizing, as too large.
     if (p.min_points < 1) return bad("points must be 1 or more");
     if (p.resolution < 1 || p.resolution > 8) return bad("resolution must be 1 to 8");
+    if (!(std::isfinite(p.voxel_size) && p.voxel_size >= 0))
+        return bad("the voxel size must be a finite length, 0 or more (0: set by the points)");
     if (p.antialias && !(std::isfinite(p.antialias_distance) && p.antialias_distance >= 0))
         return bad("the antialiasing distance must be a finite number, 0 or more");
     if (!std::isfinite(p.strength) || !std::isfinite(p.locality)) return bad("strength and locality must be finite");

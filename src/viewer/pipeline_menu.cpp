@@ -108,6 +108,7 @@ void pipeline_set_points(const char* text)
         show_warning("Must be at most 500 points");
     }
     app.min_points = value;
+    app.voxel_size = 0;  // the points entered now set the grid, not -d
     viewer_load();
 }
 

@@ -123,6 +123,19 @@ TEST(CommandLine, IllegalValuesNameArgumentAndParameter)
     EXPECT_EQ(p.err, "Illegal argument `' for parameter `-q'.\n" + USAGE);
 }
 
+TEST(CommandLine, VoxelSizeIsAFiniteLengthAboveZero)
+{
+    EXPECT_EQ(parse({"-d", "0.25", "a.off", "b.off"}).result, 0);
+    EXPECT_DOUBLE_EQ(app.voxel_size, 0.25);
+    EXPECT_EQ(parse({"-D", "2e-3"}).result, 0);
+    EXPECT_DOUBLE_EQ(app.voxel_size, 0.002);
+    for (const char* bad : {"0", "-1", "nan", "inf", "1e999", "0.5mm", ""}) {
+        const Parsed p = parse({"-d", bad});
+        EXPECT_EQ(p.result, 1) << bad;
+        EXPECT_EQ(p.err, std::string("Illegal argument `") + bad + "' for parameter `-d'.\n" + USAGE) << bad;
+    }
+}
+
 TEST(CommandLine, ValuesThatWrapIn16BitsAreIllegal)
 {
     // 65536 frames would be stored as 0 and divide by zero later.

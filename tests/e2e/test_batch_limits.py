@@ -78,6 +78,21 @@ with tempfile.TemporaryDirectory() as work:
     check("a long sphere-based morph says what it costs before it starts",
           "-q or fewer points (-p)" in line and (" min " in line or " h " in line), text[-800:])
 
+    # A voxel size in the source's units: the grid and what the load costs
+    # are told before the conversion; too small a voxel is refused naming -d.
+    cube = box(os.path.join(work, "cube.off"), 2, 2, 2)
+    code, out, err = run(["-q", "-d", "0.1", "-f", "2", "-o", "v", cube, cube], work)
+    lines = err.splitlines()
+    told = next((i for i, l in enumerate(lines) if l.startswith("Voxel edge 0.1 (the source's units)")), -1)
+    check("-d 0.1 on a cube of side 2: a 25-voxel grid, its cost told before the conversion",
+          code == 0 and "Interpolated volume is 25 by 25 by 25 voxels." in err and told >= 0
+          and " MB and takes about " in lines[told] and "Sampling" not in "".join(lines[:told]), err)
+    code, out, err = run(["-q", "-d", "1e-5", "-f", "2", cube, cube], work)
+    check("-d 1e-5: refused before conversion, the hint names -d",
+          code == 2 and "(a larger voxel size with -d helps)" in err and "Sampling" not in err, err)
+    code, out, err = run(["-d", "-0.5", cube, cube], work)
+    check("-d -0.5 is an illegal argument", code == 1 and "Illegal argument `-0.5' for parameter `-d'." in err, err)
+
     # A read-only output directory: status 4, the message, nothing changed.
     out_dir = os.path.join(work, "out")
     os.makedirs(out_dir)

@@ -115,6 +115,7 @@ inline int measure_surfaces(const SurfaceInput& source, const SurfaceInput& targ
 {
     SizingParameters p;
     p.min_points = app.min_points;
+    p.voxel_size = app.voxel_size;
     p.resolution = app.resolution;
     p.scale_centres = app.scale_centres;
     p.scale_sizes = app.scale_sizes;

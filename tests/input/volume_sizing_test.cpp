@@ -44,6 +44,31 @@ TEST_F(VolumeSizingTest, TwoCubesOfSideTwo)
     EXPECT_EQ(lattice(), (Dims{13, 18, 13}));
 }
 
+TEST_F(VolumeSizingTest, AVoxelSizeSetsTheGridInsteadOfThePoints)
+{
+    // 0.125 is the voxel 16 points give the cube of side 2: the same grid.
+    const std::string cube = box_object({-1, -1, -1}, {1, 1, 1});
+    app.voxel_size = 0.125;
+    app.min_points = 500;  // not read
+    ASSERT_EQ(measure(cube, cube), 0);
+    EXPECT_EQ(volume(), (Dims{21, 21, 21}));
+    EXPECT_DOUBLE_EQ(app.volumes[0].scale, 8.0);
+    // Along every axis, not only the shortest: a 1 x 2 x 4 box at 0.25.
+    app.voxel_size = 0.25;
+    ASSERT_EQ(measure(box_object({0, 0, 0}, {1, 2, 4}), box_object({0, 0, 0}, {1, 2, 4})), 0);
+    EXPECT_EQ(volume(), (Dims{4 + 5, 8 + 5, 16 + 5}));
+    EXPECT_DOUBLE_EQ(app.volumes[1].scale, 4.0);
+    // A voxel so small the grid outgrows 16-bit counts is refused, not wrapped.
+    app.voxel_size = 1e-6;
+    EXPECT_EQ(measure(cube, cube), SURFACE_GRID_TOO_LARGE);
+    app.voxel_size = 1e-300;
+    EXPECT_EQ(measure(cube, cube), SURFACE_GRID_TOO_LARGE);
+    // A flat surface is refused as before, whatever the voxel.
+    app.voxel_size = 0.1;
+    app.scale_centres = app.scale_sizes = false;
+    EXPECT_EQ(measure(box_object({0, 0, 0}, {1, 1, 0}), box_object({0, 0, 0}, {1, 1, 0})), SURFACE_ZERO_EXTENT);
+}
+
 TEST_F(VolumeSizingTest, TargetIsScaledToTheSourceBoxVolume)
 {
     ASSERT_EQ(measure(box_object({0, 0, 0}, {1, 2, 4}), box_object({10, 10, 10}, {12, 14, 18})), 0);

@@ -16,6 +16,31 @@ TEST(MorpherFrames, FromAFileEqualsFromTheSameMeshInMemory)
     EXPECT_TRUE(same_frames(frames_of(TORUS, ICOSPHERE, p), frames_of(torus, sphere, p)));
 }
 
+TEST(MorpherFrames, AVoxelSizeMorphsAsThePointsThatGiveIt)
+{
+    // The points fix the voxel as the shortest side over the points; the
+    // same voxel given as a size gives the very same frames.
+    MorphParameters by_points = small_parameters(14, 3);
+    Morpher m(by_points);
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    MorphParameters by_size = by_points;
+    by_size.voxel_size = 1 / m.state().volumes[0].scale;
+    by_size.min_points = 200;
+    EXPECT_TRUE(same_frames(frames_of(ICOSPHERE, TORUS, by_points), frames_of(ICOSPHERE, TORUS, by_size)));
+    for (double bad : {-1.0, std::nan(""), HUGE_VAL}) {
+        by_size.voxel_size = bad;
+        Morpher refused(by_size);
+        const Result r = refused.load(ICOSPHERE, TORUS);
+        EXPECT_EQ(r.problem, Problem::BadParameter) << bad;
+        EXPECT_NE(r.reason.find("voxel size"), std::string::npos) << r.reason;
+    }
+    by_size.voxel_size = 1e-5;
+    Morpher tiny(by_size);
+    const Result r = tiny.load(ICOSPHERE, TORUS);
+    EXPECT_EQ(r.problem, Problem::GridTooLarge);
+    EXPECT_NE(r.reason.find("a larger voxel size with -d helps"), std::string::npos) << r.reason;
+}
+
 TEST(MorpherFrames, MemoryPositionsAreReadAtFloatPrecision)
 {
     const MorphParameters p = small_parameters();

@@ -166,13 +166,25 @@ class Errors(unittest.TestCase):
                                      ("resolution", 9, ["resolution", "1 to 8"]), ("threads", 257, ["threads", "256"]),
                                      ("antialias", float("nan"), ["antialias"]), ("antialias", -1, ["antialias"]),
                                      ("transform", np.eye(3), ["transform"]),
-                                     ("transform", np.diag([1, 1, float("inf"), 1]), ["transform", "finite"])]:
+                                     ("transform", np.diag([1, 1, float("inf"), 1]), ["transform", "finite"]),
+                                     ("voxel_size", 0, ["voxel_size", "above 0"]),
+                                     ("voxel_size", float("inf"), ["voxel_size"])]:
             with self.subTest(option=option, value=value):
                 self.assert_raises(ValueError, words, lambda: kestrane.morph(SPHERE, TORUS, **{option: value}))
         m = kestrane.Morpher()
         with self.assertRaises(ValueError):
             m.frames = 0
         self.assertEqual(m.frames, 20)
+
+    def test_a_voxel_size_morphs_as_the_points_that_give_it(self):
+        # The icosphere's shortest side is 2 units: 30 points make 1/15 voxels.
+        by_points = kestrane.morph(SPHERE, TORUS, frames=3, points=30)
+        by_size = kestrane.morph(SPHERE, TORUS, frames=3, points=200, voxel_size=2 / 30)
+        same_frames(self, by_points, by_size)
+        m = kestrane.Morpher(voxel_size=0.5)
+        self.assertEqual(m.voxel_size, 0.5)
+        m.voxel_size = None
+        self.assertIsNone(m.voxel_size)
 
     def test_bad_arrays(self):
         v = np.array([[0, 0, 0], [1, 0, 0], [0, 1, 0], [0, 0, 1]], dtype=float)

@@ -22,6 +22,7 @@ void app_state_init()
     app.dump_format = DUMP_FORMAT_NONE;
     app.frame_count = 20;
     app.min_points = 20;
+    app.voxel_size = 0;
     app.resolution = 1;
     app.strength = 1.0;
     app.locality = 1.0;

@@ -29,6 +29,7 @@ struct ScratchState {
     DumpFormat dump_format;
     uint16_t frame_count;
     uint16_t min_points;
+    double voxel_size;
     uint16_t resolution;
     double strength;
     double locality;
