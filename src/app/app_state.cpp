@@ -1,5 +1,6 @@
 #include "app/app_state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -54,12 +55,17 @@ int parse_transform(const char* text, double* m)
 }
 
 namespace {
-void (*work_stopper)() = nullptr;
+// The viewer's sequence and its preview each install one.
+std::vector<void (*)()> work_stoppers;
 }  // namespace
 
-void set_work_stopper(void (*stop)()) { work_stopper = stop; }
+void set_work_stopper(void (*stop)())
+{
+    if (stop && std::find(work_stoppers.begin(), work_stoppers.end(), stop) == work_stoppers.end())
+        work_stoppers.push_back(stop);
+}
 
 void stop_background_work()
 {
-    if (work_stopper) work_stopper();
+    for (void (*stop)() : work_stoppers) stop();
 }

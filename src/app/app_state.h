@@ -80,8 +80,9 @@ int64_t voxel_count();
 // Release voxel arrays, sphere arrays and displacement arrays of both volumes
 // and the manual vectors (stop any background work that reads them first).
 void release_volumes();
-// Work on other threads that reads the volumes (the viewer's sequence)
-// installs how to stop it; stop_background_work runs that (waiting for the
-// threads to finish) and is called before the volumes go.
+// Work on other threads that reads the volumes (the viewer's sequence and
+// preview) installs how to stop it, once per kind; stop_background_work runs
+// every one (waiting for the threads to finish) and is called before the
+// volumes go.
 void set_work_stopper(void (*stop)());
 void stop_background_work();

@@ -1,15 +1,18 @@
 #include <GL/glut.h>
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "viewer/camera.h"
 #include "viewer/frame_rate.h"
 #include "viewer/help_screens.h"
+#include "viewer/preview.h"
 #include "app/app_state.h"
 #include "app/status.h"
 #include "viewer/view_state.h"
 #include "gl/lists.h"
+#include "gl/preview_display.h"
 #include "gl/screen_capture.h"
 #include "gl/viewer.h"
 #include "gl/widgets.h"
@@ -100,6 +103,8 @@ void draw_status_text()
     case MODE_AUTOMATIC:
         std::snprintf(view.status_text, sizeof view.status_text,
                       "Change sphere number (+/-) or correspondence range (>/<)");
+        preview_status_suffix(view.status_text + std::strlen(view.status_text),
+                              static_cast<int>(sizeof view.status_text - std::strlen(view.status_text)));
         break;
     case MODE_MANUAL:
         std::snprintf(view.status_text, sizeof view.status_text,
@@ -257,6 +262,7 @@ void view_display()
     } else {
         draw_two_surfaces();
         draw_correspondence_overlay();
+        draw_preview();
     }
     glPopMatrix();
 

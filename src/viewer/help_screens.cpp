@@ -38,7 +38,7 @@ const HelpRow manual_correspondence[HELP_ROW_COUNT] = {
 const HelpRow automatic_correspondence[HELP_ROW_COUNT] = {
     {"`+'/`-'", "change number of spheres"},
     {"`>'/`<'", "change connectivity range"},
-    {"", ""},
+    {"p / `['/`]'", "preview / earlier, later"},
     {"left button", "rotate scene"},
     {"middle button", "rotate scene horizontal"},
     {"right button", "zoom / delete vector"},

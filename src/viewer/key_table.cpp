@@ -1,6 +1,7 @@
 #include "viewer/key_table.h"
 
 #include "viewer/animation.h"
+#include "viewer/preview.h"
 #include "viewer/sequence.h"
 #include "app/app_state.h"
 #include "viewer/view_state.h"
@@ -44,6 +45,12 @@ KeyAction key_action(unsigned char key, Mode mode, bool quick_morph)
         if (mode == MODE_AUTOMATIC) return KeyAction::NarrowerRange;
         if (mode == MODE_SEQUENCE) return KeyAction::Slower;
         return KeyAction::None;
+    case 'p':
+        return mode == MODE_AUTOMATIC ? KeyAction::TogglePreview : KeyAction::None;
+    case '[':
+        return mode == MODE_AUTOMATIC ? KeyAction::PreviewEarlier : KeyAction::None;
+    case ']':
+        return mode == MODE_AUTOMATIC ? KeyAction::PreviewLater : KeyAction::None;
     default:
         return KeyAction::None;
     }
@@ -90,6 +97,15 @@ void apply_key_state(KeyAction action)
         break;
     case KeyAction::Slower:
         view.play_rate = slower_rate(view.play_rate);
+        break;
+    case KeyAction::TogglePreview:
+        toggle_preview();
+        break;
+    case KeyAction::PreviewEarlier:
+        shift_preview_time(-1);
+        break;
+    case KeyAction::PreviewLater:
+        shift_preview_time(1);
         break;
     case KeyAction::Quit:
     case KeyAction::None:

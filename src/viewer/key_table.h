@@ -23,6 +23,9 @@ enum class KeyAction {
     NarrowerRange,     // < in mode 1
     Faster,            // + or > in mode 2
     Slower,            // - or < in mode 2
+    TogglePreview,     // p in mode 1
+    PreviewEarlier,    // [ in mode 1
+    PreviewLater,      // ] in mode 1
 };
 
 KeyAction key_action(unsigned char key, Mode mode, bool quick_morph);

@@ -6,6 +6,7 @@
 
 #include "app/pipeline.h"
 #include "viewer/pipeline_menu.h"
+#include "viewer/preview.h"
 #include "app/app_state.h"
 #include "app/status.h"
 #include "viewer/view_state.h"
@@ -91,6 +92,13 @@ void apply_smooth(const char*)
 
 const char* render_base() { return flag(view.show_base); }
 void apply_base(const char*) { view.show_base = !view.show_base; }
+
+const char* render_preview() { return flag(view.show_preview); }
+void apply_preview(const char*)
+{
+    toggle_preview();
+    if (view.mode != MODE_AUTOMATIC) show_warning("This only affects automatic correspondence display");
+}
 
 // Fields
 

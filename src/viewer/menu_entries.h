@@ -51,6 +51,8 @@ const char* render_smooth();
 void apply_smooth(const char* text);
 const char* render_base();
 void apply_base(const char* text);
+const char* render_preview();
+void apply_preview(const char* text);
 
 // Fields
 const char* render_source();

@@ -40,6 +40,10 @@ struct ViewState {
     bool show_shadow = true;
     bool show_spheres = false;
     bool smooth_shading = true;
+    // The morph previewed beside the surfaces in automatic correspondence
+    // (viewer/preview.h), at this time.
+    bool show_preview = false;
+    double preview_time = 0.5;
     bool dump_enabled = false;
     std::string dump_base;
     DumpFormat dump_format = DUMP_FORMAT_NONE;
@@ -88,6 +92,7 @@ struct ViewState {
     int32_t link_list = NO_LIST;
     int32_t vector_list = NO_LIST;
     int32_t base_list = NO_LIST;
+    int32_t preview_list = NO_LIST;
 
     // Frame-rate meter of the sequence.
     float frame_rate = 0;
