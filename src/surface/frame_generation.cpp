@@ -13,10 +13,10 @@ struct FrameSampler {
     const FrameValues* values;  // null: exhaustive
 };
 
-bool walk_crossing(void* context, int i, int j, int k)
+bool frame_crossing(void* context, int i, int j, int k)
 {
     const FrameValues& values = *static_cast<const FrameSampler*>(context)->values;
-    return frame_crossing(values, i, j, k);
+    return values.crossing[values.index(i, j, k)] != 0;
 }
 
 int16_t sample_frame(void* context, int i, int j, int k, Vector3 x, uint32_t* colour)
@@ -81,7 +81,7 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     LatticeField f = request.lattice;
     f.sample = sample_frame;
     f.context = &sampler;
-    if (sampler.values) f.near_surface = walk_crossing;
+    if (sampler.values) f.near_surface = frame_crossing;
     f.slice_done = report_slice;
     f.walk_done = report_frame;
     f.regularise = request.regularise;
