@@ -104,7 +104,8 @@ result = {}
 for o in bpy.context.scene.objects:
     me = o.data
     result[o.name] = {"vertices": len(me.vertices), "polygons": len(me.polygons),
-                      "triangles": sum(len(p.vertices) == 3 for p in me.polygons)}
+                      "triangles": sum(len(p.vertices) == 3 for p in me.polygons),
+                      "colours": [a.name for a in me.color_attributes]}
 with open(out, "w") as f:
     json.dump(result, f)
 """
@@ -133,8 +134,9 @@ def blender_imports(check, work, obj, stl, obj_counts, stl_counts):
                 by_file.setdefault(stem, []).append(counts)
     obj_stem, stl_stem = (os.path.splitext(os.path.basename(n))[0] for n in (obj, stl))
     got_obj, got_stl = by_file.get(obj_stem, []), by_file.get(stl_stem, [])
-    check("Blender's OBJ object has the frame's vertices and triangles",
-          len(got_obj) == 1 and (got_obj[0]["vertices"], got_obj[0]["triangles"]) == obj_counts, objects)
+    check("Blender's OBJ object has the frame's vertices, triangles and vertex colours",
+          len(got_obj) == 1 and (got_obj[0]["vertices"], got_obj[0]["triangles"]) == obj_counts
+          and got_obj[0]["colours"] != [], objects)
     check("Blender's STL object has the frame's triangles and distinct corners",
           len(got_stl) == 1 and (got_stl[0]["vertices"], got_stl[0]["triangles"]) == stl_counts, objects)
 
