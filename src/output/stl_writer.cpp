@@ -1,5 +1,7 @@
 #include "output/stl_writer.h"
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -30,7 +32,10 @@ void put_vector(std::vector<unsigned char>& out, Vector3 v)
 int write_stl(const SurfaceMesh& mesh, const std::string& name, const SourcePlacement& placement)
 {
     // The count field has 32 bits: a larger mesh cannot be told in STL.
-    if (mesh.triangles.size() > UINT32_MAX) return 1;
+    if (mesh.triangles.size() > UINT32_MAX) {
+        errno = EFBIG;
+        return 1;
+    }
     OutputFile out(name);
     if (!out.is_open()) return 1;
     std::vector<Vector3> corners;
