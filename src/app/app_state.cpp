@@ -24,6 +24,7 @@ void app_state_init()
     app.target_path.clear();
     app.output_base = "morph";
     app.output_format = SURFACE_FORMAT_NONE;
+    app.more_formats.clear();
     app.frame_count = 20;
     app.min_points = 20;
     app.resolution = 1;

@@ -31,6 +31,10 @@ struct AppState {
     std::string target_path;
     std::string output_base;
     SurfaceFormat output_format;
+    // The frame formats written beside output_format (--format names
+    // several; frame_formats.h). Choosing one format (-u, -v, a menu
+    // toggle) clears it.
+    std::vector<SurfaceFormat> more_formats;
     // The frames a batch run writes (-s first-last, counted from 1); 0, 0:
     // all of them.
     uint16_t first_frame;

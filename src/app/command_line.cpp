@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/frame_formats.h"
 #include "app/transform_check.h"
 
 using namespace kestrane;
@@ -111,6 +112,20 @@ int parse_command_line(int argc, char** argv)
     const char* parameter = nullptr; // the argument before it
     for (; i < argc && result == 0; ++i) {
         const char* arg = argv[i];
+        if (std::strcmp(arg, "--format") == 0) {
+            // Several frame formats at once; like -u and -v, the last choice stands.
+            examined = i + 1 < argc ? argv[i + 1] : nullptr;
+            parameter = arg;
+            ++i;
+            std::vector<SurfaceFormat> formats;
+            if (!examined || !parse_format_list(examined, &formats)) {
+                result = 1;
+                continue;
+            }
+            choose_single_format(formats[0]);
+            app.more_formats.assign(formats.begin() + 1, formats.end());
+            continue;
+        }
         if (arg[0] == '-') {
             char option = static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1])));
             const char* value = (i + 1 < argc) ? argv[i + 1] : nullptr;
@@ -200,10 +215,10 @@ int parse_command_line(int argc, char** argv)
             }
             case 'U':
                 // Not in the help text above: kestrane-batch -h describes it.
-                app.output_format = SURFACE_FORMAT_PLY;
+                choose_single_format(SURFACE_FORMAT_PLY);
                 break;
             case 'V':
-                app.output_format = SURFACE_FORMAT_VRML;
+                choose_single_format(SURFACE_FORMAT_VRML);
                 break;
             case 'Z':
                 app.scale_centres = false;

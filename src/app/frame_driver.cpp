@@ -8,6 +8,7 @@
 #include "app/analysis.h"
 #include "morph/morph_cost.h"
 #include "app/app_state.h"
+#include "app/frame_formats.h"
 #include "app/status.h"
 #include "output/sphere_writers.h"
 #include "output/surface_writers.h"
@@ -42,7 +43,7 @@ void report_saving(const char* what, const std::string& name)
         show_info("Saving %s to `%s'", what, name.c_str());
 }
 
-// PLY frames go back into the source's units through its placement.
+// PLY, OBJ and STL frames go back into the source's units through its placement.
 SourcePlacement source_placement()
 {
     SourcePlacement placement;
@@ -126,30 +127,33 @@ FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, Failur
         report_triangulation_failure(frame, status, handling);
         return FRAME_NOT_TRIANGULATED;
     }
-    if (app.output_format == SURFACE_FORMAT_NONE) return FRAME_BUILT;
-    const std::string name = surface_file_name(app.output_base, frame, app.output_format);
-    report_saving("surface", name);
-    if (write_surface(mesh, name, app.output_format, source_placement()) != 0) {
-        report_write_failure(name, handling);
-        return FRAME_NOT_WRITTEN;
+    for (SurfaceFormat format : frame_formats()) {
+        const std::string name = frame_file_name(app.output_base, frame, app.frame_count, format);
+        report_saving("surface", name);
+        if (write_surface(mesh, name, format, source_placement()) != 0) {
+            report_write_failure(name, handling);
+            return FRAME_NOT_WRITTEN;
+        }
     }
     return FRAME_BUILT;
 }
 
 bool write_sphere_file(int side, FailureHandling handling)
 {
-    const SurfaceFormat format = app.output_format;
-    if (format == SURFACE_FORMAT_NONE) return true;
     const Volume& v = app.volumes[side];
     SphereFile file;
     file.spheres = v.spheres.data();
     file.count = v.sphere_count < 0 ? 0 : std::min(static_cast<size_t>(v.sphere_count), v.spheres.size());
     file.volume_dims = app.volume_dims;
-    const std::string name = sphere_file_name(side, app.frame_count, format);
-    report_saving("spheres", name);
-    // Beside PLY frames the spheres are OOGL lists: PLY holds no spheres.
-    const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
-                                                     : write_sphere_file_oogl(file, name);
-    if (failed) report_write_failure(name, handling);
-    return failed == 0;
+    for (SurfaceFormat format : sphere_formats()) {
+        const std::string name = sphere_file_path(app.output_base, side, app.frame_count, format);
+        report_saving("spheres", name);
+        const int failed = format == SURFACE_FORMAT_VRML ? write_sphere_file_vrml(file, name)
+                                                         : write_sphere_file_oogl(file, name);
+        if (failed) {
+            report_write_failure(name, handling);
+            return false;
+        }
+    }
+    return true;
 }

@@ -49,9 +49,10 @@ FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
 
 // The second half of build_frame, for a frame triangulated elsewhere (on a
 // worker thread, with triangulate_frame's status): reports a failure or
-// writes the file. Interface thread only.
+// writes the frame's file in each frame format. Interface thread only.
 FrameOutcome finish_frame(int frame, int status, const SurfaceMesh& mesh, FailureHandling handling);
 
-// Writes the sphere file of side 0 (source) or 1 (target) in the current
-// output format, reporting a failure as build_frame does. True when written.
+// Writes the sphere files of side 0 (source) or 1 (target) beside the
+// frames, one per sphere format (frame_formats.h), reporting a failure as
+// build_frame does. True when written (or when output is off).
 bool write_sphere_file(int side, FailureHandling handling);

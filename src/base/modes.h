@@ -20,6 +20,8 @@ enum SurfaceFormat : int32_t {
     SURFACE_FORMAT_OOGL = 1,  // CNOFF frames, OOGL sphere lists
     SURFACE_FORMAT_VRML = 2,  // VRML V1.0 frames and spheres
     SURFACE_FORMAT_PLY = 3,   // binary PLY frames in the source's units, OOGL sphere lists
+    SURFACE_FORMAT_OBJ = 4,   // Wavefront OBJ frames in the source's units, OOGL sphere lists
+    SURFACE_FORMAT_STL = 5,   // binary STL frames in the source's units, OOGL sphere lists
 };
 
 // How screen dumps are written.

@@ -19,6 +19,7 @@
 #include "app/command_line.h"
 #include "batch/console_progress.h"
 #include "app/frame_driver.h"
+#include "app/frame_formats.h"
 #include "morph/frame_pool.h"
 #include "batch/interrupts.h"
 #include "app/morph_status.h"
@@ -183,8 +184,10 @@ int write_sphere_files()
         if (side == 1 && last_frame() != app.frame_count) continue;
         if (interrupt_signal()) return stop_interrupted();
         if (!write_sphere_file(side, FAILURES_END_RUN)) return BATCH_WRITE_FAILED;
-        ++written.sphere_files;
-        name_file(sphere_file_name(side, app.frame_count, app.output_format));
+        for (const std::string& name : sphere_file_names(side)) {
+            ++written.sphere_files;
+            name_file(name);
+        }
     }
     return BATCH_DONE;
 }
@@ -203,7 +206,7 @@ int frame_written(int frame, FrameOutcome outcome, const SurfaceMesh& mesh)
     // With -g alone no frame files are written.
     if (app.output_format == SURFACE_FORMAT_NONE) return BATCH_DONE;
     ++written.frames;
-    name_file(surface_file_name(app.output_base, frame, app.output_format));
+    for (const std::string& name : frame_file_names(frame)) name_file(name);
     return BATCH_DONE;
 }
 
@@ -265,8 +268,9 @@ void remove_earlier_temporaries()
 {
     std::vector<std::string> names;
     for (int frame = first_frame(); frame < last_frame(); ++frame)
-        names.push_back(surface_file_name(app.output_base, frame, app.output_format));
-    for (int side = 0; side < 2; ++side) names.push_back(sphere_file_name(side, app.frame_count, app.output_format));
+        for (const std::string& name : frame_file_names(frame)) names.push_back(name);
+    for (int side = 0; side < 2; ++side)
+        for (const std::string& name : sphere_file_names(side)) names.push_back(name);
     remove_stale_temporaries(names);
 }
 
@@ -283,11 +287,11 @@ std::vector<RunOutput> run_outputs()
     if (!gltf_file.empty()) outputs.push_back({gltf_file, "animation file"});
     if (app.output_format == SURFACE_FORMAT_NONE) return outputs;
     for (int frame = first_frame(); frame < last_frame(); ++frame)
-        outputs.push_back({surface_file_name(app.output_base, frame, app.output_format), "frame file"});
+        for (const std::string& name : frame_file_names(frame)) outputs.push_back({name, "frame file"});
     for (int side = 0; side < 2 && !app.quick_morph; ++side) {
         if (side == 0 && first_frame() != 0) continue;
         if (side == 1 && last_frame() != app.frame_count) continue;
-        outputs.push_back({sphere_file_name(side, app.frame_count, app.output_format), "sphere file"});
+        for (const std::string& name : sphere_file_names(side)) outputs.push_back({name, "sphere file"});
     }
     return outputs;
 }
@@ -328,8 +332,8 @@ bool outputs_writable_without_loss()
 bool output_directories_writable()
 {
     std::vector<std::string> directories;
-    if (app.output_format != SURFACE_FORMAT_NONE) directories = output_directories(app.output_base, !app.quick_morph);
-    if (!gltf_file.empty()) directories.push_back(output_directories(gltf_file, false)[0]);
+    if (app.output_format != SURFACE_FORMAT_NONE) directories.push_back(output_directory(app.output_base));
+    if (!gltf_file.empty()) directories.push_back(output_directory(gltf_file));
     for (const std::string& directory : directories) {
         const std::string failure = directory_write_failure(directory);
         if (!failure.empty()) {

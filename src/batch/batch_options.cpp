@@ -32,6 +32,12 @@ BatchOptions take_batch_options(int argc, char** argv)
                                 arg + "'.";
             continue;
         }
+        // Its value taken whole here, as the shared command line takes it ("--format -w" is no -w).
+        if (std::strcmp(arg, "--format") == 0) {
+            options.shared_arguments.push_back(argv[i]);
+            if (i + 1 < argc) options.shared_arguments.push_back(argv[++i]);
+            continue;
+        }
         if (option == 'W') {
             options.quiet = true;
             continue;
@@ -83,7 +89,9 @@ void print_batch_help(const char* name)
                  "    -{Q|q}               quick (shape-based) morphing                  no\n"
                  "    -{V|v}               frames as VRML 1.0                            no\n"
                  "    -{U|u}               frames as binary PLY in the source's units    no\n"
-                 "                         (-v and -u count when given after -o)\n"
+                 "    --format {list}      frames in several formats at once, from off,\n"
+                 "                         wrl, ply, obj, stl: e.g. --format ply,obj,stl  off\n"
+                 "                         (the last of -v, -u and --format counts)\n"
                  "    -{J|j} {threads}     worker threads                 the machine's cores\n"
                  "    -{S|s} {first-last}  write only frames first to last (from 1)     all\n"
                  "                         (sphere files with the ends they include)\n"
@@ -95,8 +103,8 @@ void print_batch_help(const char* name)
                  "    -{W|w}               print only warnings and errors                no\n"
                  "    -{H|h|?}             display this help screen                      no\n"
                  "\n"
-                 "  Output files (frames beside the base name, sphere files in the current\n"
-                 "  directory; sphere files are not written with -q):\n"
+                 "  Output files (the sphere files beside the frames, in the folder of the\n"
+                 "  base name; sphere files are not written with -q):\n"
                  "    '{base}###.off'  OOGL CNOFF frames (the default), in 1/64 voxel\n"
                  "                     about the middle voxel: Geomview\n"
                  "    '{base}###.wrl'  VRML 1.0 frames, same units: any VRML 1.0 viewer\n"
@@ -105,7 +113,11 @@ void print_batch_help(const char* name)
                  "                     ParaView. Frame 1 lies on the source; the last frame\n"
                  "                     lies on the target with -z, else on the target moved\n"
                  "                     (and scaled) as described under -z\n"
-                 "    'sphere###.sph'  OOGL spheres of source and target (CNOFF and PLY)\n"
+                 "    '{base}##.obj'   Wavefront OBJ frames, same units, with vertex colours\n"
+                 "                     and normals: Blender, MeshLab, most 3D programs\n"
+                 "    '{base}##.stl'   binary STL frames, same units: Blender, slicers, CAD\n"
+                 "                     (OBJ and STL numbers have the digits of -f: 01..20)\n"
+                 "    'sphere###.sph'  OOGL spheres of source and target (CNOFF, PLY, OBJ, STL)\n"
                  "    'sphere###.wrl'  VRML spheres (with -v)\n"
                  "    '{file}.glb'     glTF 2.0 of the frames of the run, in the source's\n"
                  "                     units, one mesh per frame shown in turn by its\n"
@@ -124,16 +136,11 @@ void print_batch_help(const char* name)
                  "\n");
 }
 
-std::vector<std::string> output_directories(const std::string& output_base, bool sphere_files)
+std::string output_directory(const std::string& output_base)
 {
-    std::vector<std::string> directories;
     const size_t slash = output_base.find_last_of('/');
-    if (slash == std::string::npos)
-        directories.push_back(".");
-    else
-        directories.push_back(slash == 0 ? "/" : output_base.substr(0, slash));
-    if (sphere_files && directories[0] != ".") directories.push_back(".");
-    return directories;
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : output_base.substr(0, slash);
 }
 
 std::string directory_write_failure(const std::string& directory)

@@ -25,9 +25,9 @@ BatchOptions take_batch_options(int argc, char** argv);
 
 void print_batch_help(const char* program_name);
 
-// The directories the run will write into: the output base's directory, and
-// the current directory for sphere files unless quick morphing.
-std::vector<std::string> output_directories(const std::string& output_base, bool sphere_files);
+// The directory a run writes an output base's files into (its frames and
+// the sphere files beside them), "." when the base has no folder part.
+std::string output_directory(const std::string& output_base);
 
 // Creates and removes a file in the directory. Empty when that worked,
 // otherwise the reason ("Permission denied", ...).

@@ -38,6 +38,13 @@ std::string sphere_file_name(int side, int frame_count, SurfaceFormat format)
     return name;
 }
 
+std::string sphere_file_path(const std::string& output_base, int side, int frame_count, SurfaceFormat format)
+{
+    const size_t slash = output_base.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : output_base.substr(0, slash + 1);
+    return folder + sphere_file_name(side, frame_count, format);
+}
+
 int32_t write_sphere_file_oogl(const SphereFile& file, const std::string& name)
 {
     OutputFile out(name);

@@ -26,5 +26,9 @@ int32_t write_sphere_file_vrml(const SphereFile& file, const std::string& name);
 // "sphere%03i.sph" (OOGL, also beside PLY frames) or "sphere%03i.wrl"
 // (VRML): frame 1 for the source (side 0), frame frame_count for the target.
 std::string sphere_file_name(int side, int frame_count, SurfaceFormat format);
+// sphere_file_name beside the frames: in the folder of the frames' base name
+// ("out/morph" -> "out/sphere001.sph"), in the current directory when the
+// base has no folder part.
+std::string sphere_file_path(const std::string& output_base, int side, int frame_count, SurfaceFormat format);
 
 }  // namespace kestrane

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "output/obj_writer.h"
 #include "output/output_file.h"
+#include "output/stl_writer.h"
 
 namespace kestrane {
 namespace {
@@ -36,6 +38,27 @@ std::string surface_file_name(const std::string& base, int frame, SurfaceFormat 
     std::snprintf(number, sizeof number, "%03i", frame + 1);
     const char* extension = format == SURFACE_FORMAT_VRML ? ".wrl" : format == SURFACE_FORMAT_PLY ? ".ply" : ".off";
     return base + number + extension;
+}
+
+const char* surface_format_extension(SurfaceFormat format)
+{
+    switch (format) {
+    case SURFACE_FORMAT_OOGL: return "off";
+    case SURFACE_FORMAT_VRML: return "wrl";
+    case SURFACE_FORMAT_PLY: return "ply";
+    case SURFACE_FORMAT_OBJ: return "obj";
+    case SURFACE_FORMAT_STL: return "stl";
+    default: return "";
+    }
+}
+
+std::string frame_file_name(const std::string& base, int frame, int frame_count, SurfaceFormat format)
+{
+    if (format != SURFACE_FORMAT_OBJ && format != SURFACE_FORMAT_STL) return surface_file_name(base, frame, format);
+    const int digits = static_cast<int>(std::to_string(frame_count < 1 ? 1 : frame_count).size());
+    char number[32];
+    std::snprintf(number, sizeof number, "%0*i", digits, frame + 1);
+    return base + number + "." + surface_format_extension(format);
 }
 
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
@@ -106,6 +129,8 @@ int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceForma
     if (format == SURFACE_FORMAT_OOGL) return write_cnoff(mesh, name);
     if (format == SURFACE_FORMAT_VRML) return write_vrml(mesh, name);
     if (format == SURFACE_FORMAT_PLY) return write_ply(mesh, name, placement);
+    if (format == SURFACE_FORMAT_OBJ) return write_obj(mesh, name, placement);
+    if (format == SURFACE_FORMAT_STL) return write_stl(mesh, name, placement);
     return 0;
 }
 

@@ -17,10 +17,18 @@ namespace kestrane {
 int write_cnoff(const SurfaceMesh& mesh, const std::string& name);
 int write_vrml(const SurfaceMesh& mesh, const std::string& name);
 // The writer of the format (none for SURFACE_FORMAT_NONE, which returns 0).
-// PLY frames are mapped into the source's units through placement.
+// PLY, OBJ and STL frames are mapped into the source's units through
+// placement.
 int write_surface(const SurfaceMesh& mesh, const std::string& name, SurfaceFormat format,
                   const SourcePlacement& placement = SourcePlacement{});
 // "<base>%03i.off", "<base>%03i.wrl" or "<base>%03i.ply" for frame + 1.
 std::string surface_file_name(const std::string& base, int frame, SurfaceFormat format);
+// The file of frame `frame` (from 0) of frame_count: surface_file_name's for
+// CNOFF, VRML and PLY (names that stored files and callers rely on);
+// "<base><frame + 1>.obj" and ".stl" with the number zero-padded to the
+// digits of frame_count, so that the names sort (01..20, 001..100).
+std::string frame_file_name(const std::string& base, int frame, int frame_count, SurfaceFormat format);
+// "off", "wrl", "ply", "obj" or "stl" (empty for none).
+const char* surface_format_extension(SurfaceFormat format);
 
 }  // namespace kestrane

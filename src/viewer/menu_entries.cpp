@@ -8,6 +8,7 @@
 #include "viewer/pipeline_menu.h"
 #include "viewer/preview.h"
 #include "app/app_state.h"
+#include "app/frame_formats.h"
 #include "app/status.h"
 #include "viewer/view_state.h"
 
@@ -18,6 +19,13 @@ MenuHooks menu_hooks;
 namespace {
 
 const char* flag(bool on) { return on ? "1" : "0"; }
+
+// Selecting a frame format that is on (alone or among those --format chose)
+// switches frame output off; any other becomes the one format.
+void choose_frame_format(SurfaceFormat format)
+{
+    choose_single_format(writes_frames_as(format) ? SURFACE_FORMAT_NONE : format);
+}
 
 // Selecting a format that is on switches output off; any other selects it.
 template <typename Format>
@@ -53,12 +61,23 @@ void call(void (*hook)())
 const char* render_help() { return flag(view.show_help); }
 void apply_help(const char*) { view.show_help = !view.show_help; }
 
-const char* render_as_vrml() { return flag(app.output_format == SURFACE_FORMAT_VRML); }
-void apply_as_vrml(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_VRML); }
-const char* render_as_oogl() { return flag(app.output_format == SURFACE_FORMAT_OOGL); }
-void apply_as_oogl(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_OOGL); }
-const char* render_as_ply() { return flag(app.output_format == SURFACE_FORMAT_PLY); }
-void apply_as_ply(const char*) { toggle_format(app.output_format, SURFACE_FORMAT_PLY); }
+const char* render_as_vrml() { return flag(writes_frames_as(SURFACE_FORMAT_VRML)); }
+void apply_as_vrml(const char*) { choose_frame_format(SURFACE_FORMAT_VRML); }
+const char* render_as_oogl() { return flag(writes_frames_as(SURFACE_FORMAT_OOGL)); }
+void apply_as_oogl(const char*) { choose_frame_format(SURFACE_FORMAT_OOGL); }
+const char* render_as_ply() { return flag(writes_frames_as(SURFACE_FORMAT_PLY)); }
+void apply_as_ply(const char*) { choose_frame_format(SURFACE_FORMAT_PLY); }
+const char* render_as_obj() { return flag(writes_frames_as(SURFACE_FORMAT_OBJ)); }
+void apply_as_obj(const char*) { choose_frame_format(SURFACE_FORMAT_OBJ); }
+const char* render_as_stl() { return flag(writes_frames_as(SURFACE_FORMAT_STL)); }
+void apply_as_stl(const char*) { choose_frame_format(SURFACE_FORMAT_STL); }
+// Beside any frame format: the GLB is one file of the whole sequence.
+const char* render_as_gltf() { return flag(view.save_gltf); }
+void apply_as_gltf(const char*)
+{
+    view.save_gltf = !view.save_gltf;
+    if (view.save_gltf) show_warning("File will be written during morph creation");
+}
 const char* render_as_bmp() { return flag(view.dump_format == DUMP_FORMAT_BMP); }
 void apply_as_bmp(const char*) { toggle_format(view.dump_format, DUMP_FORMAT_BMP); }
 const char* render_as_ppm() { return flag(view.dump_format == DUMP_FORMAT_PPM); }
@@ -112,10 +131,10 @@ void apply_base_name(const char* text)
 {
     app.output_base = text;
     if (app.output_base.empty()) {
-        app.output_format = SURFACE_FORMAT_NONE;
+        choose_single_format(SURFACE_FORMAT_NONE);
         return;
     }
-    if (app.output_format == SURFACE_FORMAT_NONE) app.output_format = SURFACE_FORMAT_OOGL;
+    if (app.output_format == SURFACE_FORMAT_NONE) choose_single_format(SURFACE_FORMAT_OOGL);
     show_warning("File will be written during morph creation");
 }
 

@@ -26,7 +26,7 @@ struct MenuItem {
     void (*apply)(const char* text);
 };
 
-constexpr int MENU_ROW_COUNT = 38;
+constexpr int MENU_ROW_COUNT = 41;
 constexpr int32_t QUIT_NAME = 101;
 constexpr int32_t WIDGET_HEIGHT = 21;
 

@@ -11,6 +11,7 @@
 #include "morph/morph_cost.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "viewer/sequence_gltf.h"
 #include "viewer/view_state.h"
 
 using namespace kestrane;
@@ -26,6 +27,8 @@ void stop_workers()
 {
     if (pool) stop_frame_pool(*pool);
     pool.reset();
+    // A generation cut short writes no GLB; a finished one has written it.
+    drop_sequence_gltf();
 }
 
 void cancel_sequence()
@@ -78,6 +81,7 @@ bool reset_sequence_slots()
     try {
         view.frame_lists.assign(app.frame_count, NO_LIST);
         start_workers();
+        begin_sequence_gltf();
     } catch (const std::bad_alloc&) {
         view.frame_lists.clear();
         stop_sequence();
@@ -102,7 +106,10 @@ bool take_sequence_frame(int f, SurfaceMesh* mesh)
     const int status = take_frame(*pool, mesh);
     if (status == 0)
         report_frame_done(f, static_cast<long>(mesh->triangles.size()), cost_note);
-    if (finish_frame(f, status, *mesh, FAILURES_KEEP_RUNNING) != FRAME_NOT_TRIANGULATED) return true;
+    if (finish_frame(f, status, *mesh, FAILURES_KEEP_RUNNING) != FRAME_NOT_TRIANGULATED) {
+        add_sequence_gltf_frame(f, *mesh);
+        return true;
+    }
     stop_sequence();
     return false;
 }
@@ -113,6 +120,7 @@ bool advance_sequence(int f)
 {
     view.next_build_frame = f + 1;
     if (view.next_build_frame < app.frame_count) return true;
+    finish_sequence_gltf();
     stop_sequence();
     return false;
 }

@@ -47,6 +47,9 @@ struct ViewState {
     bool dump_enabled = false;
     std::string dump_base;
     DumpFormat dump_format = DUMP_FORMAT_NONE;
+    // File > Save Surface > glTF: the sequence, once built, as one GLB
+    // (sequence_gltf.h).
+    bool save_gltf = false;
 
     int32_t view_width = 480;
     int32_t view_height = 345;

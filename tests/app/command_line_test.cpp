@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/frame_formats.h"
 
 using namespace kestrane;
 
@@ -83,6 +84,38 @@ TEST(CommandLine, AFormatBeforeTheOutputBaseStands)
     EXPECT_EQ(app.output_format, SURFACE_FORMAT_VRML);
     parse({"-o", "name"});
     EXPECT_EQ(app.output_format, SURFACE_FORMAT_OOGL);
+}
+
+// --format names several frame formats; like -u and -v the last choice
+// stands, and the sphere files follow the frames into the base's folder.
+TEST(CommandLine, FormatListsAndTheFilesTheyName)
+{
+    using Formats = std::vector<SurfaceFormat>;
+    ASSERT_EQ(parse({"--format", "PLY,obj,stl,obj", "-f", "20", "-o", "out/m", "a", "b"}).result, 0);
+    EXPECT_EQ(frame_formats(), (Formats{SURFACE_FORMAT_PLY, SURFACE_FORMAT_OBJ, SURFACE_FORMAT_STL}));
+    EXPECT_EQ(frame_file_names(0), (std::vector<std::string>{"out/m001.ply", "out/m01.obj", "out/m01.stl"}));
+    EXPECT_EQ(sphere_file_names(1), std::vector<std::string>{"out/sphere020.sph"});
+    EXPECT_TRUE(writes_frames_as(SURFACE_FORMAT_STL));
+    EXPECT_FALSE(writes_frames_as(SURFACE_FORMAT_OOGL));
+
+    ASSERT_EQ(parse({"-o", "m", "--format", "wrl,off"}).result, 0);
+    EXPECT_EQ(sphere_file_names(0), (std::vector<std::string>{"sphere001.wrl", "sphere001.sph"}));
+    parse({"--format", "obj,stl", "-u"});
+    EXPECT_EQ(frame_formats(), Formats{SURFACE_FORMAT_PLY});
+    parse({"-v", "--format", "stl"});
+    EXPECT_EQ(frame_formats(), Formats{SURFACE_FORMAT_STL});
+    parse({"--format", "stl"});  // without -o as -u without -o
+    EXPECT_EQ(app.output_format, SURFACE_FORMAT_STL);
+    parse({"-o", "m"});
+    EXPECT_TRUE(app.more_formats.empty());
+    EXPECT_EQ(frame_formats(), Formats{SURFACE_FORMAT_OOGL});
+
+    for (const char* bad : {"", "ply,", ",obj", "ply,,obj", "glb", "ply obj"}) {
+        const Parsed p = parse({"--format", bad, "-o", "m"});
+        EXPECT_EQ(p.result, 1) << bad;
+        EXPECT_EQ(p.err, "Illegal argument `" + std::string(bad) + "' for parameter `--format'.\n" + USAGE);
+    }
+    EXPECT_EQ(parse({"--format"}).err, "Illegal argument `(null)' for parameter `--format'.\n" + USAGE);
 }
 
 TEST(CommandLine, AntialiasValues)

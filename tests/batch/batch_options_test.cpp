@@ -41,13 +41,20 @@ TEST(BatchOptions, OwnOptionsAreTakenOutAndValuesLeftWhole)
     for (const char* help : {"-h", "-H", "-?", "-help", "--help"}) EXPECT_TRUE(take({"kestrane-batch", "a", help}).help);
 }
 
-TEST(BatchOptions, TheDirectoriesWrittenInto)
+// The sphere files go beside the frames: one directory per base name.
+TEST(BatchOptions, TheDirectoryWrittenInto)
 {
-    using Dirs = std::vector<std::string>;
-    EXPECT_EQ(output_directories("morph", true), Dirs{"."});
-    EXPECT_EQ(output_directories("out/frames/m", true), (Dirs{"out/frames", "."}));
-    EXPECT_EQ(output_directories("out/frames/m", false), Dirs{"out/frames"});
-    EXPECT_EQ(output_directories("/m", false), Dirs{"/"});
+    EXPECT_EQ(output_directory("morph"), ".");
+    EXPECT_EQ(output_directory("out/frames/m"), "out/frames");
+    EXPECT_EQ(output_directory("/m"), "/");
+}
+
+TEST(BatchOptions, FormatTakesItsValueWhole)
+{
+    const BatchOptions options = take({"kestrane-batch", "--format", "-w", "a", "b"});
+    EXPECT_FALSE(options.quiet);
+    ASSERT_EQ(options.shared_arguments.size(), 5u);
+    EXPECT_STREQ(options.shared_arguments[2], "-w");
 }
 
 }  // namespace

@@ -12,7 +12,9 @@ ROWS = {
     "File": (10, 60), "Scale": (80, 60), "Sampling": (150, 60), "Display": (220, 60), "Help": (290, 60),
     "Open": (10, 60), "Save Surface": (80, 100), "Save Screen": (190, 100),
     "Source:": (60, 140), "Target:": (260, 140),
-    "Base name:": (85, 140), "As VRML": (235, 70), "As OOGL": (315, 70), "As PLY": (395, 70),
+    # File > Save Surface labels its formats "VRML", "OOGL", "PLY", "OBJ", "STL", "glTF".
+    "Base name:": (85, 100), "As VRML": (192, 44), "As OOGL": (240, 44), "As PLY": (288, 44),
+    "As OBJ": (336, 44), "As STL": (384, 44), "As glTF": (432, 44),
     "File name:": (80, 140), "As BMP": (230, 70), "As PPM": (310, 70),
     "Centres": (10, 60), "Sizes": (80, 60), "Transform:": (215, 240),
     "Points:": (50, 60), "Alias:": (160, 60), "Res:": (265, 60), "Frames:": (390, 60),
@@ -25,7 +27,8 @@ LEVEL = {name: 0 for name in ("File", "Scale", "Sampling", "Display", "Help")}
 LEVEL.update({name: 1 for name in ("Open", "Save Surface", "Save Screen", "Centres", "Sizes", "Transform:",
                                    "Points:", "Alias:", "Res:", "Frames:", "Spheres", "Shadow", "Smooth",
                                    "Base", "Background:")})
-LEVEL.update({name: 2 for name in ("Source:", "Target:", "Base name:", "As VRML", "As OOGL", "As PLY", "File name:",
+LEVEL.update({name: 2 for name in ("Source:", "Target:", "Base name:", "As VRML", "As OOGL", "As PLY", "As OBJ",
+                                   "As STL", "As glTF", "File name:",
                                    "As BMP", "As PPM")})
 
 SEPARATOR = (51, 51, 51)  # grey 0.2

@@ -150,7 +150,7 @@ def main():
         plys = ["ply/m%03d.ply" % (i + 1) for i in range(FRAMES)]
         check("-g with -o -u writes both, each file named",
               code == 0 and names[:FRAMES + 1] == plys + ["ply/both.glb"] and
-              sorted(names[FRAMES + 1:]) == ["sphere001.sph", "sphere%03d.sph" % FRAMES], err + " ".join(names))
+              sorted(names[FRAMES + 1:]) == ["ply/sphere001.sph", "ply/sphere%03d.sph" % FRAMES], err + " ".join(names))
         with open(os.path.join(work, "out.glb"), "rb") as f, open(os.path.join(work, "ply", "both.glb"), "rb") as g:
             check("the GLB is the same with frame files or without", f.read() == g.read())
         frames = [read_ply(os.path.join(work, p)) for p in plys]

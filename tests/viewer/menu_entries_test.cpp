@@ -71,6 +71,36 @@ TEST_F(MenuEntries, FormatTogglesShareTheirField)
     EXPECT_TRUE(warnings.empty());
 }
 
+// Several formats from --format show as several toggles on; any click then
+// leaves one format or none. The glTF toggle stands beside them.
+TEST_F(MenuEntries, SeveralFormatsAndTheGltfChoice)
+{
+    app.output_format = SURFACE_FORMAT_PLY;
+    app.more_formats = {SURFACE_FORMAT_OBJ, SURFACE_FORMAT_STL};
+    EXPECT_EQ(Strings({render_as_ply(), render_as_obj(), render_as_stl(), render_as_oogl()}),
+              (Strings{"1", "1", "1", "0"}));
+    apply_as_stl("0");  // on: output off
+    EXPECT_EQ(Strings({render_as_ply(), render_as_obj(), render_as_stl()}), (Strings{"0", "0", "0"}));
+    apply_as_obj("0");
+    EXPECT_EQ(Strings({render_as_ply(), render_as_obj(), render_as_stl()}), (Strings{"0", "1", "0"}));
+    app.more_formats = {SURFACE_FORMAT_STL};
+    apply_as_ply("0");  // off: the one format
+    EXPECT_EQ(Strings({render_as_ply(), render_as_obj(), render_as_stl()}), (Strings{"1", "0", "0"}));
+
+    EXPECT_STREQ(render_as_gltf(), "0");
+    apply_as_gltf("0");
+    EXPECT_STREQ(render_as_gltf(), "1");
+    EXPECT_STREQ(render_as_ply(), "1");
+    EXPECT_EQ(warnings, Strings{"File will be written during morph creation"});
+    apply_as_gltf("0");
+    EXPECT_STREQ(render_as_gltf(), "0");
+    // An emptied base name switches every frame format off for good.
+    app.more_formats = {SURFACE_FORMAT_STL};
+    apply_base_name("");
+    apply_base_name("m");
+    EXPECT_EQ(Strings({render_as_oogl(), render_as_stl()}), (Strings{"1", "0"}));
+}
+
 TEST_F(MenuEntries, BaseNameSwitchesFrameOutput)
 {
     app.output_format = SURFACE_FORMAT_VRML;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "viewer/menu_state.h"
+#include "viewer/menu_table.h"
 #include "app/app_state.h"
 #include "app/status.h"
 #include "viewer/view_state.h"
@@ -11,6 +12,15 @@
 using namespace kestrane;
 
 namespace {
+
+// A field's row, found by its label: the rows after a list move when it grows.
+int row_of(const char* label)
+{
+    for (int row = 0; row < MENU_ROW_COUNT; ++row)
+        if (std::strcmp(menu_items[row].label, label) == 0) return row;
+    ADD_FAILURE() << "no row " << label;
+    return 0;
+}
 
 class MenuStateTest : public testing::Test {
 protected:
@@ -77,7 +87,7 @@ TEST_F(MenuStateTest, EditingAFieldAndCommittingWithEnter)
     EXPECT_FALSE(menu_edit_key('a'));  // no edit open: keys are ignored
     EXPECT_FALSE(menu_edit_move(-1));
     view.dump_base = "old";
-    menu_select(18);  // File name:
+    menu_select(row_of("File name:"));
     ASSERT_TRUE(menu_editing());
     EXPECT_STREQ(menu_state.edit_buffer, "old");
     EXPECT_EQ(menu_state.edit_cursor, 3);
@@ -105,7 +115,7 @@ TEST_F(MenuStateTest, EditingAFieldAndCommittingWithEnter)
 
 TEST_F(MenuStateTest, ClickCommitsThenActs)
 {
-    menu_select(27);  // Alias:
+    menu_select(row_of("Alias:"));
     std::strcpy(menu_state.edit_buffer, "25");
     menu_state.edit_cursor = 2;
     menu_commit_edit();
@@ -121,7 +131,7 @@ TEST_F(MenuStateTest, ClickCommitsThenActs)
 TEST_F(MenuStateTest, BufferHoldsAtMostItsCapacity)
 {
     view.dump_base = std::string(500, 'z');  // long values are cut
-    menu_select(18);
+    menu_select(row_of("File name:"));
     EXPECT_EQ(std::strlen(menu_state.edit_buffer), static_cast<size_t>(EDIT_CAPACITY - 1));
     EXPECT_EQ(menu_state.edit_cursor, EDIT_CAPACITY - 1);
     type("ab");  // refused at the end
