@@ -187,6 +187,9 @@ bool write_packets(VideoEncoder& e, std::string* error)
         int status = avcodec_receive_packet(e.codec, e.packet);
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return true;
         if (status < 0) return *error = "cannot encode a frame: " + av_reason(status), false;
+        // Encoders with a delay leave it out; the muxer needs it for the
+        // last frame (an MP4's edit list, a GIF's last delay).
+        if (e.packet->duration <= 0) e.packet->duration = 1;
         av_packet_rescale_ts(e.packet, e.codec->time_base, e.stream->time_base);
         e.packet->stream_index = e.stream->index;
         status = av_interleaved_write_frame(e.format, e.packet);

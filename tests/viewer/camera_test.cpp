@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "viewer/camera.h"
+#include "render/camera.h"
 #include "app/app_state.h"
 #include "viewer/view_state.h"
 
