@@ -22,10 +22,14 @@ bool take_video_option(int argc, char** argv, int& i, BatchOptions& options)
     if (std::strcmp(arg, "--turntable") == 0) return options.video.turntable = true;
     if (std::strcmp(arg, "--viewer-camera") == 0) return options.video.starting_view = true;
     const bool file = std::strcmp(arg, "--video") == 0;
-    if (!file && std::strcmp(arg, "--video-size") != 0) return false;
+    const bool up = std::strcmp(arg, "--video-up") == 0;
+    if (!file && !up && std::strcmp(arg, "--video-size") != 0) return false;
     const char* value = i + 1 < argc ? argv[++i] : nullptr;
     bool legal = false;
-    if (file) {
+    if (up) {
+        legal = value && (std::strcmp(value, "y") == 0 || std::strcmp(value, "z") == 0);
+        if (legal) options.video.y_up = value[0] == 'y';
+    } else if (file) {
         legal = value && video_kind(value) != VideoKind::None;
         if (legal) options.video.file = value;
     } else {
@@ -41,8 +45,8 @@ bool take_video_option(int argc, char** argv, int& i, BatchOptions& options)
 void check_video_options(BatchOptions& options)
 {
     if (!options.error.empty()) return;
-    if (options.video.file.empty() && (options.video.turntable || options.video.starting_view))
-        options.error = "--turntable and --viewer-camera go with --video.";
+    if (options.video.file.empty() && (options.video.turntable || options.video.starting_view || options.video.y_up))
+        options.error = "--turntable, --viewer-camera and --video-up go with --video.";
     else if (!options.video.file.empty() && !video_built())
         options.error = "--video: this kestrane-batch was built without video output (KESTRANE_VIDEO=OFF).";
 }
@@ -133,9 +137,12 @@ void print_batch_help(const char* name)
                  "    --video {file}       the frames also as a video, drawn offscreen   no\n"
                  "                         as the viewer draws them: .mp4 (H.264),\n"
                  "                         .webm (VP9) or .gif (given alone, as -g)\n"
-                 "    --video-size {WxH}   the video's size, even, 16 to 7680     1280x720\n"
-                 "    --turntable          the video turns the morph once around       no\n"
-                 "    --viewer-camera      the video from the viewer's starting camera  no\n"
+                 "    --video-size {WxH}   the video's size, even, 16 to 7680      1280x720\n"
+                 "    --video-up {y|z}     the surfaces' axis that is up in the video     z\n"
+                 "                         (z as in the viewer; y for most glTF, OBJ\n"
+                 "                         and scanned meshes)\n"
+                 "    --turntable          the video turns the morph once around         no\n"
+                 "    --viewer-camera      the video from the viewer's starting camera   no\n"
                  "                         (else the camera frames the whole morph)\n"
                  "    -{W|w}               print only warnings and errors                no\n"
                  "    -{H|h|?}             display this help screen                      no\n"

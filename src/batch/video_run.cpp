@@ -34,6 +34,7 @@ VideoRunPtr start_video(const VideoSettings& s, const int16_t volume_dims[3], do
     run->framing.height = s.height;
     run->framing.turntable = s.turntable;
     run->framing.starting_view = s.starting_view;
+    run->framing.y_up = s.y_up;
     run->frame_count = frame_count;
     run->context = open_offscreen_context(s.width, s.height, error);
     if (!run->context) return nullptr;

@@ -14,6 +14,7 @@ struct VideoSettings {
     int fps = 24;
     bool turntable = false;      // one revolution of the object over the video
     bool starting_view = false;  // the viewer's starting camera, not the framing one
+    bool y_up = false;           // the surfaces' y axis points up (else z, as in the viewer)
 };
 
 // Whether this build makes videos (KESTRANE_VIDEO).

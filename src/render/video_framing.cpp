@@ -19,6 +19,8 @@ std::vector<Point> bounding_points(const VideoFraming& f)
 {
     double half[3];
     for (int axis = 0; axis < 3; ++axis) half[axis] = 0.5 * std::max(0, f.volume_dims[axis] - 1) * f.view_scale;
+    // Tilted upright, the grid's y and z sides trade places.
+    if (f.y_up) std::swap(half[1], half[2]);
     std::vector<Point> points;
     if (!f.turntable) {
         for (int corner = 0; corner < 8; ++corner)
@@ -79,5 +81,6 @@ SceneLook video_look(const VideoFraming& f, int index, int count)
     for (float& c : look.background) c = 0;
     // One revolution that loops: the frame after the last would be the first.
     if (f.turntable && count > 0) look.object_spin = static_cast<float>(360.0 * index / count);
+    look.object_tilt = f.y_up ? 90 : 0;
     return look;
 }

@@ -21,6 +21,7 @@ struct VideoFraming {
     int width = 1280, height = 720;
     bool turntable = false;      // one revolution of the object over the video
     bool starting_view = false;  // the viewer's starting camera instead
+    bool y_up = false;           // the surfaces' y axis up (tilted onto z), as glTF and OBJ have it
 };
 
 // Distance from the object's centre at which the grid fits the picture,

@@ -85,6 +85,11 @@ TEST(VideoOptions, BadValuesAreIllegalArguments)
               "Illegal argument `x' for parameter `--video'.");
     EXPECT_FALSE(take({"kestrane-batch", "--turntable", "a", "b"}).error.empty());
     EXPECT_FALSE(take({"kestrane-batch", "--viewer-camera", "a", "b"}).error.empty());
+    EXPECT_FALSE(take({"kestrane-batch", "--video-up", "y", "a", "b"}).error.empty());
+    EXPECT_EQ(take({"kestrane-batch", "--video", "m.mp4", "--video-up", "x", "a", "b"}).error,
+              "Illegal argument `x' for parameter `--video-up'.");
+    EXPECT_TRUE(take({"kestrane-batch", "--video", "m.mp4", "--video-up", "y", "a", "b"}).video.y_up);
+    EXPECT_FALSE(take({"kestrane-batch", "--video", "m.mp4", "--video-up", "z", "a", "b"}).video.y_up);
 }
 
 TEST(VideoOptions, RefusedByABuildWithoutVideo)

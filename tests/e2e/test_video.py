@@ -84,7 +84,7 @@ def refused():
     bad = [("--video", "morph.avi"), ("--video", "morph"), ("--video-size", "641x480", "--video", "v.mp4"),
            ("--video-size", "8x8", "--video", "v.mp4"), ("--video-size", "1280x", "--video", "v.mp4"),
            ("--video-size", "99999x720", "--video", "v.mp4"), ("--fps", "0", "--video", "v.mp4"),
-           ("--turntable",), ("--viewer-camera",), ("--video",)]
+           ("--video-up", "up", "--video", "v.mp4"), ("--turntable",), ("--viewer-camera",), ("--video",)]
     with tempfile.TemporaryDirectory() as work:
         for options in bad:
             r = batch(work, *options, SOURCE, TARGET) if options != ("--video",) else batch(work, "--video")

@@ -14,10 +14,15 @@ struct Projected {
     double depth;
 };
 
-// A point about the object's centre (0, 0, 1), turned by spin degrees, as
-// the look-at and perspective matrices place it.
+// A point about the object's centre (0, 0, 1), tilted upright when y is up
+// and turned by spin degrees, as the look-at and perspective matrices place it.
 Projected project(const SceneLook& look, const VideoFraming& f, double px, double py, double pz, double spin)
 {
+    if (f.y_up) {
+        const double y = py;
+        py = -pz;
+        pz = y;
+    }
     const double a = spin * VIEW_PI / 180;
     const double world[3] = {px * std::cos(a) - py * std::sin(a), px * std::sin(a) + py * std::cos(a), pz + 1};
     const CameraPose& c = look.camera;
@@ -107,6 +112,22 @@ TEST(VideoFraming, ATurntableTurnsOnceAndStaysInThePicture)
     // Standing back for every turn costs distance against a still object.
     const VideoFraming still = framing(80, 30, 20, 1280, 720, false);
     EXPECT_LT(video_look(f, 0, 20).camera.eye[0], video_look(still, 0, 20).camera.eye[0]);
+}
+
+TEST(VideoFraming, YUpTiltsTheObjectAndFramesItUpright)
+{
+    for (bool turntable : {false, true}) {
+        VideoFraming f = framing(30, 80, 24, 1280, 720, turntable);
+        f.y_up = true;
+        const SceneLook look = video_look(f, 0, 20);
+        EXPECT_EQ(look.object_tilt, 90);
+        std::vector<double> spins = {0};
+        for (int degree = 0; turntable && degree < 360; degree += 5) spins.push_back(degree);
+        double nearest = 0;
+        const double r = reach(look, f, spins, &nearest);
+        EXPECT_LE(r, 1 + 1e-6);
+        EXPECT_GT(r, 0.97);
+    }
 }
 
 TEST(VideoFraming, StartingViewAndLightsAreTheViewers)
