@@ -10,7 +10,10 @@ struct OffscreenContext {
     int width = 0, height = 0;
     ~OffscreenContext()
     {
-        if (context) OSMesaDestroyContext(context);
+        if (!context) return;
+        // Released first, so that OSMesa frees the buffer it wraps.
+        OSMesaMakeCurrent(nullptr, nullptr, 0, 0, 0);
+        OSMesaDestroyContext(context);
     }
 };
 

@@ -73,6 +73,8 @@ def viewer_pictures(s, args):
 
 def video_frames(s, args):
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    env["LSAN_OPTIONS"] = "suppressions=%s:print_suppressions=0" % os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), "video-leaks.supp")
     r = subprocess.run([os.path.join(args.bin, "kestrane-batch"), "-f", "2", "--video", "v.mp4", "--video-size",
                         "%dx%d" % (WIDTH, HEIGHT), "--viewer-camera", s.example("icosphere.off"),
                         s.example("torus.off")], cwd=s.workdir, env=env, capture_output=True, text=True, timeout=600)
