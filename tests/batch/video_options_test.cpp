@@ -92,13 +92,4 @@ TEST(VideoOptions, BadValuesAreIllegalArguments)
     EXPECT_FALSE(take({"kestrane-batch", "--video", "m.mp4", "--video-up", "z", "a", "b"}).video.y_up);
 }
 
-TEST(VideoOptions, RefusedByABuildWithoutVideo)
-{
-    const BatchOptions o = take({"kestrane-batch", "--video", "m.mp4", "a", "b"});
-    if (video_built())
-        EXPECT_TRUE(o.error.empty()) << o.error;
-    else
-        EXPECT_NE(o.error.find("built without video output"), std::string::npos) << o.error;
-}
-
 }  // namespace
