@@ -22,6 +22,7 @@
 #include "app/frame_formats.h"
 #include "morph/frame_pool.h"
 #include "batch/interrupts.h"
+#include "batch/video_run.h"
 #include "app/morph_status.h"
 #include "morph/morph_cost.h"
 #include "app/pipeline.h"
@@ -40,6 +41,9 @@ namespace {
 std::string gltf_file;
 int gltf_fps = GLTF_DEFAULT_FPS;
 std::unique_ptr<GltfSequenceWriter> gltf;
+// --video and its settings; the video being made while the frames are built.
+VideoSettings video;
+VideoRunPtr video_run;
 
 // The frames of this run: [first, last) counted from 0.
 int first_frame() { return app.first_frame ? app.first_frame - 1 : 0; }
@@ -198,11 +202,30 @@ int gltf_failed()
     return BATCH_WRITE_FAILED;
 }
 
+int video_failed(const std::string& reason)
+{
+    show_error("Could not write `%s': %s", video.file.c_str(), reason.c_str());
+    return BATCH_WRITE_FAILED;
+}
+
+// The frame drawn into the video, with a progress line of its own.
+int add_to_video(int frame, const SurfaceMesh& mesh)
+{
+    if (!video_run) return BATCH_DONE;
+    ConsoleEvent e;
+    e.stage = "Video frame " + std::to_string(frame - first_frame() + 1) + " of " +
+              std::to_string(last_frame() - first_frame()) + " into `" + video.file + "'";
+    tell(e);
+    std::string reason;
+    return add_video_frame(*video_run, mesh, &reason) ? BATCH_DONE : video_failed(reason);
+}
+
 int frame_written(int frame, FrameOutcome outcome, const SurfaceMesh& mesh)
 {
     if (outcome == FRAME_NOT_TRIANGULATED) return BATCH_ANALYSIS_FAILED;
     if (outcome == FRAME_NOT_WRITTEN) return BATCH_WRITE_FAILED;
     if (gltf && !gltf->add_frame(mesh, source_placement(app.morph), frame + 1)) return gltf_failed();
+    if (add_to_video(frame, mesh) != BATCH_DONE) return BATCH_WRITE_FAILED;
     // With -g alone no frame files are written.
     if (app.output_format == SURFACE_FORMAT_NONE) return BATCH_DONE;
     ++written.frames;
@@ -218,6 +241,18 @@ int write_gltf()
     if (!gltf->finish(gltf_fps)) return gltf_failed();
     gltf.reset();
     name_file(gltf_file);
+    return BATCH_DONE;
+}
+
+// The video, once every frame of the run is in.
+int write_video()
+{
+    if (!video_run) return BATCH_DONE;
+    console_saving("the video", video.file);
+    std::string reason;
+    if (!finish_video(*video_run, &reason)) return video_failed(reason);
+    video_run.reset();
+    name_file(video.file);
     return BATCH_DONE;
 }
 
@@ -285,6 +320,7 @@ std::vector<RunOutput> run_outputs()
 {
     std::vector<RunOutput> outputs;
     if (!gltf_file.empty()) outputs.push_back({gltf_file, "animation file"});
+    if (!video.file.empty()) outputs.push_back({video.file, "video file"});
     if (app.output_format == SURFACE_FORMAT_NONE) return outputs;
     for (int frame = first_frame(); frame < last_frame(); ++frame)
         for (const std::string& name : frame_file_names(frame)) outputs.push_back({name, "frame file"});
@@ -334,6 +370,7 @@ bool output_directories_writable()
     std::vector<std::string> directories;
     if (app.output_format != SURFACE_FORMAT_NONE) directories.push_back(output_directory(app.output_base));
     if (!gltf_file.empty()) directories.push_back(output_directory(gltf_file));
+    if (!video.file.empty()) directories.push_back(output_directory(video.file));
     for (const std::string& directory : directories) {
         const std::string failure = directory_write_failure(directory);
         if (!failure.empty()) {
@@ -390,8 +427,14 @@ int run_batch()
         gltf = std::make_unique<GltfSequenceWriter>(gltf_file);
         if (!gltf->is_open()) return gltf_failed();
     }
+    if (!video.file.empty()) {
+        std::string reason;
+        video_run = start_video(video, app.volume_dims, app.view_scale, last_frame() - first_frame(), &reason);
+        if (!video_run) return video_failed(reason);
+    }
     int status = write_frames();
     if (status == BATCH_DONE) status = write_gltf();
+    if (status == BATCH_DONE) status = write_video();
     if (status == BATCH_DONE && !app.quick_morph && app.output_format != SURFACE_FORMAT_NONE)
         status = write_sphere_files();
     if (status == BATCH_DONE) put(console_finish(console, files_written, seconds_now()));
@@ -432,6 +475,7 @@ int batch_main(int argc, char** argv)
     }
     gltf_file = options.gltf_file;
     gltf_fps = options.fps;
+    video = options.video;
     int parsed = parse_command_line(static_cast<int>(options.shared_arguments.size()), options.shared_arguments.data());
     if (parsed == COMMAND_LINE_HELP) return BATCH_DONE;
     if (parsed != 0) return BATCH_COMMAND_LINE;
@@ -447,8 +491,9 @@ int batch_main(int argc, char** argv)
         return BATCH_COMMAND_LINE;
     }
     // Without a chosen format the batch tool still writes CNOFF frames,
-    // unless it writes a GLB.
-    if (app.output_format == SURFACE_FORMAT_NONE && gltf_file.empty()) app.output_format = SURFACE_FORMAT_OOGL;
+    // unless it writes a GLB or a video.
+    if (app.output_format == SURFACE_FORMAT_NONE && gltf_file.empty() && video.file.empty())
+        app.output_format = SURFACE_FORMAT_OOGL;
 
     install_console_reporter(options.quiet);
     install_interrupt_handlers();
@@ -458,6 +503,7 @@ int batch_main(int argc, char** argv)
     signal(SIGXFSZ, SIG_IGN);
     const int status = run_batch();
     gltf.reset();
+    video_run.reset();
     put(console_clear(console));
     release_volumes();
     return status;

@@ -9,8 +9,49 @@
 #include <cstring>
 
 #include "base/version.h"
+#include "batch/video_format.h"
 
 using namespace kestrane;
+
+namespace {
+
+// The video's options; false when arg is none of them.
+bool take_video_option(int argc, char** argv, int& i, BatchOptions& options)
+{
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--turntable") == 0) return options.video.turntable = true;
+    if (std::strcmp(arg, "--viewer-camera") == 0) return options.video.starting_view = true;
+    const bool file = std::strcmp(arg, "--video") == 0;
+    const bool up = std::strcmp(arg, "--video-up") == 0;
+    if (!file && !up && std::strcmp(arg, "--video-size") != 0) return false;
+    const char* value = i + 1 < argc ? argv[++i] : nullptr;
+    bool legal = false;
+    if (up) {
+        legal = value && (std::strcmp(value, "y") == 0 || std::strcmp(value, "z") == 0);
+        if (legal) options.video.y_up = value[0] == 'y';
+    } else if (file) {
+        legal = value && video_kind(value) != VideoKind::None;
+        if (legal) options.video.file = value;
+    } else {
+        legal = parse_video_size(value, &options.video.width, &options.video.height);
+    }
+    if (!legal && options.error.empty())
+        options.error =
+            std::string("Illegal argument `") + (value ? value : "(null)") + "' for parameter `" + arg + "'.";
+    return true;
+}
+
+// Video options that make sense only together, and a build that has none.
+void check_video_options(BatchOptions& options)
+{
+    if (!options.error.empty()) return;
+    if (options.video.file.empty() && (options.video.turntable || options.video.starting_view || options.video.y_up))
+        options.error = "--turntable, --viewer-camera and --video-up go with --video.";
+    else if (!options.video.file.empty() && !video_built())
+        options.error = "--video: this kestrane-batch was built without video output (KESTRANE_VIDEO=OFF).";
+}
+
+}  // namespace
 
 BatchOptions take_batch_options(int argc, char** argv)
 {
@@ -38,6 +79,7 @@ BatchOptions take_batch_options(int argc, char** argv)
             if (i + 1 < argc) options.shared_arguments.push_back(argv[++i]);
             continue;
         }
+        if (take_video_option(argc, argv, i, options)) continue;
         if (option == 'W') {
             options.quiet = true;
             continue;
@@ -49,6 +91,8 @@ BatchOptions take_batch_options(int argc, char** argv)
         options.shared_arguments.push_back(argv[i]);
         if (option != 0 && std::strchr("AFOPRT", option) && i + 1 < argc) options.shared_arguments.push_back(argv[++i]);
     }
+    options.video.fps = options.fps;
+    check_video_options(options);
     return options;
 }
 
@@ -99,7 +143,17 @@ void print_batch_help(const char* name)
                  "                         (given alone, without -o, -v or -u: only the\n"
                  "                         GLB, no frame or sphere files)\n"
                  "    --fps {rate}         frames a second of the GLB's animation        24\n"
-                 "                         (1 to 1000)\n"
+                 "                         and of the video (1 to 1000)\n"
+                 "    --video {file}       the frames also as a video, drawn offscreen   no\n"
+                 "                         as the viewer draws them: .mp4 (H.264),\n"
+                 "                         .webm (VP9) or .gif (given alone, as -g)\n"
+                 "    --video-size {WxH}   the video's size, even, 16 to 7680      1280x720\n"
+                 "    --video-up {y|z}     the surfaces' axis that is up in the video     z\n"
+                 "                         (z as in the viewer; y for most glTF, OBJ\n"
+                 "                         and scanned meshes)\n"
+                 "    --turntable          the video turns the morph once around         no\n"
+                 "    --viewer-camera      the video from the viewer's starting camera   no\n"
+                 "                         (else the camera frames the whole morph)\n"
                  "    -{W|w}               print only warnings and errors                no\n"
                  "    -{H|h|?}             display this help screen                      no\n"
                  "\n"
@@ -123,6 +177,9 @@ void print_batch_help(const char* name)
                  "                     units, one mesh per frame shown in turn by its\n"
                  "                     animation: Blender (File > Import > glTF 2.0),\n"
                  "                     any glTF 2.0 viewer\n"
+                 "    '{file}.mp4'     H.264 video: any video player or web browser\n"
+                 "    '{file}.webm'    VP9 video: web browsers, VLC, mpv\n"
+                 "    '{file}.gif'     animated GIF: web pages, image viewers\n"
                  "  Standard output names every file written, one per line. Progress,\n"
                  "  warnings and errors go to standard error: on a terminal as one line\n"
                  "  that is rewritten, otherwise one line per stage and per frame.\n"

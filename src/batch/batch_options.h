@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/video_run.h"
+
 
 struct BatchOptions {
     bool help = false;   // -h, -H, -? or --help: print_batch_help, exit 0
@@ -12,6 +14,8 @@ struct BatchOptions {
     // -g: the run's frames as one animated GLB, at --fps frames a second.
     std::string gltf_file;
     int fps = 24;
+    // --video, --video-size, --turntable, --viewer-camera; its rate is --fps.
+    VideoSettings video;
     // A batch option rejected, in words; the run ends as a bad command line.
     std::string error;
     // Every argument the shared command line should see, program name first.

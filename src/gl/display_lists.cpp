@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 
 #include "viewer/viewer_outputs.h"
-#include "viewer/mesh_drawing.h"
 #include "viewer/sequence.h"
 #include "app/app_state.h"
 #include "viewer/view_state.h"
@@ -16,30 +15,10 @@ namespace {
 
 const Material SOURCE_MATERIAL = {{0.5f, 0, 0, 0.4f}, 50, {0.5f, 0, 0, 0.4f}, {0.2f, 0, 0, 0.4f}};
 const Material TARGET_MATERIAL = {{0, 0.5f, 0, 0.4f}, 50, {0, 0.5f, 0, 0.4f}, {0, 0.2f, 0, 0.4f}};
-const Material FRAME_MATERIAL = {{0.2f, 0.2f, 0.2f, 1}, 50, {0.7f, 0.7f, 0.7f, 1}, {0.1f, 0.1f, 0.1f, 1}};
-
-// Surface lists set their material inside the triangle batch, frame lists
-// before it; only frames carry per-vertex colours.
+// Frames and end surfaces are compiled as the video's frames are.
 int32_t compile_mesh(const SurfaceMesh& mesh, const Material& material, bool frame)
 {
-    const GLuint name = glGenLists(1);
-    glNewList(name, GL_COMPILE);
-    if (frame) set_material(material);
-    glBegin(GL_TRIANGLES);
-    if (!frame) set_material(material);
-    const float scale = static_cast<float>(app.view_scale);
-    for (const MeshTriangle& t : mesh.triangles) {
-        for (int k = 0; k < 3; ++k) {
-            if (t.v[k] < 0 || static_cast<size_t>(t.v[k]) >= mesh.vertices.size()) continue;
-            const DrawVertex d = draw_vertex(mesh.vertices[t.v[k]], scale);
-            if (frame) glColor3f(d.colour[0], d.colour[1], d.colour[2]);
-            glNormal3f(d.normal[0], d.normal[1], d.normal[2]);
-            glVertex3f(d.position[0], d.position[1], d.position[2]);
-        }
-    }
-    glEnd();
-    glEndList();
-    return static_cast<int32_t>(name);
+    return static_cast<int32_t>(compile_mesh_list(mesh, material, frame, static_cast<float>(app.view_scale)));
 }
 
 void build_end_surface(int32_t& slot, int frame, const Material& material)

@@ -1,6 +1,6 @@
 #include "gl/lists.h"
 
-#include <GL/glu.h>
+#include <GL/gl.h>
 
 #include "viewer/view_state.h"
 
@@ -17,12 +17,4 @@ void call_list(int32_t list)
     if (list != NO_LIST) glCallList(static_cast<GLuint>(list));
 }
 
-void set_material(const Material& m)
-{
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, m.specular);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, m.shininess);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, m.diffuse);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, m.ambient);
-}
-
-void multiply_view_perspective(double aspect) { gluPerspective(45, aspect, 0.2, 40); }
+void multiply_view_perspective(double aspect) { multiply_perspective(45, aspect, 0.2, 40); }

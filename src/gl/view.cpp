@@ -4,7 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "viewer/camera.h"
+#include "render/camera.h"
+#include "render/scene.h"
 #include "viewer/frame_rate.h"
 #include "viewer/help_screens.h"
 #include "viewer/preview.h"
@@ -22,27 +23,23 @@ using namespace kestrane;
 
 namespace {
 
-const Material DARK_SQUARE = {{0.5f, 0.5f, 0.5f, 1}, 90, {0.1f, 0.1f, 0.1f, 1}, {0.05f, 0.05f, 0.05f, 1}};
-const Material LIGHT_SQUARE = {{0.5f, 0.5f, 0.5f, 1}, 90, {0.5f, 0.5f, 0.5f, 1}, {0.9f, 0.9f, 0.9f, 1}};
-
-void build_floor_list()
+// The scene as the view's record has it now.
+SceneLook view_look()
 {
-    const float s = 0.8333333f;
-    view.base_list = static_cast<int32_t>(glGenLists(1));
-    glNewList(static_cast<GLuint>(view.base_list), GL_COMPILE);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    for (int i = -16; i < 16; ++i) {
-        for (int j = -16; j < 16; ++j) {
-            set_material((i + j) % 2 == 0 ? DARK_SQUARE : LIGHT_SQUARE);
-            glVertex3f(i * s, j * s, 0);
-            glVertex3f((i + 1) * s, j * s, 0);
-            glVertex3f((i + 1) * s, (j + 1) * s, 0);
-            glVertex3f(i * s, (j + 1) * s, 0);
-        }
+    SceneLook look;
+    look.camera = camera_pose(view.azimuth, view.elevation, view.twist, view.eye_distance);
+    for (int i = 0; i < 4; ++i) {
+        look.key_light[i] = view.key_light_position[i];
+        look.moving_light[i] = view.moving_light_position[i];
     }
-    glEnd();
-    glEndList();
+    for (int i = 0; i < 16; ++i) look.shadow[i] = view.shadow_matrix[i];
+    for (int i = 0; i < 3; ++i) look.background[i] = view.background[i];
+    look.floor = view.show_base;
+    look.shadow_shown = view.show_shadow;
+    look.smooth = view.smooth_shading;
+    look.object_spin = view.object_spin;
+    look.object_tilt = view.object_tilt;
+    return look;
 }
 
 void draw_sequence_frame()
@@ -51,26 +48,7 @@ void draw_sequence_frame()
         view.current_frame >= static_cast<int32_t>(view.frame_lists.size()))
         return;
     const int32_t list = view.frame_lists[view.current_frame];
-    if (view.show_shadow) {
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_LIGHT0);
-        glDisable(GL_LIGHT1);
-        glPushMatrix();
-        glMultMatrixf(view.shadow_matrix);
-        object_transform();
-        call_list(list);
-        glPopMatrix();
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_LIGHT0);
-        glEnable(GL_LIGHT1);
-    }
-    glPushMatrix();
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glEnable(GL_COLOR_MATERIAL);
-    object_transform();
-    call_list(list);
-    glDisable(GL_COLOR_MATERIAL);
-    glPopMatrix();
+    if (list != NO_LIST) draw_frame(view_look(), static_cast<uint32_t>(list));
 }
 
 void draw_two_surfaces()
@@ -119,52 +97,18 @@ void draw_status_text()
 
 }  // namespace
 
-void object_transform()
-{
-    glTranslatef(0, 0, 1);
-    glRotatef(view.object_spin, 0, 0, 1);
-    glRotatef(view.object_tilt, 1, 0, 0);
-}
+void object_transform() { object_transform(view.object_spin, view.object_tilt); }
 
 void view_init()
 {
-    static const float black[4] = {0, 0, 0, 1};
-    static const float key_diffuse[4] = {0.2f, 0.2f, 0.2f, 1};
-    static const float moving_ambient[4] = {0.1f, 0.1f, 0.1f, 1};
-    static const float moving_diffuse[4] = {0.8f, 0.8f, 0.8f, 1};
-    static const float moving_specular[4] = {0.5f, 0.5f, 0.5f, 1};
-    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
-    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 1);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, black);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, key_diffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
-    glLightfv(GL_LIGHT1, GL_AMBIENT, moving_ambient);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, moving_diffuse);
-    glLightfv(GL_LIGHT1, GL_SPECULAR, moving_specular);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHT1);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_DITHER);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_STENCIL_TEST);
-    glDisable(GL_FOG);
-    glDisable(GL_LOGIC_OP);
-    glDisable(GL_TEXTURE_1D);
-    glDisable(GL_TEXTURE_2D);
-    glShadeModel(GL_SMOOTH);
-    glDepthFunc(GL_LESS);
-    glClearDepth(1.0);
-    glClearColor(view.background[0], view.background[1], view.background[2], 0);
+    scene_gl_init(view.background);
 
     view.frame_lists.clear();
     view.frames_built = 0;
     view.surface_lists[0] = view.surface_lists[1] = NO_LIST;
     view.sphere_lists[0] = view.sphere_lists[1] = NO_LIST;
     view.link_list = view.vector_list = NO_LIST;
-    build_floor_list();
+    view.base_list = static_cast<int32_t>(compile_floor_list());
     view.mode = MODE_NOTHING_LOADED;
 }
 
@@ -194,9 +138,7 @@ void view_reshape(int width, int height)
 
 void set_camera()
 {
-    const CameraPose p = camera_pose(view.azimuth, view.elevation, view.twist, view.eye_distance);
-    glLoadIdentity();
-    gluLookAt(p.eye[0], p.eye[1], p.eye[2], p.centre[0], p.centre[1], p.centre[2], p.up[0], p.up[1], p.up[2]);
+    load_camera(camera_pose(view.azimuth, view.elevation, view.twist, view.eye_distance));
 }
 
 void place_moving_light()
@@ -247,16 +189,8 @@ void draw_correspondence_overlay()
 void view_display()
 {
     glDrawBuffer(GL_BACK);
-    glClearColor(view.background[0], view.background[1], view.background[2], 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
-    glPushMatrix();
-    set_camera();
     place_moving_light();
-    glLightfv(GL_LIGHT0, GL_POSITION, view.key_light_position);
-    glLightfv(GL_LIGHT1, GL_POSITION, view.moving_light_position);
-    if (view.show_base) call_list(view.base_list);
-    glShadeModel(view.smooth_shading ? GL_SMOOTH : GL_FLAT);
+    begin_scene(view_look(), view.base_list == NO_LIST ? 0 : static_cast<uint32_t>(view.base_list));
     if (view.mode == MODE_SEQUENCE) {
         draw_sequence_frame();
     } else {
@@ -264,7 +198,7 @@ void view_display()
         draw_correspondence_overlay();
         draw_preview();
     }
-    glPopMatrix();
+    end_scene();
 
     if (!view.dump_enabled) {
         if (view.show_help || view.show_parameters) draw_overlay();

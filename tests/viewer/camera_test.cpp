@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "viewer/camera.h"
+#include "render/camera.h"
 #include "app/app_state.h"
 #include "viewer/view_state.h"
 
@@ -61,4 +61,24 @@ TEST(Camera, ToWorldCentresOnMiddleVoxel)
     EXPECT_DOUBLE_EQ(w.y, 0);
     EXPECT_DOUBLE_EQ(w.z, 0);
     EXPECT_DOUBLE_EQ(to_world(Vector3{21.5, 9, 4}).x, 1.5 * 2.0 / 41);
+}
+
+// The video's --viewer-camera is the viewer's first picture only while the
+// two agree.
+TEST(Camera, StartingViewIsTheViewStatesDefault)
+{
+    const ViewState fresh;
+    const StartingView start;
+    EXPECT_EQ(fresh.azimuth, start.azimuth);
+    EXPECT_EQ(fresh.elevation, start.elevation);
+    EXPECT_EQ(fresh.twist, start.twist);
+    EXPECT_EQ(fresh.eye_distance, start.eye_distance);
+    EXPECT_EQ(fresh.light_azimuth, start.light_azimuth);
+    EXPECT_EQ(fresh.light_elevation, start.light_elevation);
+    EXPECT_EQ(fresh.light_distance, start.light_distance);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(fresh.key_light_position[i], start.key_light[i]);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(fresh.background[i], 0);
+    EXPECT_TRUE(fresh.show_base && fresh.show_shadow && fresh.smooth_shading);
+    EXPECT_EQ(fresh.object_spin, 0);
+    EXPECT_EQ(fresh.object_tilt, 0);
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "viewer/link_geometry.h"
-#include "viewer/mesh_drawing.h"
+#include "render/mesh_drawing.h"
 #include "app/app_state.h"
 #include "base/colour.h"
 

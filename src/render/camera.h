@@ -21,3 +21,16 @@ void shadow_matrix(const float light[4], float out[16]);
 
 // pi as the drawing code uses it.
 constexpr double VIEW_PI = 3.1415926535;
+
+// The view's camera and lights when the viewer starts (ViewState's
+// defaults), which a video can take to show what the viewer shows.
+struct StartingView {
+    float azimuth = 0;
+    float elevation = 0;
+    float twist = 0;
+    float eye_distance = 5;
+    float light_azimuth = 60;
+    float light_elevation = 30;
+    float light_distance = 3;
+    float key_light[4] = {2, 0, 1, 0};
+};

@@ -1,4 +1,4 @@
-#include "viewer/camera.h"
+#include "render/camera.h"
 
 #include <cmath>
 

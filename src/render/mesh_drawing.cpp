@@ -1,4 +1,4 @@
-#include "viewer/mesh_drawing.h"
+#include "render/mesh_drawing.h"
 
 #include "base/colour.h"
 #include "base/vector3.h"
