@@ -7,8 +7,8 @@
 #include "app/app_state.h"
 #include "gl/lists.h"
 #include "gl/viewer.h"
-#include "viewer/camera.h"
-#include "viewer/mesh_drawing.h"
+#include "render/camera.h"
+#include "render/scene.h"
 #include "viewer/preview.h"
 #include "viewer/view_state.h"
 
@@ -16,32 +16,9 @@ using namespace kestrane;
 
 namespace {
 
-const Material PREVIEW_MATERIAL = {{0.2f, 0.2f, 0.2f, 1}, 50, {0.7f, 0.7f, 0.7f, 1}, {0.1f, 0.1f, 0.1f, 1}};
 // World units between the middle of the surfaces and that of the preview,
 // along the screen's right: the grid is 2 units across.
 constexpr double PREVIEW_OFFSET = 1.6;
-
-// The frame's own colours, as the sequence draws its frames.
-int32_t compile_preview(const SurfaceMesh& mesh)
-{
-    const GLuint name = glGenLists(1);
-    glNewList(name, GL_COMPILE);
-    set_material(PREVIEW_MATERIAL);
-    glBegin(GL_TRIANGLES);
-    const float scale = static_cast<float>(app.view_scale);
-    for (const MeshTriangle& t : mesh.triangles) {
-        for (int k = 0; k < 3; ++k) {
-            if (t.v[k] < 0 || static_cast<size_t>(t.v[k]) >= mesh.vertices.size()) continue;
-            const DrawVertex d = draw_vertex(mesh.vertices[t.v[k]], scale);
-            glColor3f(d.colour[0], d.colour[1], d.colour[2]);
-            glNormal3f(d.normal[0], d.normal[1], d.normal[2]);
-            glVertex3f(d.position[0], d.position[1], d.position[2]);
-        }
-    }
-    glEnd();
-    glEndList();
-    return static_cast<int32_t>(name);
-}
 
 // The screen's right in world units, whichever way the camera looks.
 void screen_right(double out[3])
@@ -76,7 +53,9 @@ void draw_preview()
     }
     if (fresh) {
         delete_list(view.preview_list);
-        view.preview_list = compile_preview(mesh);
+        // The frame's own colours, as the sequence draws its frames.
+        view.preview_list = static_cast<int32_t>(
+            compile_mesh_list(mesh, FRAME_MATERIAL, true, static_cast<float>(app.view_scale)));
         drawn = info;
         drawn_unsaid = true;
     }
