@@ -484,6 +484,7 @@ int batch_main(int argc, char** argv)
         print_usage(argv[0]);
         return BATCH_COMMAND_LINE;
     }
+    if (options.gltf_from_base && gltf_file.empty()) gltf_file = app.output_base + ".glb";
     if (app.last_frame > app.frame_count) {
         std::fprintf(stderr, "Frame range %i-%i goes beyond the %i frames of the morph.\n", app.first_frame,
                      app.last_frame, static_cast<int>(app.frame_count));

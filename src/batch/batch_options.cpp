@@ -60,6 +60,13 @@ BatchOptions take_batch_options(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char option = arg[0] == '-' ? static_cast<char>(std::toupper(static_cast<unsigned char>(arg[1]))) : 0;
+        if (option == 'G' && (i + 1 >= argc || argv[i + 1][0] == '-')) {
+            // Without a name of its own (the next argument is an option,
+            // or none) the GLB is named after the frames' base: -g -o out/m
+            // writes out/m.glb.
+            options.gltf_from_base = true;
+            continue;
+        }
         if (option == 'G' || std::strcmp(arg, "--fps") == 0) {
             const char* value = i + 1 < argc ? argv[++i] : nullptr;
             char* end = nullptr;
@@ -139,7 +146,9 @@ void print_batch_help(const char* name)
                  "    -{J|j} {threads}     worker threads                 the machine's cores\n"
                  "    -{S|s} {first-last}  write only frames first to last (from 1)     all\n"
                  "                         (sphere files with the ends they include)\n"
-                 "    -{G|g} {file.glb}    the frames also as one animated binary glTF   no\n"
+                 "    -{G|g} [file.glb]    the frames also as one animated binary glTF   no\n"
+                 "                         (without a name: {base}.glb, e.g. -g -o out/m\n"
+                 "                         writes out/m.glb beside the frames)\n"
                  "                         (given alone, without -o, -v or -u: only the\n"
                  "                         GLB, no frame or sphere files)\n"
                  "    --fps {rate}         frames a second of the GLB's animation        24\n"

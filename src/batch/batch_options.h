@@ -13,6 +13,7 @@ struct BatchOptions {
     bool quiet = false;  // -w: only warnings and errors on standard error
     // -g: the run's frames as one animated GLB, at --fps frames a second.
     std::string gltf_file;
+    bool gltf_from_base = false;  // -g without a name: the output base's .glb
     int fps = 24;
     // --video, --video-size, --turntable, --viewer-camera; its rate is --fps.
     VideoSettings video;

@@ -199,8 +199,18 @@ def main():
         leftovers += [n for n in os.listdir(work) if ".frames-" in n]
         check("no temporary left by any run", leftovers == [], leftovers)
 
+        # -g without a name, before -o, at the default frames: the GLB is
+        # named after the base, beside the frames.
+        os.mkdir(os.path.join(work, "out"))
+        code, names, err = run(a.batch, ["-g", "-o", "out/morph", source, target], work)
+        document, _ = read_glb(os.path.join(work, "out", "morph.glb")) if code == 0 else ({}, b"")
+        check("-g -o out/morph writes out/morph.glb of 20 frames beside the frames",
+              code == 0 and "out/morph.glb" in names and "out/morph020.off" in names and
+              len(frame_meshes(document)) == 20 and len(document["animations"][0]["channels"]) == 20,
+              err + " ".join(names))
+
         # The Khronos validator.
-        for name in ("out.glb", "range.glb"):
+        for name in ("out.glb", "range.glb", "out/morph.glb"):
             report, why = validate(os.path.join(work, name))
             if report is None:
                 print("skipped: the Khronos validator: " + why)
