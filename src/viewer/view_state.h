@@ -9,6 +9,7 @@
 #include "base/modes.h"
 
 #include "base/vector3.h"
+#include "render/camera.h"
 
 using namespace kestrane;
 
@@ -60,10 +61,10 @@ struct ViewState {
     int32_t tick_count = 0;
 
     // Camera, degrees; eye_distance in world units.
-    float azimuth = 0;
-    float elevation = 0;  // 0 .. 89.9
-    float twist = 0;      // -89.9 .. 89.9
-    float eye_distance = 5;
+    float azimuth = StartingView{}.azimuth;
+    float elevation = StartingView{}.elevation;  // 0 .. 89.9
+    float twist = StartingView{}.twist;          // -89.9 .. 89.9
+    float eye_distance = StartingView{}.eye_distance;
     float azimuth_speed = 0;
     float elevation_speed = 0;
     float twist_speed = 0;
@@ -76,14 +77,15 @@ struct ViewState {
     float object_tilt_speed = 0;
 
     // The moving light.
-    float light_azimuth = 60;
-    float light_elevation = 30;  // 0 .. 89.9
-    float light_distance = 3;    // 1 .. 10
+    float light_azimuth = StartingView{}.light_azimuth;
+    float light_elevation = StartingView{}.light_elevation;  // 0 .. 89.9
+    float light_distance = StartingView{}.light_distance;    // 1 .. 10
     float light_azimuth_speed = 0;
     float light_elevation_speed = 0;
     float light_zoom_factor = 1;
 
-    float key_light_position[4] = {2, 0, 1, 0};
+    float key_light_position[4] = {StartingView{}.key_light[0], StartingView{}.key_light[1], StartingView{}.key_light[2],
+                                   StartingView{}.key_light[3]};
     float moving_light_position[4] = {0, 0, 0, 0};
     float shadow_matrix[16] = {0};  // column-major
 

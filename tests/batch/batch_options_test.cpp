@@ -1,6 +1,7 @@
 // The batch tool's own options and the directories it checks (the check
 // itself is tested end to end).
 #include "batch/batch_options.h"
+#include "take_options.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,6 @@ namespace {
 std::vector<std::string> shared(const BatchOptions& options)
 {
     return std::vector<std::string>(options.shared_arguments.begin(), options.shared_arguments.end());
-}
-
-BatchOptions take(std::vector<std::string> args)
-{
-    static std::vector<std::string> kept;
-    kept = std::move(args);
-    static std::vector<char*> argv;
-    argv.clear();
-    for (std::string& a : kept) argv.push_back(a.data());
-    return take_batch_options(static_cast<int>(argv.size()), argv.data());
 }
 
 TEST(BatchOptions, OwnOptionsAreTakenOutAndValuesLeftWhole)

@@ -7,18 +7,9 @@
 
 #include "batch/batch_options.h"
 #include "batch/video_format.h"
+#include "take_options.h"
 
 namespace {
-
-BatchOptions take(std::vector<std::string> args)
-{
-    static std::vector<std::string> kept;
-    kept = std::move(args);
-    static std::vector<char*> argv;
-    argv.clear();
-    for (std::string& a : kept) argv.push_back(a.data());
-    return take_batch_options(static_cast<int>(argv.size()), argv.data());
-}
 
 TEST(VideoFormat, KindByExtensionInAnyCase)
 {
