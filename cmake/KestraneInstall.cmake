@@ -79,7 +79,7 @@ install(TARGETS ${installed_libraries} kestrane_library EXPORT KestraneTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # Programs are installed when built; a library-only build installs without them.
-foreach(program kestrane kestrane-batch)
+foreach(program kestrane kestrane-batch kestrane-batch-video)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} OPTIONAL)
   endif()

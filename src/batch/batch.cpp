@@ -22,6 +22,7 @@
 #include "app/frame_formats.h"
 #include "morph/frame_pool.h"
 #include "batch/interrupts.h"
+#include "batch/video_program.h"
 #include "batch/video_run.h"
 #include "app/morph_status.h"
 #include "morph/morph_cost.h"
@@ -470,6 +471,12 @@ int batch_main(int argc, char** argv)
     }
     if (!options.error.empty()) {
         std::fprintf(stderr, "%s\n", options.error.c_str());
+        print_usage(argv[0]);
+        return BATCH_COMMAND_LINE;
+    }
+    if (!options.video.file.empty() && !video_built()) {
+        run_video_program(argv);
+        std::fprintf(stderr, "--video: this kestrane-batch was built without video output (KESTRANE_VIDEO=OFF).\n");
         print_usage(argv[0]);
         return BATCH_COMMAND_LINE;
     }

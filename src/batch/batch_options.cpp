@@ -47,8 +47,6 @@ void check_video_options(BatchOptions& options)
     if (!options.error.empty()) return;
     if (options.video.file.empty() && (options.video.turntable || options.video.starting_view || options.video.y_up))
         options.error = "--turntable, --viewer-camera and --video-up go with --video.";
-    else if (!options.video.file.empty() && !video_built())
-        options.error = "--video: this kestrane-batch was built without video output (KESTRANE_VIDEO=OFF).";
 }
 
 }  // namespace
