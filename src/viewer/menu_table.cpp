@@ -48,13 +48,12 @@ const MenuItem menu_items[MENU_ROW_COUNT] = {
     {ITEM_FIELD, "Frames:", 390, 60, -50, -1, render_frames, apply_frames},
     {ITEM_END, "", 0, 0, 0, -1, nullptr, nullptr},
     // 34: Display
-    {ITEM_TOGGLE, "Spheres", 10, 60, 7, -1, render_spheres, apply_spheres},
-    {ITEM_TOGGLE, "Shadow", 80, 60, 6, -1, render_shadow, apply_shadow},
-    {ITEM_TOGGLE, "Smooth", 150, 60, 8, -1, render_smooth, apply_smooth},
-    {ITEM_TOGGLE, "Base", 220, 60, 15, -1, render_base, apply_base},
-    {ITEM_FIELD, "Background:", 365, 100, -75, -1, render_background, apply_background},
-    // The row has no room left in a window of the smallest width: seen from
-    // 545 pixels on (p in automatic correspondence does the same).
-    {ITEM_TOGGLE, "Preview", 475, 60, 6, -1, render_preview, apply_preview},
+    // Six entries in the 480 pixels of the narrowest window.
+    {ITEM_TOGGLE, "Spheres", 10, 54, 4, -1, render_spheres, apply_spheres},
+    {ITEM_TOGGLE, "Shadow", 70, 54, 3, -1, render_shadow, apply_shadow},
+    {ITEM_TOGGLE, "Smooth", 130, 54, 5, -1, render_smooth, apply_smooth},
+    {ITEM_TOGGLE, "Base", 190, 40, 5, -1, render_base, apply_base},
+    {ITEM_TOGGLE, "Preview", 236, 54, 3, -1, render_preview, apply_preview},
+    {ITEM_FIELD, "Background:", 372, 100, -75, -1, render_background, apply_background},
     {ITEM_END, "", 0, 0, 0, -1, nullptr, nullptr},
 };

@@ -18,15 +18,15 @@ ROWS = {
     "File name:": (80, 140), "As BMP": (230, 70), "As PPM": (310, 70),
     "Centres": (10, 60), "Sizes": (80, 60), "Transform:": (215, 240),
     "Points:": (50, 60), "Alias:": (160, 60), "Res:": (265, 60), "Frames:": (390, 60),
-    "Spheres": (10, 60), "Shadow": (80, 60), "Smooth": (150, 60), "Base": (220, 60),
-    "Background:": (365, 100),
+    "Spheres": (10, 54), "Shadow": (70, 54), "Smooth": (130, 54), "Base": (190, 40), "Preview": (236, 54),
+    "Background:": (372, 100),
 }
 
 # Which level each widget stands on.
 LEVEL = {name: 0 for name in ("File", "Scale", "Sampling", "Display", "Help")}
 LEVEL.update({name: 1 for name in ("Open", "Save Surface", "Save Screen", "Centres", "Sizes", "Transform:",
                                    "Points:", "Alias:", "Res:", "Frames:", "Spheres", "Shadow", "Smooth",
-                                   "Base", "Background:")})
+                                   "Base", "Preview", "Background:")})
 LEVEL.update({name: 2 for name in ("Source:", "Target:", "Base name:", "As VRML", "As OOGL", "As PLY", "As OBJ",
                                    "As STL", "As glTF", "File name:",
                                    "As BMP", "As PPM")})

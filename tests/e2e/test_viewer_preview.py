@@ -14,8 +14,7 @@ import menu_driver as m
 
 LINE = re.compile(r"preview drawn: (coarse|refined) t ([0-9.]+) resolution (\d+) triangles (\d+) "
                   r"built ([0-9.]+) ms shown ([0-9.]+) ms")
-WIDTH, HEIGHT = 560, 400  # wide enough for the Display list's Preview toggle
-PREVIEW_TOGGLE = (505, 37)  # Preview at x 475..535 of the Display list
+WIDTH, HEIGHT = 560, 400  # room right of the surfaces for the whole preview
 
 
 def preview_lines(s):
@@ -54,7 +53,7 @@ def main():
 
         m.click(s, "Display")
         m.wait_levels(s, 2)
-        s.click(*PREVIEW_TOGGLE)
+        m.click(s, "Preview")
         _, coarse, _ = wait_line(s, 0, "coarse")
         check(coarse[1] == "0.50" and coarse[2] == "2" and int(coarse[3]) > 0,
               "a coarse preview at t 0.50 on a lattice twice as coarse: %s triangles" % coarse[3])
@@ -90,7 +89,7 @@ def main():
 
         m.click(s, "Display")
         m.wait_levels(s, 2)
-        s.click(*PREVIEW_TOGGLE)
+        m.click(s, "Preview")
         m.close_menus(s, "Display")
         s.wait_picture(lambda im: im.differs(before, *right, tolerance=40) < 50, 30, what="the preview gone")
         check(True, "off again, the preview is gone")
