@@ -139,9 +139,28 @@ def interrupted():
         check("  neither the video nor its temporary is left", left == [], str(left))
 
 
+def twin():
+    """kestrane-batch loads no GL or video library; its twin beside it draws
+    the video, and without the twin --video is refused, not half-run."""
+    libraries = subprocess.run(["ldd", args.batch], capture_output=True, text=True).stdout
+    check("kestrane-batch links no OSMesa, LLVM or FFmpeg library",
+          not any(name in libraries for name in ("OSMesa", "LLVM", "libavcodec", "libGL.")), libraries)
+    with tempfile.TemporaryDirectory() as work:
+        alone = os.path.join(work, "kestrane-batch")
+        with open(args.batch, "rb") as source, open(alone, "wb") as copy:
+            copy.write(source.read())
+        os.chmod(alone, 0o755)
+        r = subprocess.run([alone, "--video", "v.mp4", SOURCE, TARGET], cwd=work, env=NO_DISPLAY,
+                           capture_output=True, text=True, timeout=600)
+        check("without kestrane-batch-video beside it: exit 1, said, nothing written",
+              r.returncode == 1 and "built without video output" in r.stderr and sorted(os.listdir(work)) ==
+              ["kestrane-batch"], r.stderr[-500:])
+
+
 if not video_built():
     print("skipped: this kestrane-batch was built without video output")
     raise SystemExit(0)
+twin()
 videos()
 with_frames_and_range()
 refused()
