@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "output/output_file.h"
+#include "scratch_directory.h"
 #include "output/screen_dump.h"
 #include "output/surface_writers.h"
 
@@ -34,17 +35,6 @@ std::string read_file(const std::string& name)
 
 void write_text(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
 
-std::vector<std::string> entries(const std::string& dir)
-{
-    std::vector<std::string> out;
-    DIR* d = opendir(dir.c_str());
-    while (const dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
-    closedir(d);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 SurfaceMesh mesh_of(int triangles)
 {
     SurfaceMesh m;
@@ -56,20 +46,7 @@ SurfaceMesh mesh_of(int triangles)
     return m;
 }
 
-class OutputFileTest : public testing::Test {
-protected:
-    std::string dir;
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kestrane-output-file-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override
-    {
-        ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
-    }
-    std::string at(const std::string& name) const { return dir + "/" + name; }
-};
+class OutputFileTest : public ScratchDirectoryTest {};
 
 TEST_F(OutputFileTest, TheFinalNameAppearsOnlyAtTheCommit)
 {

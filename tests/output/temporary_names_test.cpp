@@ -21,22 +21,12 @@
 #include <vector>
 
 #include "output/output_file.h"
+#include "scratch_directory.h"
 #include "output/surface_writers.h"
 
 using namespace kestrane;
 
 namespace {
-
-std::vector<std::string> entries(const std::string& dir)
-{
-    std::vector<std::string> out;
-    DIR* d = opendir(dir.c_str());
-    while (const dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") out.push_back(e->d_name);
-    closedir(d);
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 std::string leaf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
@@ -56,17 +46,7 @@ SurfaceMesh one_triangle()
     return m;
 }
 
-class TemporaryNamesTest : public testing::Test {
-protected:
-    std::string dir;
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/kestrane-temporary-names-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    void TearDown() override { ASSERT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0); }
-    std::string at(const std::string& name) const { return dir + "/" + name; }
-};
+class TemporaryNamesTest : public ScratchDirectoryTest {};
 
 TEST(TemporaryName, ShortenedOnlyWhenTheUsualFormPassesTheLimit)
 {

@@ -9,6 +9,7 @@
 
 #include "app/app_state.h"
 #include "app/status.h"
+#include "menu_rules_support.h"
 #include "viewer/menu_entries.h"
 #include "viewer/pipeline_menu.h"
 #include "viewer/view_state.h"
@@ -17,23 +18,13 @@ using namespace kestrane;
 
 namespace {
 
-std::vector<std::string> warnings;
-void record(StatusKind kind, const char* text)
-{
-    if (kind == StatusKind::Warning) warnings.push_back(text);
-}
-
-class MenuNumbers : public testing::Test {
+class MenuNumbers : public MenuEntryTest {
 protected:
     void SetUp() override
     {
-        app_state_init();
-        status_reset();
-        status_hooks.report = record;
-        warnings.clear();
+        MenuEntryTest::SetUp();
         view.mode = MODE_NOTHING_LOADED;  // no files: nothing reloads
     }
-    void TearDown() override { status_reset(); }
 };
 
 TEST_F(MenuNumbers, BeyondSixteenBitsMeetsTheUpperBound)

@@ -7,30 +7,15 @@
 #include "viewer/pipeline_menu.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "menu_rules_support.h"
 #include "viewer/view_state.h"
 
 using namespace kestrane;
 
 namespace {
 
-std::vector<std::string> warnings;
-void record(StatusKind kind, const char* text)
-{
-    if (kind == StatusKind::Warning) warnings.push_back(text);
-}
-
 // With no file names the pipeline does not run, so only the parameter rules act.
-class MenuRules : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        app_state_init();
-        status_reset();
-        status_hooks.report = record;
-        warnings.clear();
-    }
-    void TearDown() override { status_reset(); }
-};
+class MenuRules : public MenuEntryTest {};
 
 TEST_F(MenuRules, AliasRanges)
 {
