@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#include "morph/load_memory.h"
+#include "shape/morph_batch.h"
+#include "surface/displacement_cache.h"
+
 namespace kestrane {
 
 namespace {
@@ -50,6 +54,10 @@ std::unique_ptr<FramePool> start_frame_pool(const MorphInputs& inputs, const Fra
     auto pool = std::make_unique<FramePool>();
     pool->inputs = inputs;
     pool->prototype = request;
+    // The frames share the spheres' displacements, in the request's cache
+    // or one of the pool's own.
+    if (!request.displacements && displacements_shared(inputs))
+        pool->prototype.displacements = make_displacement_cache(request.lattice, displacement_cache_budget());
     pool->first = first;
     pool->last = last;
     pool->next = first;

@@ -85,4 +85,11 @@ int64_t load_memory_budget()
     return std::min(memory / 2, address_space_left());
 }
 
+int64_t displacement_cache_budget()
+{
+    constexpr int64_t MOST = int64_t(1) << 30;
+    const int64_t eighth = load_memory_budget() / 8;
+    return eighth < MOST ? eighth : MOST;
+}
+
 }  // namespace kestrane

@@ -19,4 +19,8 @@ int64_t load_memory_bytes(const int16_t volume_dims[3], bool antialias, int work
 // that the process limit (ulimit -v) still leaves.
 int64_t load_memory_budget();
 
+// What the sphere displacements frames share may hold: an eighth of the
+// load's budget, at most 1 GiB.
+int64_t displacement_cache_budget();
+
 }  // namespace kestrane

@@ -211,6 +211,7 @@ bool allocate_voxels(MorphState& morph, int side)
     const int64_t count = voxel_count(morph);
     Volume& volume = morph.volumes[side];
     volume.voxels.reset();
+    ++morph.voxel_generation;
     if (count <= 0) return false;
     volume.voxels.reset(new (std::nothrow) Voxel[static_cast<size_t>(count)]);
     return volume.voxels != nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "input/off_reader.h"
+#include "morph/shared_displacements.h"
 
 namespace kestrane {
 
@@ -32,6 +33,7 @@ bool morph_loaded(const MorphState& morph) { return morph.volumes[0].voxels && m
 
 void release_morph(MorphState& morph)
 {
+    drop_displacements(morph);
     for (Volume& v : morph.volumes) {
         v.voxels.reset();
         std::vector<Sphere>().swap(v.spheres);
@@ -69,11 +71,12 @@ LatticeField morph_lattice(const MorphState& morph)
     return frame_lattice(morph.volume_dims, morph.sample_grid_dims, morph.loaded_resolution);
 }
 
-FrameRequest frame_request(const MorphState& morph, const MorphInputs& inputs, int frame, int frame_count)
+FrameRequest frame_request(MorphState& morph, const MorphInputs& inputs, int frame, int frame_count)
 {
     FrameRequest request;
     request.inputs = &inputs;
     request.lattice = morph_lattice(morph);
+    request.displacements = frame_displacements(morph, inputs, request.lattice);
     request.frame = frame;
     request.frame_count = frame_count;
     request.threads = worker_threads(morph.parameters);

@@ -6,6 +6,8 @@
 // inputs; the pointers they return stay valid until the record changes.
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,7 @@
 #include "surface/mesh.h"
 
 namespace kestrane {
+struct DisplacementCache;
 
 struct MorphState {
     MorphParameters parameters;
@@ -44,6 +47,14 @@ struct MorphState {
     bool linked = false;
     MorphObserver* observer = nullptr;
     const std::atomic<bool>* cancel = nullptr;
+    // Counts the voxel arrays made, so that what was computed from the old
+    // ones is known to be stale even when the new ones reuse their memory.
+    uint64_t voxel_generation = 0;
+    // The sphere displacements the frames share, and what they were
+    // computed from (shared_displacements.h).
+    std::shared_ptr<DisplacementCache> displacements;
+    uint64_t displacements_key = 0;
+    std::mutex displacements_lock;
 };
 
 // The cancel flag is raised.
@@ -63,8 +74,8 @@ FieldView volume_field(const MorphState& morph, int side);
 MorphInputs morph_inputs(const MorphState& morph);
 LatticeField morph_lattice(const MorphState& morph);
 // Frame `frame` of frame_count over inputs, on the parameters' threads,
-// without progress reports.
-FrameRequest frame_request(const MorphState& morph, const MorphInputs& inputs, int frame, int frame_count);
+// without progress reports, with the displacements the morph's frames share.
+FrameRequest frame_request(MorphState& morph, const MorphInputs& inputs, int frame, int frame_count);
 // Where the source was placed in the grid, to map frames back into its units.
 SourcePlacement source_placement(const MorphState& morph);
 

@@ -18,6 +18,75 @@ MorphFrame morph_frame(const MorphInputs& inputs, double t)
     return f;
 }
 
+namespace {
+
+// The blends of the reads at s and g, as morph_sample.
+int16_t value_at(const MorphInputs& in, double t, Vector3 s, Vector3 g)
+{
+    return field_value((1 - t) * sample_distance(in.fields[0], s.x, s.y, s.z) +
+                       t * sample_distance(in.fields[1], g.x, g.y, g.z));
+}
+
+uint32_t colour_at(const MorphInputs& in, double t, Vector3 s, Vector3 g)
+{
+    return blend_colour(t, sample_colour(in.fields[1], g.x, g.y, g.z), sample_colour(in.fields[0], s.x, s.y, s.z));
+}
+
+void finish(const MorphInputs& in, double t, Vector3 s, Vector3 g, int16_t* value, uint32_t* colour)
+{
+    *value = value_at(in, t, s, g);
+    *colour = colour_at(in, t, s, g);
+}
+
+// Where the displacements take p on each side.
+Vector3 moved_source(const MorphFrame& f, Vector3 p, Vector3 d) { return vec_add_scaled(p, d, -f.t); }
+Vector3 moved_target(const MorphFrame& f, Vector3 p, Vector3 d) { return vec_add_scaled(p, d, 1 - f.t); }
+
+}  // namespace
+
+bool displacements_shared(const MorphInputs& inputs) { return !inputs.quick_morph && inputs.vectors.count == 0; }
+
+void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vector3* source, Vector3* target,
+                         MorphBatch& b)
+{
+    if (n <= 0) return;
+    const MorphInputs& in = *frame.inputs;
+    const size_t count = static_cast<size_t>(n);
+    b.ds.resize(count);
+    b.dg.resize(count);
+    // Without vectors the warp leaves every point where it is.
+    for (int k = 0; k < n; ++k) {
+        b.ds[k] = sample_distance(in.fields[0], p[k].x, p[k].y, p[k].z);
+        b.dg[k] = sample_distance(in.fields[1], p[k].x, p[k].y, p[k].z);
+    }
+    sphere_displacements(frame.linked[0], p, b.ds.data(), n, source);
+    sphere_displacements(frame.linked[1], p, b.dg.data(), n, target);
+}
+
+void morph_displaced(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target, int n,
+                     int16_t* values, uint32_t* colours)
+{
+    for (int k = 0; k < n; ++k)
+        finish(*frame.inputs, frame.t, moved_source(frame, p[k], source[k]), moved_target(frame, p[k], target[k]),
+               &values[k], &colours[k]);
+}
+
+void morph_displaced_values(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target,
+                            int n, int16_t* values)
+{
+    for (int k = 0; k < n; ++k)
+        values[k] = value_at(*frame.inputs, frame.t, moved_source(frame, p[k], source[k]),
+                             moved_target(frame, p[k], target[k]));
+}
+
+void morph_displaced_colours(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target,
+                             int n, uint32_t* colours)
+{
+    for (int k = 0; k < n; ++k)
+        colours[k] = colour_at(*frame.inputs, frame.t, moved_source(frame, p[k], source[k]),
+                               moved_target(frame, p[k], target[k]));
+}
+
 void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* values, uint32_t* colours,
                    MorphBatch& b)
 {
@@ -49,13 +118,7 @@ void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* va
             b.g[k] = vec_add_scaled(b.g[k], b.vg[k], 1 - t);
         }
     }
-    for (int k = 0; k < n; ++k) {
-        const Vector3& s = b.s[k];
-        const Vector3& g = b.g[k];
-        const double value = (1 - t) * sample_distance(source, s.x, s.y, s.z) + t * sample_distance(target, g.x, g.y, g.z);
-        colours[k] = blend_colour(t, sample_colour(target, g.x, g.y, g.z), sample_colour(source, s.x, s.y, s.z));
-        values[k] = field_value(value);
-    }
+    for (int k = 0; k < n; ++k) finish(in, t, b.s[k], b.g[k], &values[k], &colours[k]);
 }
 
 }  // namespace kestrane

@@ -33,4 +33,22 @@ struct MorphBatch {
 void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* values, uint32_t* colours,
                    MorphBatch& scratch);
 
+// The two halves of morph_samples for a sphere-based frame between its ends
+// without manual vectors. There the linked spheres move a lattice point by
+// the same displacement at every time (the shifts and distance reads do not
+// depend on t), so frames may keep it and reuse it: morph_displacements
+// gives the displacements of both sides (source[k], target[k]), and
+// morph_displaced finishes the samples from them, bit for bit as
+// morph_samples (values and colours separately when a caller needs only the
+// values first).
+bool displacements_shared(const MorphInputs& inputs);
+void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vector3* source, Vector3* target,
+                         MorphBatch& scratch);
+void morph_displaced(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target, int n,
+                     int16_t* values, uint32_t* colours);
+void morph_displaced_values(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target,
+                            int n, int16_t* values);
+void morph_displaced_colours(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target,
+                             int n, uint32_t* colours);
+
 }  // namespace kestrane

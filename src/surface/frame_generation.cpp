@@ -71,7 +71,7 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
         try {
             const MorphFrame frame = morph_frame(*request.inputs, t);
             if (!compute_frame_values(frame, request.inputs->summaries, lattice, request.threads, &values,
-                                      request.stats, request.cancel))
+                                      request.stats, request.cancel, request.displacements.get()))
                 return request.cancel && *request.cancel ? LATTICE_CANCELLED : LATTICE_NO_BUFFER;
         } catch (const std::bad_alloc&) {
             return LATTICE_NO_BUFFER;

@@ -11,6 +11,7 @@
 // LatticeStatus.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "shape/morph_field.h"
 #include "surface/lattice_walk.h"
@@ -25,6 +26,7 @@ struct FrameProgress {
 };
 
 struct FrameValueStats;
+struct DisplacementCache;
 
 struct FrameRequest {
     const MorphInputs* inputs = nullptr;
@@ -44,6 +46,9 @@ struct FrameRequest {
     FrameValueStats* stats = nullptr;
     // When given and set, the frame stops early with LATTICE_CANCELLED.
     const std::atomic<bool>* cancel = nullptr;
+    // When given: the sphere displacements frames of this lattice and these
+    // inputs share (displacement_cache.h); the frame is the same without.
+    std::shared_ptr<DisplacementCache> displacements;
 };
 
 // The frame's time: frame / (frame_count - 1), the frame number read as a

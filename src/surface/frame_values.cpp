@@ -13,14 +13,23 @@
 namespace kestrane {
 namespace {
 
-enum PointState : uint8_t { UNKNOWN = 0, SIGN_ONLY = 1, EXACT = 2 };
-constexpr int BLOCK = 8;  // lattice positions per side of the blocks first bounded
+// VALUE: the exact value, its colour left until the crossings are known
+// (only the ends of crossing edges give colours to the mesh).
+enum PointState : uint8_t { UNKNOWN = 0, SIGN_ONLY = 1, EXACT = 2, VALUE = 3 };
+// Which colours an evaluation works out.
+enum ColourNeed { ALL_COLOURS, COLOURS_LATER, CROSSING_COLOURS };
+constexpr int BLOCK = VALUE_BLOCK;  // lattice positions per side of the blocks first bounded
 
 // One thread's scratch for exact evaluations.
 struct Worker {
     MorphBatch batch;
     std::vector<Vector3> points;
     std::vector<size_t> slots;
+    std::vector<int> entries;  // in the block, for the displacement cache
+    std::vector<Vector3> source, target;
+    std::vector<uint8_t> found;
+    std::vector<Vector3> missing_points, missing_source, missing_target;
+    std::vector<int> missing;
     std::vector<int16_t> values;
     std::vector<uint32_t> colours;
     std::vector<Vector3> block_points;
@@ -35,6 +44,7 @@ struct Engine {
     MorphBoundsFrame bounds;
     bool bounded;  // without summaries every point is evaluated
     bool spheres;  // a sphere-based frame between the ends: points bounded one by one
+    DisplacementCache* cache;  // null: every displacement computed afresh
     std::vector<uint8_t> state;
     std::vector<int8_t> uniform;  // per block of BLOCK positions: settle's result
     std::atomic<long> exact{0}, afterwards{0};
@@ -50,23 +60,112 @@ struct Engine {
     {
         w.points.push_back(position(i, j, k));
         w.slots.push_back(out.index(i, j, k));
+        if (cache) w.entries.push_back(block_entry(i, j, k));
     }
 
-    void evaluate(Worker& w)
+    // The displacements of the collected points of block b: those the cache
+    // keeps, the others computed and kept. False when some could not be kept.
+    bool displacements(Worker& w, long b)
+    {
+        const int n = static_cast<int>(w.points.size());
+        w.source.resize(w.points.size());
+        w.target.resize(w.points.size());
+        w.found.resize(w.points.size());
+        kept_displacements(*cache, b, w.entries.data(), n, w.source.data(), w.target.data(), w.found.data());
+        w.missing.clear();
+        w.missing_points.clear();
+        for (int m = 0; m < n; ++m)
+            if (!w.found[m]) {
+                w.missing.push_back(w.entries[m]);
+                w.missing_points.push_back(w.points[m]);
+            }
+        const int missing = static_cast<int>(w.missing.size());
+        if (missing == 0) return true;
+        w.missing_source.resize(w.missing.size());
+        w.missing_target.resize(w.missing.size());
+        morph_displacements(frame, w.missing_points.data(), missing, w.missing_source.data(), w.missing_target.data(),
+                            w.batch);
+        const bool kept =
+            keep_displacements(*cache, b, w.missing.data(), w.missing_source.data(), w.missing_target.data(), missing);
+        for (int m = 0, next = 0; m < n; ++m)
+            if (!w.found[m]) {
+                w.source[m] = w.missing_source[next];
+                w.target[m] = w.missing_target[next++];
+            }
+        return kept;
+    }
+
+    void clear(Worker& w)
+    {
+        w.points.clear();
+        w.slots.clear();
+        w.entries.clear();
+    }
+
+    // Exact values of the points collected in w, all of block b, with the
+    // colours asked for. A colour left for later needs the point's
+    // displacement kept; without it the colour is worked out now.
+    void evaluate(Worker& w, long b, ColourNeed need = ALL_COLOURS)
     {
         const int n = static_cast<int>(w.points.size());
         if (n == 0) return;
         w.values.resize(w.points.size());
         w.colours.resize(w.points.size());
-        morph_samples(frame, w.points.data(), n, w.values.data(), w.colours.data(), w.batch);
+        if (!cache) {
+            morph_samples(frame, w.points.data(), n, w.values.data(), w.colours.data(), w.batch);
+            for (int m = 0; m < n; ++m) {
+                out.value[w.slots[m]] = w.values[m];
+                out.colour[w.slots[m]] = w.colours[m];
+                state[w.slots[m]] = EXACT;
+            }
+            exact += n;
+            clear(w);
+            return;
+        }
+        const bool kept = displacements(w, b);
+        if (need == COLOURS_LATER && !kept) need = ALL_COLOURS;
+        morph_displaced_values(frame, w.points.data(), w.source.data(), w.target.data(), n, w.values.data());
         for (int m = 0; m < n; ++m) {
             out.value[w.slots[m]] = w.values[m];
+            state[w.slots[m]] = VALUE;
+        }
+        exact += n;
+        if (need != COLOURS_LATER) {
+            // Only those that need one: the others' slots are left out.
+            int c = 0;
+            for (int m = 0; m < n; ++m)
+                if (need == ALL_COLOURS || out.crossing[w.slots[m]]) {
+                    w.points[c] = w.points[m];
+                    w.slots[c] = w.slots[m];
+                    w.source[c] = w.source[m];
+                    w.target[c++] = w.target[m];
+                }
+            morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), c, w.colours.data());
+            for (int m = 0; m < c; ++m) {
+                out.colour[w.slots[m]] = w.colours[m];
+                state[w.slots[m]] = EXACT;
+            }
+        }
+        clear(w);
+    }
+
+    // The colours of the collected points of block b, whose values are in
+    // and whose displacements the cache keeps.
+    void colour(Worker& w, long b)
+    {
+        const int n = static_cast<int>(w.points.size());
+        if (n == 0) return;
+        w.source.resize(w.points.size());
+        w.target.resize(w.points.size());
+        w.found.resize(w.points.size());
+        w.colours.resize(w.points.size());
+        kept_displacements(*cache, b, w.entries.data(), n, w.source.data(), w.target.data(), w.found.data());
+        morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), n, w.colours.data());
+        for (int m = 0; m < n; ++m) {
             out.colour[w.slots[m]] = w.colours[m];
             state[w.slots[m]] = EXACT;
         }
-        exact += n;
-        w.points.clear();
-        w.slots.clear();
+        clear(w);
     }
 
     // The points of [i0, i1) x [j0, j1) x [k0, k1): one sign for all when the
@@ -74,7 +173,7 @@ struct Engine {
     // smallest size.
     // Returns the sign given to every point (with the border rule: inside
     // only away from the lattice's border), or 0.
-    int8_t settle(Worker& w, int i0, int i1, int j0, int j1, int k0, int k1)
+    int8_t settle(Worker& w, long b, int i0, int i1, int j0, int j1, int k0, int k1)
     {
         const Vector3 lo = position(i0, j0, k0), hi = position(i1 - 1, j1 - 1, k1 - 1);
         const FieldRange range = bounded ? morph_range(bounds, PointBox{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}})
@@ -94,6 +193,14 @@ struct Engine {
                                         k1 >= out.lz - 1;
             return touches_border ? 0 : 1;
         }
+        if (bounded && spheres && cache && !cache_full(*cache)) {
+            // A point's range costs about what its displacement does, and
+            // the displacement, kept, serves the frames that follow.
+            for (int k = k0; k < k1; ++k)
+                for (int j = j0; j < j1; ++j)
+                    for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) add(w, i, j, k);
+            return 0;
+        }
         if (bounded && spheres) {
             settle_points(w, i0, i1, j0, j1, k0, k1, PointBox{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}});
             return 0;
@@ -108,10 +215,11 @@ struct Engine {
         const int im = i1 - i0 > 2 ? (i0 + i1) / 2 : i1, jm = j1 - j0 > 2 ? (j0 + j1) / 2 : j1,
                   km = k1 - k0 > 2 ? (k0 + k1) / 2 : k1;
         const int is[3] = {i0, im, i1}, js[3] = {j0, jm, j1}, ks[3] = {k0, km, k1};
+        const long block = b;
         for (int c = 0; c < 8; ++c) {
-            const int a = c & 1, b = (c >> 1) & 1, d = (c >> 2) & 1;
-            if (is[a] < is[a + 1] && js[b] < js[b + 1] && ks[d] < ks[d + 1])
-                settle(w, is[a], is[a + 1], js[b], js[b + 1], ks[d], ks[d + 1]);
+            const int a = c & 1, y = (c >> 1) & 1, d = (c >> 2) & 1;
+            if (is[a] < is[a + 1] && js[y] < js[y + 1] && ks[d] < ks[d + 1])
+                settle(w, block, is[a], is[a + 1], js[y], js[y + 1], ks[d], ks[d + 1]);
         }
         return 0;
     }
@@ -179,7 +287,8 @@ int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* co
 }
 
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
-                          int threads, FrameValues* values, FrameValueStats* stats, const std::atomic<bool>* cancel)
+                          int threads, FrameValues* values, FrameValueStats* stats, const std::atomic<bool>* cancel,
+                          DisplacementCache* displacements)
 {
     auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     FrameValues& out = *values;
@@ -189,10 +298,11 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
     out.half = (lattice.lx + 1) / 2;
     const size_t slots = static_cast<size_t>(out.half) * out.ly * out.lz;
     static const FieldSummary none[2];
+    const bool spheres = !frame.inputs->quick_morph && frame.t != 0.0 && frame.t != 1.0;
+    const bool cached = spheres && displacements && displacements_shared(*frame.inputs) &&
+                        cache_serves(*displacements, lattice);
     Engine e{frame, lattice, out, morph_bounds_frame(*frame.inputs, summaries ? summaries : none, frame.linked, frame.t),
-             summaries != nullptr,
-             !frame.inputs->quick_morph && frame.t != 0.0 && frame.t != 1.0,
-             {}, {}, {}, {}};
+             summaries != nullptr, spheres, cached ? displacements : nullptr, {}, {}, {}, {}};
     try {
         out.value.assign(slots, 0);
         out.colour.assign(slots, 0);
@@ -212,9 +322,9 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         const int i = static_cast<int>(b % bx) * BLOCK, j = static_cast<int>(b / bx % by) * BLOCK,
                   k = static_cast<int>(b / bx / by) * BLOCK;
         Worker& w = workers[static_cast<size_t>(worker)];
-        e.uniform[static_cast<size_t>(b)] =
-            e.settle(w, i, std::min(i + BLOCK, out.lx), j, std::min(j + BLOCK, out.ly), k, std::min(k + BLOCK, out.lz));
-        e.evaluate(w);
+        e.uniform[static_cast<size_t>(b)] = e.settle(w, b, i, std::min(i + BLOCK, out.lx), j,
+                                                     std::min(j + BLOCK, out.ly), k, std::min(k + BLOCK, out.lz));
+        e.evaluate(w, b, COLOURS_LATER);
     });
     const long settled = e.exact;
     if (cancelled()) return false;
@@ -287,10 +397,17 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         Worker& w = workers[static_cast<size_t>(worker)];
         for_points(b, [&](int i, int j, int k) {
             const size_t at = out.index(i, j, k);
-            if (e.state[at] == EXACT) return;
+            if (e.state[at] == EXACT || e.state[at] == VALUE) return;
             if (crossing[at] || any_neighbour(crossing, i, j, k, 0)) e.add(w, i, j, k);
         });
-        e.evaluate(w);
+        e.evaluate(w, b, CROSSING_COLOURS);
+        // The colours left for later, of the ends of crossing edges.
+        if (!e.cache) return;
+        for_points(b, [&](int i, int j, int k) {
+            const size_t at = out.index(i, j, k);
+            if (e.state[at] == VALUE && crossing[at]) e.add(w, i, j, k);
+        });
+        e.colour(w, b);
     });
     if (cancelled()) return false;
     if (stats) {

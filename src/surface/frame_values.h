@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "shape/field_summary.h"
+#include "surface/displacement_cache.h"
 #include "shape/morph_batch.h"
 #include "surface/lattice_walk.h"
 
@@ -42,11 +43,13 @@ struct FrameValueStats {
 
 // Fills values over the lattice (counts, resolution) for the morph at frame.t,
 // with summaries of the two fields for the bounds (null: every point exact).
-// False when there is no memory for the arrays, or when cancel (if given)
-// was set meanwhile.
+// With a cache made for this lattice and these inputs, the displacements of
+// points it keeps are read from it and those computed are kept; the values
+// are the same either way. False when there is no memory for the arrays, or
+// when cancel (if given) was set meanwhile.
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
                           int threads, FrameValues* values, FrameValueStats* stats,
-                          const std::atomic<bool>* cancel = nullptr);
+                          const std::atomic<bool>* cancel = nullptr, DisplacementCache* displacements = nullptr);
 
 // The value of point (i, j, k) as the walk reads it (with the border rule
 // applied by the walk itself).

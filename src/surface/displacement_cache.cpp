@@ -1,0 +1,119 @@
+#include "surface/displacement_cache.h"
+
+#include <new>
+
+namespace kestrane {
+namespace {
+
+constexpr int64_t BLOCK_BYTES = sizeof(DisplacementBlock);
+constexpr int64_t POINT_BYTES = 2 * sizeof(Vector3);
+
+// The block, made on first use; null when the budget is spent.
+DisplacementBlock* block_for_keeping(DisplacementCache& cache, long b)
+{
+    std::atomic<DisplacementBlock*>& slot = cache.blocks[static_cast<size_t>(b)];
+    DisplacementBlock* block = slot.load(std::memory_order_acquire);
+    if (block) return block;
+    if (cache.bytes.fetch_add(BLOCK_BYTES) + BLOCK_BYTES > cache.budget) {
+        cache.bytes.fetch_sub(BLOCK_BYTES);
+        return nullptr;
+    }
+    DisplacementBlock* made = new (std::nothrow) DisplacementBlock;
+    if (!made) {
+        cache.bytes.fetch_sub(BLOCK_BYTES);
+        return nullptr;
+    }
+    if (slot.compare_exchange_strong(block, made, std::memory_order_acq_rel)) return made;
+    delete made;  // another thread made it first
+    cache.bytes.fetch_sub(BLOCK_BYTES);
+    return block;
+}
+
+}  // namespace
+
+DisplacementCache::~DisplacementCache()
+{
+    if (!blocks) return;
+    for (long b = 0; b < bx * by * bz; ++b) delete blocks[static_cast<size_t>(b)].load();
+}
+
+std::shared_ptr<DisplacementCache> make_displacement_cache(const LatticeField& lattice, int64_t budget)
+{
+    if (lattice.lx <= 0 || lattice.ly <= 0 || lattice.lz <= 0) return nullptr;
+    auto cache = std::make_shared<DisplacementCache>();
+    cache->lx = lattice.lx;
+    cache->ly = lattice.ly;
+    cache->lz = lattice.lz;
+    cache->resolution = lattice.resolution;
+    cache->bx = (lattice.lx + VALUE_BLOCK - 1) / VALUE_BLOCK;
+    cache->by = (lattice.ly + VALUE_BLOCK - 1) / VALUE_BLOCK;
+    cache->bz = (lattice.lz + VALUE_BLOCK - 1) / VALUE_BLOCK;
+    const long count = cache->bx * cache->by * cache->bz;
+    const int64_t table = count * static_cast<int64_t>(sizeof(std::atomic<DisplacementBlock*>));
+    if (table > budget) return nullptr;
+    cache->blocks.reset(new (std::nothrow) std::atomic<DisplacementBlock*>[static_cast<size_t>(count)]);
+    if (!cache->blocks) return nullptr;
+    for (long b = 0; b < count; ++b) cache->blocks[static_cast<size_t>(b)].store(nullptr);
+    cache->budget = budget;
+    cache->bytes = table;
+    return cache;
+}
+
+bool cache_full(const DisplacementCache& cache) { return cache.bytes.load(std::memory_order_relaxed) >= cache.budget; }
+
+bool cache_serves(const DisplacementCache& cache, const LatticeField& lattice)
+{
+    return cache.lx == lattice.lx && cache.ly == lattice.ly && cache.lz == lattice.lz &&
+           cache.resolution == lattice.resolution;
+}
+
+long displacement_block(const DisplacementCache& cache, int i, int j, int k)
+{
+    return (k / VALUE_BLOCK * cache.by + j / VALUE_BLOCK) * cache.bx + i / VALUE_BLOCK;
+}
+
+void kept_displacements(DisplacementCache& cache, long b, const int* entries, int n, Vector3* source,
+                        Vector3* target, uint8_t* found)
+{
+    DisplacementBlock* block = cache.blocks[static_cast<size_t>(b)].load(std::memory_order_acquire);
+    if (!block) {
+        for (int m = 0; m < n; ++m) found[m] = 0;
+        return;
+    }
+    std::lock_guard<std::mutex> hold(block->lock);
+    for (int m = 0; m < n; ++m) {
+        const int at = block->entry[entries[m]];
+        found[m] = at != 0;
+        if (!at) continue;
+        source[m] = block->source[static_cast<size_t>(at - 1)];
+        target[m] = block->target[static_cast<size_t>(at - 1)];
+    }
+}
+
+bool keep_displacements(DisplacementCache& cache, long b, const int* entries, const Vector3* source,
+                        const Vector3* target, int n)
+{
+    if (n <= 0) return true;
+    DisplacementBlock* block = block_for_keeping(cache, b);
+    if (!block) return false;
+    std::lock_guard<std::mutex> hold(block->lock);
+    for (int m = 0; m < n; ++m) {
+        if (block->entry[entries[m]]) continue;  // kept meanwhile, the same value
+        if (cache.bytes.fetch_add(POINT_BYTES) + POINT_BYTES > cache.budget) {
+            cache.bytes.fetch_sub(POINT_BYTES);
+            return false;
+        }
+        try {
+            block->source.push_back(source[m]);
+            block->target.push_back(target[m]);
+        } catch (const std::bad_alloc&) {
+            block->source.resize(block->target.size());
+            cache.bytes.fetch_sub(POINT_BYTES);
+            return false;
+        }
+        block->entry[entries[m]] = static_cast<uint16_t>(block->source.size());
+    }
+    return true;
+}
+
+}  // namespace kestrane

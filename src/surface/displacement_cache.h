@@ -1,0 +1,73 @@
+#pragma once
+// The sphere displacements of lattice points, kept from one frame for the
+// next. Without manual vectors a sphere-based morph moves a lattice point by
+// the same displacement at every time between the ends (morph_batch.h), and
+// consecutive frames need exact values at mostly the same points near the
+// surface, so a sequence computes each point's displacement once: the
+// costly part of an exact value (every linked sphere of both sides).
+//
+// Kept per block of VALUE_BLOCK lattice positions a side, a block made when
+// a frame first keeps a point in it; a block's lock guards its points, so
+// frames on several threads share the cache. A kept displacement is the very
+// one computed, so the frames are bit-identical with or without the cache,
+// for any number of threads. Memory: 48 bytes a kept point, 512 a block,
+// never more than the budget (beyond it points are computed and not kept).
+//
+// A cache holds for one lattice and one set of inputs (fields, spheres,
+// shifts, links): whoever makes it drops it when any of them changes.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "base/vector3.h"
+#include "surface/lattice_walk.h"
+
+namespace kestrane {
+constexpr int VALUE_BLOCK = 8;  // lattice positions per side of a block of values
+constexpr int BLOCK_POINTS = VALUE_BLOCK * VALUE_BLOCK * VALUE_BLOCK / 2;
+
+struct DisplacementBlock {
+    std::mutex lock;
+    uint16_t entry[BLOCK_POINTS] = {};  // 0: not kept, else 1 + where in the arrays
+    std::vector<Vector3> source, target;
+};
+
+struct DisplacementCache {
+    int lx = 0, ly = 0, lz = 0, resolution = 0;
+    long bx = 0, by = 0, bz = 0;
+    int64_t budget = 0;
+    std::atomic<int64_t> bytes{0};
+    std::unique_ptr<std::atomic<DisplacementBlock*>[]> blocks;
+    DisplacementCache() = default;
+    DisplacementCache(const DisplacementCache&) = delete;
+    DisplacementCache& operator=(const DisplacementCache&) = delete;
+    ~DisplacementCache();
+};
+
+// A cache for frames over the lattice, holding at most budget bytes; null
+// when even its table of blocks does not fit.
+std::shared_ptr<DisplacementCache> make_displacement_cache(const LatticeField& lattice, int64_t budget);
+// Whether the budget is spent (nothing more is kept).
+bool cache_full(const DisplacementCache& cache);
+// Whether the cache was made for this lattice.
+bool cache_serves(const DisplacementCache& cache, const LatticeField& lattice);
+
+// The block of (i, j, k) and the point's place in it.
+long displacement_block(const DisplacementCache& cache, int i, int j, int k);
+inline int block_entry(int i, int j, int k)
+{
+    return ((k % VALUE_BLOCK) * VALUE_BLOCK + j % VALUE_BLOCK) * (VALUE_BLOCK / 2) + (i % VALUE_BLOCK) / 2;
+}
+
+// For points entries[0..n) of block b: found[m] = 1 with their displacements
+// where kept, else 0.
+void kept_displacements(DisplacementCache& cache, long block, const int* entries, int n, Vector3* source,
+                        Vector3* target, uint8_t* found);
+// Keeps the displacements of points entries[0..n) of block b, while the
+// budget lasts: false when some were not kept.
+bool keep_displacements(DisplacementCache& cache, long block, const int* entries, const Vector3* source,
+                        const Vector3* target, int n);
+
+}  // namespace kestrane
