@@ -15,6 +15,7 @@
 #include "app/app_state.h"
 #include "app/status.h"
 #include "shape/sphere_sums.h"
+#include "surface/displacement_cache.h"
 #include "surface/frame_generation.h"
 #include "surface/frame_values.h"
 #include "surface/mesh.h"
@@ -121,6 +122,8 @@ void BM_MiddleFrame(benchmark::State& state)
     FrameRequest request = frame_request(inputs, 2);
     request.threads = static_cast<int>(state.range(1));
     request.exhaustive = state.range(3) != 0;
+    // One frame alone: nothing kept from the frames before it.
+    request.displacements = nullptr;
     FrameValueStats stats;
     request.stats = &stats;
     size_t triangles = 0;
@@ -145,6 +148,50 @@ void BM_MiddleFrame(benchmark::State& state)
     state.SetLabel(std::string(pair == 0 ? "knot to box" : "armadillo to bunny") +
                    (request.exhaustive ? ", exhaustive" : "") + (state.range(2) == 0 ? ", plain sums" : ""));
 }
+// The middle frames of a morph in `frames` steps, one after the other, each
+// computing its own displacements (the reference) or sharing them through a
+// cache made for the sequence. Arguments: pair, frames, shared, threads.
+void BM_FrameSequence(benchmark::State& state)
+{
+    const int pair = static_cast<int>(state.range(0));
+    if (!load_pair(pair)) {
+        state.SkipWithError(pair == 1 ? "no corpus (scripts/fetch-corpus)" : "the examples did not load");
+        return;
+    }
+    const int frames = static_cast<int>(state.range(1));
+    const bool shared = state.range(2) != 0;
+    const MorphInputs inputs = morph_inputs();
+    long exact = 0;
+    for (auto _ : state) {
+        FrameRequest request = frame_request(inputs, 0);
+        request.frame_count = frames;
+        request.threads = static_cast<int>(state.range(3));
+        request.displacements = shared ? make_displacement_cache(request.lattice, 1 << 30) : nullptr;
+        FrameValueStats stats;
+        request.stats = &stats;
+        exact = 0;
+        for (int frame = 1; frame < frames - 1; ++frame) {
+            request.frame = frame;
+            SurfaceMesh mesh;
+            triangulate_frame(request, &mesh);
+            exact += stats.exact;
+        }
+    }
+    state.counters["frames"] = frames - 2;
+    state.counters["exact"] = double(exact);
+    state.SetLabel(std::string(pair == 0 ? "knot to box" : "armadillo to bunny") +
+                   (shared ? ", shared displacements" : ", each frame its own"));
+}
+BENCHMARK(BM_FrameSequence)
+    ->ArgNames({"pair", "frames", "shared", "threads"})
+    ->Args({0, 20, 0, 1})
+    ->Args({0, 20, 1, 1})
+    ->Args({1, 20, 0, 1})
+    ->Args({1, 20, 1, 1})
+    ->Args({1, 20, 1, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 BENCHMARK(BM_MiddleFrame)
     ->ArgNames({"pair", "threads", "simd", "exhaustive"})
     ->Args({0, 1, 3, 0})

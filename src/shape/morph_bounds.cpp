@@ -155,23 +155,71 @@ MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummar
     return f;
 }
 
+namespace {
+
+// The reads over the boxes s and g moved by the spheres' shifts.
+FieldRange range_after_shifts(const MorphBoundsFrame& f, PointBox s, PointBox g, const double lo[2][3],
+                              const double hi[2][3])
+{
+    const double t = f.t;
+    if (!f.quick) {
+        s = moved(s, lo[0], hi[0], -t);
+        g = moved(g, lo[1], hi[1], 1 - t);
+    }
+    const FieldRange a = distance_range(*f.summaries[0], s), b = distance_range(*f.summaries[1], g);
+    // Both weights are positive, so the blend is monotone in each read.
+    return {field_value((1 - t) * a.lo + t * b.lo), field_value((1 - t) * a.hi + t * b.hi)};
+}
+
+void shifts_of(const MorphBoundsFrame& f, const PointBox& s, const PointBox& g, double lo[2][3], double hi[2][3])
+{
+    displacement_range(*f.linked[0], f.by_shift[0], s, distance_range(*f.summaries[0], s), lo[0], hi[0]);
+    displacement_range(*f.linked[1], f.by_shift[1], g, distance_range(*f.summaries[1], g), lo[1], hi[1]);
+}
+
+}  // namespace
+
 FieldRange morph_range(const MorphBoundsFrame& f, const PointBox& box)
 {
     const double t = f.t;
     if (t == 0.0) return distance_range(*f.summaries[0], box);
     if (t == 1.0) return distance_range(*f.summaries[1], box);
-    PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
-    PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
-    if (!f.quick) {
-        double lo[3], hi[3];
-        displacement_range(*f.linked[0], f.by_shift[0], s, distance_range(*f.summaries[0], s), lo, hi);
-        s = moved(s, lo, hi, -t);
-        displacement_range(*f.linked[1], f.by_shift[1], g, distance_range(*f.summaries[1], g), lo, hi);
-        g = moved(g, lo, hi, 1 - t);
-    }
-    const FieldRange a = distance_range(*f.summaries[0], s), b = distance_range(*f.summaries[1], g);
-    // Both weights are positive, so the blend is monotone in each read.
-    return {field_value((1 - t) * a.lo + t * b.lo), field_value((1 - t) * a.hi + t * b.hi)};
+    const PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
+    const PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    double lo[2][3] = {}, hi[2][3] = {};
+    if (!f.quick) shifts_of(f, s, g, lo, hi);
+    return range_after_shifts(f, s, g, lo, hi);
+}
+
+BoxShift box_shift(const MorphBoundsFrame& f, const PointBox& box)
+{
+    const PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
+    const PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    double lo[2][3], hi[2][3];
+    shifts_of(f, s, g, lo, hi);
+    BoxShift out;
+    for (int side = 0; side < 2; ++side)
+        for (int a = 0; a < 3; ++a) {
+            float l = static_cast<float>(lo[side][a]), h = static_cast<float>(hi[side][a]);
+            if (l > lo[side][a]) l = std::nextafter(l, -HUGE_VALF);
+            if (h < hi[side][a]) h = std::nextafter(h, HUGE_VALF);
+            out.lo[side][a] = l;
+            out.hi[side][a] = h;
+        }
+    return out;
+}
+
+FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift)
+{
+    const PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
+    const PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    double lo[2][3], hi[2][3];
+    for (int side = 0; side < 2; ++side)
+        for (int a = 0; a < 3; ++a) {
+            lo[side][a] = shift.lo[side][a];
+            hi[side][a] = shift.hi[side][a];
+        }
+    return range_after_shifts(f, s, g, lo, hi);
 }
 
 namespace {

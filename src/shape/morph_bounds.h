@@ -40,6 +40,19 @@ MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummar
 // The range of morph_sample over the box at the frame's time.
 FieldRange morph_range(const MorphBoundsFrame& frame, const PointBox& box);
 
+// The spheres' part of morph_range: where the linked spheres of each side
+// can move the points of a box, rounded outward to floats. Without manual
+// vectors it does not depend on the frame's time, so the frames of a
+// sequence may compute it once per box and keep it (for a sphere-based
+// frame between the ends).
+struct BoxShift {
+    float lo[2][3], hi[2][3];
+};
+BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
+// A range of morph_sample over the box from its shift (possibly wider than
+// morph_range's, never narrower than the values).
+FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
+
 // Tighter ranges point by point near the surface, for a sphere-based frame
 // between its ends. Over a block the spheres of each side split into the
 // few that may weigh anything and the rest, whose weights are bounded so

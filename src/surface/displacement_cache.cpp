@@ -49,17 +49,27 @@ std::shared_ptr<DisplacementCache> make_displacement_cache(const LatticeField& l
     cache->by = (lattice.ly + VALUE_BLOCK - 1) / VALUE_BLOCK;
     cache->bz = (lattice.lz + VALUE_BLOCK - 1) / VALUE_BLOCK;
     const long count = cache->bx * cache->by * cache->bz;
-    const int64_t table = count * static_cast<int64_t>(sizeof(std::atomic<DisplacementBlock*>));
+    const int64_t table = count * static_cast<int64_t>(sizeof(std::atomic<DisplacementBlock*>) +
+                                                       sizeof(std::atomic<uint8_t>) + sizeof(BoxShift));
     if (table > budget) return nullptr;
-    cache->blocks.reset(new (std::nothrow) std::atomic<DisplacementBlock*>[static_cast<size_t>(count)]);
-    if (!cache->blocks) return nullptr;
-    for (long b = 0; b < count; ++b) cache->blocks[static_cast<size_t>(b)].store(nullptr);
+    const size_t n = static_cast<size_t>(count);
+    cache->blocks.reset(new (std::nothrow) std::atomic<DisplacementBlock*>[n]);
+    cache->shift_state.reset(new (std::nothrow) std::atomic<uint8_t>[n]);
+    cache->shift.reset(new (std::nothrow) BoxShift[n]);
+    if (!cache->blocks || !cache->shift_state || !cache->shift) return nullptr;
+    for (size_t b = 0; b < n; ++b) {
+        cache->blocks[b].store(nullptr);
+        cache->shift_state[b].store(0);
+    }
     cache->budget = budget;
     cache->bytes = table;
     return cache;
 }
 
-bool cache_full(const DisplacementCache& cache) { return cache.bytes.load(std::memory_order_relaxed) >= cache.budget; }
+bool cache_full(const DisplacementCache& cache)
+{
+    return cache.bytes.load(std::memory_order_relaxed) + BLOCK_BYTES > cache.budget;
+}
 
 bool cache_serves(const DisplacementCache& cache, const LatticeField& lattice)
 {
@@ -114,6 +124,41 @@ bool keep_displacements(DisplacementCache& cache, long b, const int* entries, co
         block->entry[entries[m]] = static_cast<uint16_t>(block->source.size());
     }
     return true;
+}
+
+bool kept_box_shift(DisplacementCache& cache, long b, int box, BoxShift* shift)
+{
+    const size_t at = static_cast<size_t>(b);
+    if (box == 0) {
+        if (cache.shift_state[at].load(std::memory_order_acquire) != 2) return false;
+        *shift = cache.shift[at];
+        return true;
+    }
+    DisplacementBlock* block = cache.blocks[at].load(std::memory_order_acquire);
+    if (!block || box < 1 || box > INNER_BOXES) return false;
+    std::lock_guard<std::mutex> hold(block->lock);
+    if (!block->box_kept[box - 1]) return false;
+    *shift = block->box[box - 1];
+    return true;
+}
+
+void keep_box_shift(DisplacementCache& cache, long b, int box, const BoxShift& shift)
+{
+    const size_t at = static_cast<size_t>(b);
+    if (box == 0) {
+        // One writer; a frame that loses the race keeps nothing.
+        uint8_t idle = 0;
+        if (!cache.shift_state[at].compare_exchange_strong(idle, 1, std::memory_order_acq_rel)) return;
+        cache.shift[at] = shift;
+        cache.shift_state[at].store(2, std::memory_order_release);
+        return;
+    }
+    if (box < 1 || box > INNER_BOXES) return;
+    DisplacementBlock* block = block_for_keeping(cache, b);
+    if (!block) return;
+    std::lock_guard<std::mutex> hold(block->lock);
+    block->box[box - 1] = shift;
+    block->box_kept[box - 1] = 1;
 }
 
 }  // namespace kestrane

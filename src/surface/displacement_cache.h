@@ -1,5 +1,6 @@
 #pragma once
-// The sphere displacements of lattice points, kept from one frame for the
+// The sphere displacements of lattice points, and the shifts of the boxes
+// of points that bound them (morph_bounds.h), kept from one frame for the
 // next. Without manual vectors a sphere-based morph moves a lattice point by
 // the same displacement at every time between the ends (morph_batch.h), and
 // consecutive frames need exact values at mostly the same points near the
@@ -7,11 +8,14 @@
 // costly part of an exact value (every linked sphere of both sides).
 //
 // Kept per block of VALUE_BLOCK lattice positions a side, a block made when
-// a frame first keeps a point in it; a block's lock guards its points, so
-// frames on several threads share the cache. A kept displacement is the very
-// one computed, so the frames are bit-identical with or without the cache,
-// for any number of threads. Memory: 48 bytes a kept point, 512 a block,
-// never more than the budget (beyond it points are computed and not kept).
+// a frame first keeps a point or a box inside it; a block's lock guards its
+// points and boxes, so frames on several threads share the cache. A kept
+// displacement is the very one computed, and a box's shift only decides
+// which points are evaluated (never their values), so the frames are
+// bit-identical with or without the cache, for any number of threads.
+// Memory: 48 bytes a block of the lattice, and for a block made 48 bytes a
+// kept point and about 4 KB; never more than the budget (beyond it points
+// and boxes are computed and not kept).
 //
 // A cache holds for one lattice and one set of inputs (fields, spheres,
 // shifts, links): whoever makes it drops it when any of them changes.
@@ -22,16 +26,21 @@
 #include <vector>
 
 #include "base/vector3.h"
+#include "shape/morph_bounds.h"
 #include "surface/lattice_walk.h"
 
 namespace kestrane {
 constexpr int VALUE_BLOCK = 8;  // lattice positions per side of a block of values
 constexpr int BLOCK_POINTS = VALUE_BLOCK * VALUE_BLOCK * VALUE_BLOCK / 2;
+// The boxes a block is halved into, twice: 8 halves, then 8 of each.
+constexpr int INNER_BOXES = 8 + 64;
 
 struct DisplacementBlock {
     std::mutex lock;
     uint16_t entry[BLOCK_POINTS] = {};  // 0: not kept, else 1 + where in the arrays
     std::vector<Vector3> source, target;
+    uint8_t box_kept[INNER_BOXES] = {};
+    BoxShift box[INNER_BOXES];
 };
 
 struct DisplacementCache {
@@ -40,6 +49,9 @@ struct DisplacementCache {
     int64_t budget = 0;
     std::atomic<int64_t> bytes{0};
     std::unique_ptr<std::atomic<DisplacementBlock*>[]> blocks;
+    // The whole blocks' shifts: 0 not kept, 1 being written, 2 kept.
+    std::unique_ptr<std::atomic<uint8_t>[]> shift_state;
+    std::unique_ptr<BoxShift[]> shift;
     DisplacementCache() = default;
     DisplacementCache(const DisplacementCache&) = delete;
     DisplacementCache& operator=(const DisplacementCache&) = delete;
@@ -49,7 +61,7 @@ struct DisplacementCache {
 // A cache for frames over the lattice, holding at most budget bytes; null
 // when even its table of blocks does not fit.
 std::shared_ptr<DisplacementCache> make_displacement_cache(const LatticeField& lattice, int64_t budget);
-// Whether the budget is spent (nothing more is kept).
+// Whether the budget is spent (no room for another block).
 bool cache_full(const DisplacementCache& cache);
 // Whether the cache was made for this lattice.
 bool cache_serves(const DisplacementCache& cache, const LatticeField& lattice);
@@ -69,5 +81,11 @@ void kept_displacements(DisplacementCache& cache, long block, const int* entries
 // budget lasts: false when some were not kept.
 bool keep_displacements(DisplacementCache& cache, long block, const int* entries, const Vector3* source,
                         const Vector3* target, int n);
+
+// Box `box` of block b: 0 the whole block, 1 + c its half c (c = x + 2y +
+// 4z), 9 + 8c + d half d of that half. Whether it is kept (with it in
+// *shift), and keeping one while the budget lasts.
+bool kept_box_shift(DisplacementCache& cache, long block, int box, BoxShift* shift);
+void keep_box_shift(DisplacementCache& cache, long block, int box, const BoxShift& shift);
 
 }  // namespace kestrane

@@ -173,11 +173,29 @@ struct Engine {
     // smallest size.
     // Returns the sign given to every point (with the border rule: inside
     // only away from the lattice's border), or 0.
-    int8_t settle(Worker& w, long b, int i0, int i1, int j0, int j1, int k0, int k1)
+    // The range over box `box` of block b (numbered as the cache numbers
+    // them; -1 deeper), from the box's shift the cache keeps when it has it.
+    FieldRange box_range(long b, int box, const PointBox& points)
+    {
+        BoxShift shift;
+        if (box >= 0 && kept_box_shift(*cache, b, box, &shift)) return shifted_range(bounds, points, shift);
+        shift = box_shift(bounds, points);
+        if (box >= 0) keep_box_shift(*cache, b, box, shift);
+        return shifted_range(bounds, points, shift);
+    }
+
+    // Where the cache keeps the points' displacements, the points of an
+    // uncertain box are halved and evaluated exactly at the smallest size;
+    // else a point's range costs about its displacement and is worth it.
+    bool halving() const { return !spheres || (cache && !cache_full(*cache)); }
+
+    int8_t settle(Worker& w, long b, int box, int i0, int i1, int j0, int j1, int k0, int k1)
     {
         const Vector3 lo = position(i0, j0, k0), hi = position(i1 - 1, j1 - 1, k1 - 1);
-        const FieldRange range = bounded ? morph_range(bounds, PointBox{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}})
-                                         : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
+        const PointBox points{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}};
+        const FieldRange range = !bounded          ? FieldRange{-FIELD_LIMIT, FIELD_LIMIT}
+                                 : spheres && cache ? box_range(b, box, points)
+                                                    : morph_range(bounds, points);
         if (range.hi < 0 || range.lo >= 0) {
             const int16_t sign = range.hi < 0 ? -FIELD_LIMIT : FIELD_LIMIT;
             for (int k = k0; k < k1; ++k)
@@ -193,16 +211,8 @@ struct Engine {
                                         k1 >= out.lz - 1;
             return touches_border ? 0 : 1;
         }
-        if (bounded && spheres && cache && !cache_full(*cache)) {
-            // A point's range costs about what its displacement does, and
-            // the displacement, kept, serves the frames that follow.
-            for (int k = k0; k < k1; ++k)
-                for (int j = j0; j < j1; ++j)
-                    for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) add(w, i, j, k);
-            return 0;
-        }
-        if (bounded && spheres) {
-            settle_points(w, i0, i1, j0, j1, k0, k1, PointBox{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}});
+        if (bounded && !halving()) {
+            settle_points(w, i0, i1, j0, j1, k0, k1, points);
             return 0;
         }
         if (!bounded || (i1 - i0 <= 2 && j1 - j0 <= 2 && k1 - k0 <= 2)) {
@@ -215,11 +225,11 @@ struct Engine {
         const int im = i1 - i0 > 2 ? (i0 + i1) / 2 : i1, jm = j1 - j0 > 2 ? (j0 + j1) / 2 : j1,
                   km = k1 - k0 > 2 ? (k0 + k1) / 2 : k1;
         const int is[3] = {i0, im, i1}, js[3] = {j0, jm, j1}, ks[3] = {k0, km, k1};
-        const long block = b;
         for (int c = 0; c < 8; ++c) {
             const int a = c & 1, y = (c >> 1) & 1, d = (c >> 2) & 1;
+            const int inner = box == 0 ? 1 + c : box >= 1 && box <= 8 ? 9 + 8 * (box - 1) + c : -1;
             if (is[a] < is[a + 1] && js[y] < js[y + 1] && ks[d] < ks[d + 1])
-                settle(w, block, is[a], is[a + 1], js[y], js[y + 1], ks[d], ks[d + 1]);
+                settle(w, b, inner, is[a], is[a + 1], js[y], js[y + 1], ks[d], ks[d + 1]);
         }
         return 0;
     }
@@ -322,7 +332,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         const int i = static_cast<int>(b % bx) * BLOCK, j = static_cast<int>(b / bx % by) * BLOCK,
                   k = static_cast<int>(b / bx / by) * BLOCK;
         Worker& w = workers[static_cast<size_t>(worker)];
-        e.uniform[static_cast<size_t>(b)] = e.settle(w, b, i, std::min(i + BLOCK, out.lx), j,
+        e.uniform[static_cast<size_t>(b)] = e.settle(w, b, 0, i, std::min(i + BLOCK, out.lx), j,
                                                      std::min(j + BLOCK, out.ly), k, std::min(k + BLOCK, out.lz));
         e.evaluate(w, b, COLOURS_LATER);
     });

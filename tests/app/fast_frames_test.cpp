@@ -5,12 +5,15 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 #include "app/analysis.h"
 #include "app/pipeline.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "surface/displacement_cache.h"
 #include "surface/frame_generation.h"
 
 using namespace kestrane;
@@ -90,6 +93,92 @@ TEST(FastFramesOnTheCorpus, EqualExhaustiveFrames)
     for (const Case& c : cases)
         expect_fast_equals_exhaustive(corpus + std::get<0>(c), corpus + std::get<1>(c), std::get<2>(c), std::get<3>(c),
                                       std::get<4>(c), 3);
+}
+
+// Frames that share the spheres' displacements (in any order, on any
+// threads, with a budget that runs out midway) equal frames that compute
+// their own, and the exhaustive ones.
+class FastFramesSharingDisplacements : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        app_state_init();
+        status_reset();
+        app.source_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/torus.off";
+        app.target_path = std::string(KESTRANE_SOURCE_DIR) + "/examples/cube_coloured.off";
+        app.min_points = 26;
+        app.frame_count = 8;
+        ASSERT_EQ(run_pipeline(), PIPELINE_DONE);
+        ASSERT_EQ(link_spheres(), 0);
+        inputs = morph_inputs();
+        for (int frame = 0; frame < app.frame_count; ++frame) {
+            FrameRequest request = frame_request(inputs, frame);
+            request.displacements = nullptr;
+            request.threads = 1;
+            alone.emplace_back();
+            ASSERT_EQ(triangulate_frame(request, &alone.back()), 0);
+        }
+    }
+    void TearDown() override { release_volumes(); }
+
+    // Frame `frame` with the given cache, on `threads` threads.
+    SurfaceMesh shared(int frame, const std::shared_ptr<DisplacementCache>& cache, int threads)
+    {
+        FrameRequest request = frame_request(inputs, frame);
+        request.displacements = cache;
+        request.threads = threads;
+        SurfaceMesh mesh;
+        EXPECT_EQ(triangulate_frame(request, &mesh), 0);
+        return mesh;
+    }
+
+    MorphInputs inputs;
+    std::vector<SurfaceMesh> alone;
+};
+
+TEST_F(FastFramesSharingDisplacements, InOrderBackwardsAndOnTwoThreads)
+{
+    const LatticeField lattice = frame_request(inputs, 0).lattice;
+    for (int threads : {1, 2}) {
+        auto cache = make_displacement_cache(lattice, 1 << 28);
+        ASSERT_TRUE(cache);
+        for (int frame = 0; frame < app.frame_count; ++frame)
+            EXPECT_TRUE(same_mesh(shared(frame, cache, threads), alone[frame])) << frame << ", " << threads;
+        // Everything kept now: the same frames again, last first.
+        for (int frame = app.frame_count - 1; frame >= 0; --frame)
+            EXPECT_TRUE(same_mesh(shared(frame, cache, threads), alone[frame])) << frame << ", " << threads;
+    }
+    FrameRequest request = frame_request(inputs, 3);
+    request.exhaustive = true;
+    SurfaceMesh exhaustive;
+    ASSERT_EQ(triangulate_frame(request, &exhaustive), 0);
+    EXPECT_TRUE(same_mesh(exhaustive, alone[3]));
+}
+
+TEST_F(FastFramesSharingDisplacements, TwoFramesAtOnceShareOneCache)
+{
+    auto cache = make_displacement_cache(frame_request(inputs, 0).lattice, 1 << 28);
+    ASSERT_TRUE(cache);
+    std::vector<SurfaceMesh> built(static_cast<size_t>(app.frame_count));
+    std::thread odd([&] {
+        for (int frame = 1; frame < app.frame_count; frame += 2) built[frame] = shared(frame, cache, 2);
+    });
+    for (int frame = 0; frame < app.frame_count; frame += 2) built[frame] = shared(frame, cache, 2);
+    odd.join();
+    for (int frame = 0; frame < app.frame_count; ++frame) EXPECT_TRUE(same_mesh(built[frame], alone[frame])) << frame;
+}
+
+TEST_F(FastFramesSharingDisplacements, ABudgetSpentMidwayChangesNothing)
+{
+    const LatticeField lattice = frame_request(inputs, 0).lattice;
+    const long blocks = static_cast<long>((lattice.lx + 7) / 8) * ((lattice.ly + 7) / 8) * ((lattice.lz + 7) / 8);
+    for (int64_t room : {int64_t(0), int64_t(20000), int64_t(400000)}) {
+        auto cache = make_displacement_cache(lattice, blocks * (8 + 1 + int64_t(sizeof(BoxShift))) + room);
+        ASSERT_TRUE(cache);
+        for (int frame = 1; frame < app.frame_count - 1; ++frame)
+            EXPECT_TRUE(same_mesh(shared(frame, cache, 2), alone[frame])) << frame << ", room " << room;
+        EXPECT_TRUE(cache_full(*cache) || room == 400000) << room;
+    }
 }
 
 }  // namespace

@@ -195,3 +195,37 @@ TEST(OneCallMorph, ThrowsTheResultThatStoppedIt)
 }
 
 }  // namespace
+
+// The displacements frames share are keyed by what they read: new links, new
+// spheres and a new load each give the frames a fresh Morpher gives.
+TEST(MorpherFrames, FramesAfterAChangeEqualAFreshMorphersFrames)
+{
+    const MorphParameters p = small_parameters(16, 5);
+    Morpher m(p);
+    ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+    const Mesh before = frame_of(m, 2, 5);
+    m.parameters().strength = p.strength * 0.1;
+    ASSERT_TRUE(m.link().ok());
+    const Mesh relinked = frame_of(m, 2, 5);
+    m.parameters().locality = p.locality * 0.4;
+    ASSERT_TRUE(m.extract_spheres().ok());
+    ASSERT_TRUE(m.link().ok());
+    const Mesh extracted = frame_of(m, 2, 5);
+    ASSERT_TRUE(m.load(TORUS, ICOSPHERE).ok());
+    const Mesh reloaded = frame_of(m, 2, 5);
+
+    MorphParameters q = p;
+    q.strength = p.strength * 0.1;
+    Morpher fresh(q);
+    ASSERT_TRUE(fresh.load(ICOSPHERE, TORUS).ok());
+    EXPECT_TRUE(same_mesh(relinked, frame_of(fresh, 2, 5)));
+    EXPECT_FALSE(same_mesh(relinked, before));
+    EXPECT_FALSE(same_mesh(extracted, relinked));
+    q.locality = p.locality * 0.4;
+    Morpher fresh_spheres(q);
+    ASSERT_TRUE(fresh_spheres.load(ICOSPHERE, TORUS).ok());
+    EXPECT_TRUE(same_mesh(extracted, frame_of(fresh_spheres, 2, 5)));
+    Morpher fresh_load(q);
+    ASSERT_TRUE(fresh_load.load(TORUS, ICOSPHERE).ok());
+    EXPECT_TRUE(same_mesh(reloaded, frame_of(fresh_load, 2, 5)));
+}
