@@ -20,7 +20,8 @@ int64_t load_memory_bytes(const int16_t volume_dims[3], bool antialias, int work
 int64_t load_memory_budget();
 
 // What the sphere displacements frames share may hold: an eighth of the
-// load's budget, at most 1 GiB.
+// load's budget, at most 256 MiB (enough for a whole 128-point morph; finer
+// ones keep what fits and bound the rest point by point).
 int64_t displacement_cache_budget();
 
 }  // namespace kestrane

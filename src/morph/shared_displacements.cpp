@@ -1,22 +1,11 @@
 #include "morph/shared_displacements.h"
 
-#include <cstring>
-
+#include "base/fnv_hash.h"
 #include "morph/load_memory.h"
 #include "shape/morph_batch.h"
 
 namespace kestrane {
 namespace {
-
-struct Fnv {
-    uint64_t h = 1469598103934665603ull;
-    void add(const void* data, size_t n)
-    {
-        const unsigned char* p = static_cast<const unsigned char*>(data);
-        for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-    }
-    template <class T> void add(const T& value) { add(&value, sizeof value); }
-};
 
 // Field by field: the records have padding.
 uint64_t inputs_key(const MorphState& morph, const MorphInputs& inputs, const LatticeField& lattice)

@@ -9,6 +9,7 @@
 
 #include "app/app_state.h"
 #include "app/status.h"
+#include "base/fnv_hash.h"
 #include "viewer/preview_scheduler.h"
 #include "viewer/view_state.h"
 
@@ -20,16 +21,6 @@ PreviewScheduler scheduler;
 // What the last submission was made of; 0: nothing submitted.
 uint64_t submitted_signature = 0;
 long failed_generation = 0;
-
-struct Fnv {
-    uint64_t h = 1469598103934665603ull;
-    void add(const void* data, size_t n)
-    {
-        const unsigned char* p = static_cast<const unsigned char*>(data);
-        for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-    }
-    template <class T> void add(const T& value) { add(&value, sizeof value); }
-};
 
 // Everything a frame of the preview reads and the parameters the keys
 // change, hashed field by field (records have padding). Cheap next to a
