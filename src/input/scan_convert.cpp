@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/colour.h"
 #include "input/off_reader.h"
 #include "input/scan_operations.h"
 
@@ -15,10 +16,14 @@ namespace {
 constexpr long PROGRESS_STEP = 100;
 
 // One conversion call: the surface grid, the working grids and the object
-// being read (its vertices in voxel coordinates).
+// being read (its vertices in voxel coordinates). The first object is drawn
+// in the surface grid itself (merged into the blank far-outside grid, it
+// would only be copied); a grid of its own is made for the second object on.
 struct Conversion {
     VoxelGrid surface;
     VoxelGrid temporary;
+    std::unique_ptr<Voxel[]> temporary_voxels;  // from the second object on
+    long objects_done = 0;
     int16_t* tie_break = nullptr;  // antialiased mode only
     uint8_t* toggles = nullptr;    // antialiased mode only: row sides
     bool antialias = true;
@@ -46,9 +51,27 @@ void report_faces(const Conversion& c, long counter)
     if (c.progress.faces_done) c.progress.faces_done(c.progress.context, counter, c.face_count);
 }
 
+bool in_place(const Conversion& c) { return c.temporary.voxels == c.surface.voxels; }
+
+// What merging the object drawn in place into the blank surface gives:
+// the object wherever it lies above the surface's far-outside distance.
+void merge_in_place(const VoxelGrid& grid)
+{
+    const size_t count = grid.size();
+    const Voxel blank{static_cast<int16_t>(-FAR_DISTANCE), blank_colour()};
+    for (size_t i = 0; i < count; ++i)
+        if (!(grid.voxels[i].distance > blank.distance)) grid.voxels[i] = blank;
+}
+
 int begin_object(void* context, int32_t vertex_count, int32_t face_count)
 {
     Conversion& c = *static_cast<Conversion*>(context);
+    if (c.dirty && in_place(c)) {
+        const size_t count = c.surface.size();
+        c.temporary_voxels.reset(new (std::nothrow) Voxel[count]);
+        if (!c.temporary_voxels) return SURFACE_BAD_COUNTS;
+        c.temporary = VoxelGrid{c.temporary_voxels.get(), c.surface.nx, c.surface.ny, c.surface.nz};
+    }
     // Cleaned as the next object starts, so the last object costs no clean-up.
     if (c.dirty) clean_working_grids(c);
     c.vertices.clear();
@@ -87,7 +110,11 @@ int end_object(void* context)
 {
     Conversion& c = *static_cast<Conversion*>(context);
     if (close_object(c.temporary, c.antialias, c.toggles) != 0) return SURFACE_NOT_CLOSED;
-    merge_object(c.surface, c.temporary);
+    if (in_place(c))
+        merge_in_place(c.surface);
+    else
+        merge_object(c.surface, c.temporary);
+    ++c.objects_done;
     c.vertices.clear();
     c.vertices.shrink_to_fit();
     c.dirty = true;
@@ -115,12 +142,9 @@ int convert_surface(const SurfaceInput& input, const ConversionParameters& p, co
         toggles.reset(new (std::nothrow) uint8_t[count]());
         if (!tie_break || !toggles) return SURFACE_NO_TIE_BREAK_MEMORY;
     }
-    std::unique_ptr<Voxel[]> temporary(new (std::nothrow) Voxel[count]);
-    if (!temporary) return SURFACE_BAD_COUNTS;
-
     Conversion c;
     c.surface = surface;
-    c.temporary = VoxelGrid{temporary.get(), surface.nx, surface.ny, surface.nz};
+    c.temporary = surface;
     c.tie_break = tie_break.get();
     c.toggles = toggles.get();
     c.antialias = p.antialias;
@@ -131,7 +155,6 @@ int convert_surface(const SurfaceInput& input, const ConversionParameters& p, co
     c.half_extent[0] = (surface.nx - 1) * 0.5;
     c.half_extent[1] = (surface.ny - 1) * 0.5;
     c.half_extent[2] = (surface.nz - 1) * 0.5;
-    reset_grid(c.surface, nullptr, -FAR_DISTANCE);
     reset_grid(c.temporary, c.tie_break, 0);
 
     SurfaceSink sink;
@@ -141,6 +164,9 @@ int convert_surface(const SurfaceInput& input, const ConversionParameters& p, co
     sink.face = add_face;
     sink.end_object = end_object;
     int status = read_surface_input(input, ReadPass::Conversion, p.transform, sink);
+    // Without an object merged (none, or the first one failed) the surface
+    // is what it is before any: blank and far outside.
+    if (c.objects_done == 0) reset_grid(c.surface, nullptr, -FAR_DISTANCE);
     if (status != SURFACE_OK) return status;
     report_faces(c, c.face_count);
     return SURFACE_OK;

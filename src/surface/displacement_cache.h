@@ -14,7 +14,7 @@
 // which points are evaluated (never their values), so the frames are
 // bit-identical with or without the cache, for any number of threads.
 // Memory: 48 bytes a block of the lattice, and for a block made 48 bytes a
-// kept point and about 4 KB; never more than the budget (beyond it points
+// kept point and about 1 KB; never more than the budget (beyond it points
 // and boxes are computed and not kept).
 //
 // A cache holds for one lattice and one set of inputs (fields, spheres,
@@ -32,8 +32,8 @@
 namespace kestrane {
 constexpr int VALUE_BLOCK = 8;  // lattice positions per side of a block of values
 constexpr int BLOCK_POINTS = VALUE_BLOCK * VALUE_BLOCK * VALUE_BLOCK / 2;
-// The boxes a block is halved into, twice: 8 halves, then 8 of each.
-constexpr int INNER_BOXES = 8 + 64;
+// The boxes a block is halved into: 8 halves.
+constexpr int INNER_BOXES = 8;
 
 struct DisplacementBlock {
     std::mutex lock;
@@ -83,8 +83,8 @@ bool keep_displacements(DisplacementCache& cache, long block, const int* entries
                         const Vector3* target, int n);
 
 // Box `box` of block b: 0 the whole block, 1 + c its half c (c = x + 2y +
-// 4z), 9 + 8c + d half d of that half. Whether it is kept (with it in
-// *shift), and keeping one while the budget lasts.
+// 4z). Whether it is kept (with it in *shift), and keeping one while the
+// budget lasts.
 bool kept_box_shift(DisplacementCache& cache, long block, int box, BoxShift* shift);
 void keep_box_shift(DisplacementCache& cache, long block, int box, const BoxShift& shift);
 

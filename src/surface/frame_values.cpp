@@ -173,8 +173,9 @@ struct Engine {
     // smallest size.
     // Returns the sign given to every point (with the border rule: inside
     // only away from the lattice's border), or 0.
-    // The range over box `box` of block b (numbered as the cache numbers
-    // them; -1 deeper), from the box's shift the cache keeps when it has it.
+    // The range over box `box` of block b (0 the block, 1 + c its half c, as
+    // the cache numbers them; -1 smaller), from the box's shift the cache
+    // keeps when it has it.
     FieldRange box_range(long b, int box, const PointBox& points)
     {
         BoxShift shift;
@@ -184,9 +185,9 @@ struct Engine {
         return shifted_range(bounds, points, shift);
     }
 
-    // Where the cache keeps the points' displacements, the points of an
-    // uncertain box are halved and evaluated exactly at the smallest size;
-    // else a point's range costs about its displacement and is worth it.
+    // Where the cache keeps the points' displacements, an uncertain box is
+    // halved and its points evaluated exactly at the smallest size; else a
+    // point's range costs about its displacement and is worth it.
     bool halving() const { return !spheres || (cache && !cache_full(*cache)); }
 
     int8_t settle(Worker& w, long b, int box, int i0, int i1, int j0, int j1, int k0, int k1)
@@ -215,7 +216,10 @@ struct Engine {
             settle_points(w, i0, i1, j0, j1, k0, k1, points);
             return 0;
         }
-        if (!bounded || (i1 - i0 <= 2 && j1 - j0 <= 2 && k1 - k0 <= 2)) {
+        // With kept displacements an exact value costs less than a box's
+        // first bound, so boxes are halved only once.
+        const int smallest = cache ? BLOCK / 2 : 2;
+        if (!bounded || (i1 - i0 <= smallest && j1 - j0 <= smallest && k1 - k0 <= smallest)) {
             // Collected for one batch per block (the caller evaluates them).
             for (int k = k0; k < k1; ++k)
                 for (int j = j0; j < j1; ++j)
@@ -227,7 +231,7 @@ struct Engine {
         const int is[3] = {i0, im, i1}, js[3] = {j0, jm, j1}, ks[3] = {k0, km, k1};
         for (int c = 0; c < 8; ++c) {
             const int a = c & 1, y = (c >> 1) & 1, d = (c >> 2) & 1;
-            const int inner = box == 0 ? 1 + c : box >= 1 && box <= 8 ? 9 + 8 * (box - 1) + c : -1;
+            const int inner = box == 0 ? 1 + c : -1;
             if (is[a] < is[a + 1] && js[y] < js[y + 1] && ks[d] < ks[d + 1])
                 settle(w, b, inner, is[a], is[a + 1], js[y], js[y + 1], ks[d], ks[d + 1]);
         }

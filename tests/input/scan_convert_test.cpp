@@ -188,6 +188,9 @@ TEST_F(ScanConvertTest, OpenSurfaceFailsInPlainModeOnly)
     prepare_grid(1, 10);
     app.antialias = false;
     EXPECT_EQ(convert(square), SURFACE_NOT_CLOSED);
+    // The first object is drawn in the grid itself: failed, it leaves the
+    // grid blank and far outside, as before any object.
+    for (int16_t d : distances(1)) EXPECT_EQ(d, -32000);
     // A square in a plane of constant z crosses no row.
     EXPECT_EQ(convert("OFF 4 1 4\n-2 -2 0\n2 -2 0\n2 2 0\n-2 2 0\n4 0 1 2 3\n"), 0);
     for (int16_t d : distances(1)) EXPECT_LE(d, 0);

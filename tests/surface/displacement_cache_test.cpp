@@ -74,11 +74,11 @@ TEST(DisplacementCache, KeepsTheShiftOfEveryBoxApart)
     auto cache = make_displacement_cache(lattice(16, 16, 16), 1 << 20);
     ASSERT_TRUE(cache);
     BoxShift back;
-    for (int box : {0, 1, 8, 9, INNER_BOXES}) {
+    for (int box : {0, 1, 5, INNER_BOXES}) {
         EXPECT_FALSE(kept_box_shift(*cache, 3, box, &back)) << box;
         keep_box_shift(*cache, 3, box, shift_of(static_cast<float>(box)));
     }
-    for (int box : {0, 1, 8, 9, INNER_BOXES}) {
+    for (int box : {0, 1, 5, INNER_BOXES}) {
         ASSERT_TRUE(kept_box_shift(*cache, 3, box, &back)) << box;
         EXPECT_EQ(back.lo[1][2], -box);
         EXPECT_EQ(back.hi[0][1], box + 1);
