@@ -25,7 +25,7 @@ struct Worker {
     MorphBatch batch;
     std::vector<Vector3> points;
     std::vector<size_t> slots;
-    std::vector<int> entries;  // in the block, for the displacement cache
+    std::vector<int> entries;  // in the block: the displacement cache's and the colours' places
     std::vector<Vector3> source, target;
     std::vector<uint8_t> found;
     std::vector<Vector3> missing_points, missing_source, missing_target;
@@ -48,6 +48,7 @@ struct Engine {
     std::vector<uint8_t> state;
     std::vector<int8_t> uniform;  // per block of BLOCK positions: settle's result
     std::atomic<long> exact{0}, afterwards{0};
+    std::atomic<bool> no_memory{false};  // a block of colours could not be had
 
     // The voxel position of a point, as the walk computes it.
     Vector3 position(int i, int j, int k) const
@@ -60,7 +61,7 @@ struct Engine {
     {
         w.points.push_back(position(i, j, k));
         w.slots.push_back(out.index(i, j, k));
-        if (cache) w.entries.push_back(block_entry(i, j, k));
+        w.entries.push_back(block_entry(i, j, k));
     }
 
     // The displacements of the collected points of block b: those the cache
@@ -115,7 +116,7 @@ struct Engine {
             morph_samples(frame, w.points.data(), n, w.values.data(), w.colours.data(), w.batch);
             for (int m = 0; m < n; ++m) {
                 out.value[w.slots[m]] = w.values[m];
-                out.colour[w.slots[m]] = w.colours[m];
+                store_colour(b, w.entries[m], w.colours[m]);
                 state[w.slots[m]] = EXACT;
             }
             exact += n;
@@ -137,12 +138,13 @@ struct Engine {
                 if (need == ALL_COLOURS || out.crossing[w.slots[m]]) {
                     w.points[c] = w.points[m];
                     w.slots[c] = w.slots[m];
+                    w.entries[c] = w.entries[m];
                     w.source[c] = w.source[m];
                     w.target[c++] = w.target[m];
                 }
             morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), c, w.colours.data());
             for (int m = 0; m < c; ++m) {
-                out.colour[w.slots[m]] = w.colours[m];
+                store_colour(b, w.entries[m], w.colours[m]);
                 state[w.slots[m]] = EXACT;
             }
         }
@@ -160,19 +162,30 @@ struct Engine {
         w.found.resize(w.points.size());
         w.colours.resize(w.points.size());
         kept_displacements(*cache, b, w.entries.data(), n, w.source.data(), w.target.data(), w.found.data());
+        for (int m = 0; m < n; ++m)  // kept when the value was worked out; never otherwise, but then afresh
+            if (!w.found[m]) morph_displacements(frame, &w.points[m], 1, &w.source[m], &w.target[m], w.batch);
         morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), n, w.colours.data());
         for (int m = 0; m < n; ++m) {
-            out.colour[w.slots[m]] = w.colours[m];
+            store_colour(b, w.entries[m], w.colours[m]);
             state[w.slots[m]] = EXACT;
         }
         clear(w);
     }
 
-    // The points of [i0, i1) x [j0, j1) x [k0, k1): one sign for all when the
-    // bounds prove it, else halves, and exact values (collected in w) at the
-    // smallest size.
-    // Returns the sign given to every point (with the border rule: inside
-    // only away from the lattice's border), or 0.
+    // Block b's colours are set by one thread at a time (the one on b).
+    void store_colour(long b, int entry, uint32_t colour)
+    {
+        std::unique_ptr<uint32_t[]>& page = out.colour_blocks[static_cast<size_t>(b)];
+        if (!page) {
+            page.reset(new (std::nothrow) uint32_t[BLOCK_POINTS]());
+            if (!page) {
+                no_memory = true;
+                return;
+            }
+        }
+        page[entry] = colour;
+    }
+
     // The range over box `box` of block b (0 the block, 1 + c its half c, as
     // the cache numbers them; -1 smaller), from the box's shift the cache
     // keeps when it has it.
@@ -190,6 +203,11 @@ struct Engine {
     // point's range costs about its displacement and is worth it.
     bool halving() const { return !spheres || (cache && !cache_full(*cache)); }
 
+    // The points of [i0, i1) x [j0, j1) x [k0, k1): one sign for all when the
+    // bounds prove it, else halves, and exact values (collected in w) at the
+    // smallest size.
+    // Returns the sign given to every point (with the border rule: inside
+    // only away from the lattice's border), or 0.
     int8_t settle(Worker& w, long b, int box, int i0, int i1, int j0, int j1, int k0, int k1)
     {
         const Vector3 lo = position(i0, j0, k0), hi = position(i1 - 1, j1 - 1, k1 - 1);
@@ -204,7 +222,6 @@ struct Engine {
                     for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) {
                         const size_t at = out.index(i, j, k);
                         out.value[at] = sign;
-                        out.colour[at] = 0;
                         state[at] = SIGN_ONLY;
                     }
             if (sign < 0) return -1;
@@ -241,7 +258,6 @@ struct Engine {
     void set_sign(size_t at, bool inside)
     {
         out.value[at] = inside ? FIELD_LIMIT : -FIELD_LIMIT;
-        out.colour[at] = 0;
         state[at] = SIGN_ONLY;
     }
 
@@ -289,15 +305,16 @@ bool near_crossing(const FrameValues& values, int i, int j, int k)
 
 int64_t frame_values_working_bytes(int lx, int ly, int lz)
 {
+    // Counted as if every block had colours: the most a frame can hold.
     const int64_t slots = static_cast<int64_t>((lx + 1) / 2) * ly * lz;
     return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t) + 3 * sizeof(uint8_t));
 }
 
 int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour)
 {
-    const size_t at = values.index(i, j, k);
-    *colour = values.colour[at];
-    return values.value[at];
+    const std::unique_ptr<uint32_t[]>& page = values.colour_blocks[values.block(i, j, k)];
+    *colour = page ? page[block_entry(i, j, k)] : 0;
+    return values.value[values.index(i, j, k)];
 }
 
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
@@ -317,18 +334,21 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                         cache_serves(*displacements, lattice);
     Engine e{frame, lattice, out, morph_bounds_frame(*frame.inputs, summaries ? summaries : none, frame.linked, frame.t),
              summaries != nullptr, spheres, cached ? displacements : nullptr, {}, {}, {}, {}};
+    // Blocks of BLOCK positions a side, bounded and settled.
+    const int bx = (out.lx + BLOCK - 1) / BLOCK, by = (out.ly + BLOCK - 1) / BLOCK, bz = (out.lz + BLOCK - 1) / BLOCK;
+    out.bx = bx;
+    out.by = by;
     try {
         out.value.assign(slots, 0);
-        out.colour.assign(slots, 0);
+        out.colour_blocks.clear();
+        out.colour_blocks.resize(static_cast<size_t>(bx) * by * bz);
         e.state.assign(slots, UNKNOWN);
     } catch (const std::bad_alloc&) {
         out.value.clear();
-        out.colour.clear();
+        out.colour_blocks.clear();
         return false;
     }
 
-    // Blocks of BLOCK positions a side, bounded and settled.
-    const int bx = (out.lx + BLOCK - 1) / BLOCK, by = (out.ly + BLOCK - 1) / BLOCK, bz = (out.lz + BLOCK - 1) / BLOCK;
     e.uniform.assign(static_cast<size_t>(bx) * by * bz, 0);
     std::vector<Worker> workers(static_cast<size_t>(std::max(threads, 1)));
     parallel_for(static_cast<long>(bx) * by * bz, threads, [&](long b, int worker) {
@@ -423,7 +443,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         });
         e.colour(w, b);
     });
-    if (cancelled()) return false;
+    if (cancelled() || e.no_memory) return false;
     if (stats) {
         stats->points = static_cast<long>(slots);
         stats->exact = e.exact;

@@ -11,11 +11,17 @@
 // Blocks of points are bounded, halved while their sign is uncertain, and
 // evaluated exactly at the smallest size; then every point on or next to a
 // crossing edge that only has a sign is evaluated. Both steps run on up to
-// `threads` threads; the result does not depend on their number.
-// Memory: 7 bytes per lattice point, freed with the FrameValues.
+// `threads` threads; the result does not depend on their number. With a
+// displacement cache (displacement_cache.h) the spheres' part of the bounds
+// and of the exact values comes from what earlier frames kept, and colours
+// are worked out last, only at the ends of crossing edges (the only ones the
+// walk puts on the mesh; the others read as 0).
+// Memory: 3 bytes per lattice point and 1 KB per block with colours, freed
+// with the FrameValues.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "shape/field_summary.h"
@@ -27,13 +33,22 @@ namespace kestrane {
 struct FrameValues {
     int lx = 0, ly = 0, lz = 0, half = 0;  // half: points per row, (lx + 1) / 2
     std::vector<int16_t> value;
-    std::vector<uint32_t> colour;
+    // Colours per block of VALUE_BLOCK positions, only for the blocks that
+    // have any (a block without reads as 0): colours are worked out where
+    // the mesh takes them, a small part of the lattice.
+    long bx = 0, by = 0;  // blocks along x and y
+    std::vector<std::unique_ptr<uint32_t[]>> colour_blocks;
     std::vector<uint8_t> crossing;  // 1: an edge from the point crosses the surface
     size_t index(int i, int j, int k) const
     {
         return (static_cast<size_t>(k) * ly + j) * half + static_cast<size_t>(i / 2);
     }
+    size_t block(int i, int j, int k) const
+    {
+        return static_cast<size_t>((k / VALUE_BLOCK * by + j / VALUE_BLOCK) * bx + i / VALUE_BLOCK);
+    }
 };
+
 
 struct FrameValueStats {
     long points = 0;          // lattice points
