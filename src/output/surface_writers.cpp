@@ -1,6 +1,10 @@
 #include "output/surface_writers.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "output/obj_writer.h"
 #include "output/output_file.h"
@@ -16,6 +20,67 @@ double colour_level(uint32_t colour, int byte, double levels)
 }
 
 double normal_component(int16_t n) { return n / 32000.0; }
+
+// The "%.5f" texts of every normal component and colour level a vertex can
+// have, made once: a frame's vertices then cost no number formatting.
+struct FixedTexts {
+    std::vector<std::string> normal, colour[3];
+};
+
+const FixedTexts& fixed_texts()
+{
+    static const FixedTexts texts = [] {
+        FixedTexts t;
+        char text[32];
+        t.normal.reserve(65536);
+        for (int n = -32768; n <= 32767; ++n) {
+            std::snprintf(text, sizeof text, "%.5f", normal_component(static_cast<int16_t>(n)));
+            t.normal.emplace_back(text);
+        }
+        for (int byte = 0; byte < 3; ++byte)
+            for (uint32_t b = 0; b < 256; ++b) {
+                std::snprintf(text, sizeof text, "%.5f", colour_level(b << (8 * byte), byte, byte == 1 ? 63 : 31));
+                t.colour[byte].emplace_back(text);
+            }
+        return t;
+    }();
+    return texts;
+}
+
+char* put_text(char* p, const std::string& text)
+{
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+}
+
+char* put_text(char* p, const char* text)
+{
+    const size_t n = std::strlen(text);
+    std::memcpy(p, text, n);
+    return p + n;
+}
+
+char* put_int(char* p, long value) { return std::to_chars(p, p + 24, value).ptr; }
+
+// What "%.5f %.5f %.5f" of the vertex's normal components writes.
+char* put_normal(char* p, const MeshVertex& v, const FixedTexts& t)
+{
+    p = put_text(p, t.normal[static_cast<size_t>(v.nx + 32768)]);
+    *p++ = ' ';
+    p = put_text(p, t.normal[static_cast<size_t>(v.ny + 32768)]);
+    *p++ = ' ';
+    return put_text(p, t.normal[static_cast<size_t>(v.nz + 32768)]);
+}
+
+// What "%.5f %.5f %.5f" of the vertex's three colour levels writes.
+char* put_colour(char* p, const MeshVertex& v, const FixedTexts& t)
+{
+    for (int byte = 0; byte < 3; ++byte) {
+        if (byte > 0) *p++ = ' ';
+        p = put_text(p, t.colour[byte][(v.colour >> (8 * byte)) & 0xff]);
+    }
+    return p;
+}
 
 
 // Writes the entries of a list, the last one with its own closing text.
@@ -68,13 +133,33 @@ int write_cnoff(const SurfaceMesh& mesh, const std::string& name)
     FILE* f = out.stream;
     std::fprintf(f, "CNOFF\n%li %li %i\n", static_cast<long>(mesh.vertices.size()),
                  static_cast<long>(mesh.triangles.size()), 0);
-    for (const MeshVertex& v : mesh.vertices)
-        std::fprintf(f, "%i %i %i %.5f %.5f %.5f %.5f %.5f %.5f 1\n", v.x, v.y, v.z, normal_component(v.nx),
-                     normal_component(v.ny), normal_component(v.nz), colour_level(v.colour, 0, 31),
-                     colour_level(v.colour, 1, 63), colour_level(v.colour, 2, 31));
-    for (const MeshTriangle& t : mesh.triangles)
-        std::fprintf(f, "3 %li %li %li\n", static_cast<long>(t.v[0]), static_cast<long>(t.v[1]),
-                     static_cast<long>(t.v[2]));
+    const FixedTexts& texts = fixed_texts();
+    char line[256];
+    for (const MeshVertex& v : mesh.vertices) {
+        // "%i %i %i %.5f %.5f %.5f %.5f %.5f %.5f 1\n"
+        char* p = put_int(line, v.x);
+        *p++ = ' ';
+        p = put_int(p, v.y);
+        *p++ = ' ';
+        p = put_int(p, v.z);
+        *p++ = ' ';
+        p = put_normal(p, v, texts);
+        *p++ = ' ';
+        p = put_colour(p, v, texts);
+        p = put_text(p, " 1\n");
+        std::fwrite(line, 1, static_cast<size_t>(p - line), f);
+    }
+    for (const MeshTriangle& t : mesh.triangles) {
+        // "3 %li %li %li\n"
+        char* p = put_text(line, "3 ");
+        p = put_int(p, static_cast<long>(t.v[0]));
+        *p++ = ' ';
+        p = put_int(p, static_cast<long>(t.v[1]));
+        *p++ = ' ';
+        p = put_int(p, static_cast<long>(t.v[2]));
+        *p++ = '\n';
+        std::fwrite(line, 1, static_cast<size_t>(p - line), f);
+    }
     return out.commit() ? 0 : 1;
 }
 

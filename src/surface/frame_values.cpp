@@ -217,13 +217,15 @@ struct Engine {
                                                     : morph_range(bounds, points);
         if (range.hi < 0 || range.lo >= 0) {
             const int16_t sign = range.hi < 0 ? -FIELD_LIMIT : FIELD_LIMIT;
+            // A row's points lie in consecutive slots.
             for (int k = k0; k < k1; ++k)
-                for (int j = j0; j < j1; ++j)
-                    for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) {
-                        const size_t at = out.index(i, j, k);
-                        out.value[at] = sign;
-                        state[at] = SIGN_ONLY;
-                    }
+                for (int j = j0; j < j1; ++j) {
+                    const int first = i0 + ((i0 + j + k) & 1), last = i1 - 1 - ((i1 - 1 + j + k) & 1);
+                    if (first > last) continue;
+                    const size_t a = out.index(first, j, k), z = out.index(last, j, k) + 1;
+                    std::fill(out.value.begin() + static_cast<long>(a), out.value.begin() + static_cast<long>(z), sign);
+                    std::fill(state.begin() + static_cast<long>(a), state.begin() + static_cast<long>(z), SIGN_ONLY);
+                }
             if (sign < 0) return -1;
             const bool touches_border = i0 == 0 || i1 >= out.lx - 1 || j0 <= 1 || j1 >= out.ly - 2 || k0 == 0 ||
                                         k1 >= out.lz - 1;
@@ -284,10 +286,6 @@ struct Engine {
                 }
     }
 
-    bool outside(int i, int j, int k) const
-    {
-        return out.value[out.index(i, j, k)] < 0 || on_lattice_border(lattice, i, j, k);
-    }
 };
 
 }  // namespace
@@ -368,10 +366,18 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
     std::vector<uint8_t> outside(slots, 0);
     std::vector<uint8_t>& crossing = out.crossing;
     crossing.assign(slots, 0);
+    // Row by row: the points of a row lie in consecutive slots, the first
+    // and last of it on the border, and whole rows by the border's faces.
     parallel_for(out.lz, threads, [&](long k, int) {
-        for (int j = 0; j < out.ly; ++j)
-            for (int i = (j + static_cast<int>(k)) & 1; i < out.lx; i += 2)
-                outside[out.index(i, j, static_cast<int>(k))] = e.outside(i, j, static_cast<int>(k));
+        for (int j = 0; j < out.ly; ++j) {
+            const int parity = (j + static_cast<int>(k)) & 1;
+            const size_t row = out.index(parity, j, static_cast<int>(k));
+            const int count = (out.lx - parity + 1) / 2;
+            const bool border = j <= 1 || j >= out.ly - 2 || k == 0 || k == out.lz - 1;
+            for (int m = 0; m < count; ++m) outside[row + m] = border || out.value[row + m] < 0;
+            if (parity == 0 && count > 0) outside[row] = 1;                       // i = 0
+            if ((out.lx - 1 - parity) % 2 == 0 && count > 0) outside[row + count - 1] = 1;  // i = lx - 1
+        }
     });
     auto quiet = [&](long b) {
         const int x = static_cast<int>(b % bx), y = static_cast<int>(b / bx % by), z = static_cast<int>(b / bx / by);
