@@ -6,9 +6,9 @@
 // global is read or written, so several frames may be triangulated at once on
 // the same inputs. The lattice's values are computed first (frame_values.h:
 // exactly where the walk reads them, on request.threads threads), then the
-// walk builds the mesh. Memory: the values (7 bytes a lattice point), a
-// two-slice buffer and the growing mesh, all freed on every path. Returns a
-// LatticeStatus.
+// walk builds the mesh. Memory: the values (3 bytes a lattice point and the
+// colours of the blocks that have any), a two-slice buffer and the growing
+// mesh, all freed on every path. Returns a LatticeStatus.
 #include <atomic>
 #include <cstdint>
 #include <memory>
