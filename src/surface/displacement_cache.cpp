@@ -71,6 +71,11 @@ bool cache_full(const DisplacementCache& cache)
     return cache.bytes.load(std::memory_order_relaxed) + BLOCK_BYTES > cache.budget;
 }
 
+bool block_kept(const DisplacementCache& cache, long b)
+{
+    return cache.blocks[static_cast<size_t>(b)].load(std::memory_order_acquire) != nullptr;
+}
+
 bool cache_serves(const DisplacementCache& cache, const LatticeField& lattice)
 {
     return cache.lx == lattice.lx && cache.ly == lattice.ly && cache.lz == lattice.lz &&

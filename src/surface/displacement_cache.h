@@ -63,6 +63,8 @@ struct DisplacementCache {
 std::shared_ptr<DisplacementCache> make_displacement_cache(const LatticeField& lattice, int64_t budget);
 // Whether the budget is spent (no room for another block).
 bool cache_full(const DisplacementCache& cache);
+// Whether block b has been made (it keeps points or boxes).
+bool block_kept(const DisplacementCache& cache, long block);
 // Whether the cache was made for this lattice.
 bool cache_serves(const DisplacementCache& cache, const LatticeField& lattice);
 

@@ -198,10 +198,14 @@ struct Engine {
         return shifted_range(bounds, points, shift);
     }
 
-    // Where the cache keeps the points' displacements, an uncertain box is
-    // halved and its points evaluated exactly at the smallest size; else a
-    // point's range costs about its displacement and is worth it.
-    bool halving() const { return !spheres || (cache && !cache_full(*cache)); }
+    // Where the cache keeps (or can keep) the points' displacements of block
+    // b, an uncertain box is halved and its points evaluated exactly at the
+    // smallest size; else a point's range costs about its displacement and
+    // is worth it.
+    bool halving(long b) const
+    {
+        return !spheres || (cache && (!cache_full(*cache) || block_kept(*cache, b)));
+    }
 
     // The points of [i0, i1) x [j0, j1) x [k0, k1): one sign for all when the
     // bounds prove it, else halves, and exact values (collected in w) at the
@@ -231,7 +235,7 @@ struct Engine {
                                         k1 >= out.lz - 1;
             return touches_border ? 0 : 1;
         }
-        if (bounded && !halving()) {
+        if (bounded && !halving(b)) {
             settle_points(w, i0, i1, j0, j1, k0, k1, points);
             return 0;
         }
