@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/worker_signals.h"
+
 namespace kestrane {
 template <typename Task>
 void parallel_for(long count, int threads, const Task& task)
@@ -20,11 +22,14 @@ void parallel_for(long count, int threads, const Task& task)
     const int extra = static_cast<int>(std::min<long>(std::max(threads, 1), std::max(count, 1L))) - 1;
     std::vector<std::thread> helpers;
     helpers.reserve(extra > 0 ? extra : 0);
-    for (int t = 1; t <= extra; ++t) {
-        try {
-            helpers.emplace_back(work, t);
-        } catch (...) {
-            break;  // no more threads to be had: the others share the work
+    {
+        const StopSignalsHeldBack held;
+        for (int t = 1; t <= extra; ++t) {
+            try {
+                helpers.emplace_back(work, t);
+            } catch (...) {
+                break;  // no more threads to be had: the others share the work
+            }
         }
     }
     work(0);

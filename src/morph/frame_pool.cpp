@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/worker_signals.h"
 #include "morph/load_memory.h"
 #include "shape/morph_batch.h"
 #include "surface/displacement_cache.h"
@@ -63,6 +64,7 @@ std::unique_ptr<FramePool> start_frame_pool(const MorphInputs& inputs, const Fra
     pool->next = first;
     pool->window = 2 * (workers > 0 ? workers : 1);
     pool->built.resize(static_cast<size_t>(last > first ? last - first : 0));
+    const StopSignalsHeldBack held;
     for (int w = 0; w < workers && w < last - first; ++w) {
         try {
             pool->workers.emplace_back(work, std::ref(*pool));

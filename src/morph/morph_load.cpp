@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "base/worker_signals.h"
 #include "input/file_kind.h"
 #include "input/mesh_import.h"
 #include "input/scan_convert.h"
@@ -42,6 +43,7 @@ struct Beside {
     Beside(const MorphParameters& parameters, Work work)
     {
         if (worker_threads(parameters) < 2) return;
+        const StopSignalsHeldBack held;
         try {
             thread = std::thread(work);
         } catch (...) {

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/worker_signals.h"
+
 using namespace kestrane;
 
 namespace {
@@ -82,6 +84,7 @@ long submit_preview(PreviewScheduler& scheduler, std::shared_ptr<const PreviewSn
         scheduler.cancel = true;
         if (!scheduler.worker.joinable()) {
             scheduler.stopping = false;
+            const StopSignalsHeldBack held;
             scheduler.worker = std::thread(work, std::ref(scheduler));
         }
     }
