@@ -171,7 +171,7 @@ void BM_SphereSelection(benchmark::State& state)
     const int n = 128;
     load_foam_volume(n);
     CandidateList list;
-    scan_candidates(app.volumes[0].voxels.get(), n, n, n, list);
+    scan_candidates(field_of(app.volumes[0].voxels.get(), app.volume_dims), list);
     const double locality = state.range(0) / 100.0;
     const bool direct = state.range(1) != 0;
     size_t chosen = 0;

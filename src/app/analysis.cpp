@@ -27,7 +27,7 @@ void install_transform(int side, VolumeWork& work) { install_transform(app.morph
 
 void transform_volume(int side)
 {
-    VolumeWork work = volume_work(side);
+    VolumeWork work = take_volume_voxels(app.morph, side);
     transform_volume_work(work);
     install_transform(side, work);
 }

@@ -1,9 +1,13 @@
 #pragma once
-// Views of a voxel array as a grid of nx x ny x nz voxels, x fastest, then y,
+// Views of a volume as a grid of nx x ny x nz voxels, x fastest, then y,
 // then z: voxel (x, y, z) has index (z ny + y) nx + x. The views own nothing.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
 
+#include "base/colour.h"
 #include "base/records.h"
 
 namespace kestrane {
@@ -20,14 +24,76 @@ struct VoxelGrid {
     size_t size() const { return static_cast<size_t>(nx) * ny * nz; }
 };
 
-// A read-only view, for the steps that only sample a finished volume; safe
-// to share between threads.
+// Colours kept per tile of COLOUR_TILE voxels a side: a tile whose voxels
+// all have one colour, but for the grid's outer layer in the blank colour,
+// holds just that colour (own[t] null); any other holds its voxels'
+// colours, x fastest within the tile. Most of a volume takes the colour of
+// the surface nearest to it, and the outer layer is blank once transformed,
+// so most tiles are one colour.
+constexpr int COLOUR_TILE = 8;
+struct ColourTiles {
+    int tiles[3] = {0, 0, 0};
+    std::vector<uint32_t> uniform;
+    std::vector<std::unique_ptr<uint32_t[]>> own;
+};
+
+// A read-only view, for the steps that only sample a volume; safe to share
+// between threads. It reads either a finished volume (its 16-bit distances
+// packed, its colours in tiles) or voxels still being built (the distance
+// and colour of each 6-byte voxel), with the same results.
 struct FieldView {
-    const Voxel* voxels = nullptr;
+    const char* distances = nullptr;  // voxel 0's distance, then one every `stride` bytes
+    int stride = sizeof(Voxel);
+    // Colours: tiles when tile_uniform is set, else the voxels' own colour
+    // words (the 4 bytes after each distance).
+    const uint32_t* tile_uniform = nullptr;
+    const std::unique_ptr<uint32_t[]>* tile_own = nullptr;
+    int tiles_x = 0, tiles_y = 0;
     int nx = 0, ny = 0, nz = 0;
+
+    bool present() const { return distances != nullptr; }
+    bool outer_layer(int x, int y, int z) const
+    {
+        return x == 0 || y == 0 || z == 0 || x == nx - 1 || y == ny - 1 || z == nz - 1;
+    }
+    int16_t distance(size_t i) const
+    {
+        int16_t d;
+        std::memcpy(&d, distances + i * stride, sizeof d);
+        return d;
+    }
+    uint32_t colour(int x, int y, int z) const
+    {
+        if (tile_uniform) {
+            const size_t t = (static_cast<size_t>(z / COLOUR_TILE) * tiles_y + y / COLOUR_TILE) * tiles_x +
+                             x / COLOUR_TILE;
+            const uint32_t* own = tile_own[t].get();
+            if (!own) return outer_layer(x, y, z) ? blank_colour() : tile_uniform[t];
+            return own[((z % COLOUR_TILE) * COLOUR_TILE + y % COLOUR_TILE) * COLOUR_TILE + x % COLOUR_TILE];
+        }
+        uint32_t c;
+        std::memcpy(&c, distances + ((static_cast<size_t>(z) * ny + y) * nx + x) * stride + sizeof(int16_t),
+                    sizeof c);
+        return c;
+    }
 };
 
 inline VoxelGrid grid_of(Voxel* voxels, const int16_t dims[3]) { return {voxels, dims[0], dims[1], dims[2]}; }
-inline FieldView field_of(const Voxel* voxels, const int16_t dims[3]) { return {voxels, dims[0], dims[1], dims[2]}; }
+
+// A view of voxels still being built (none: an empty view).
+inline FieldView field_of(const Voxel* voxels, const int16_t dims[3])
+{
+    FieldView f;
+    f.distances = reinterpret_cast<const char*>(voxels);
+    f.nx = dims[0], f.ny = dims[1], f.nz = dims[2];
+    return f;
+}
+inline FieldView field_of(const VoxelGrid& grid)
+{
+    FieldView f;
+    f.distances = reinterpret_cast<const char*>(grid.voxels);
+    f.nx = grid.nx, f.ny = grid.ny, f.nz = grid.nz;
+    return f;
+}
 
 }  // namespace kestrane

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <thread>
@@ -213,6 +214,7 @@ bool allocate_voxels(MorphState& morph, int side)
     const int64_t count = voxel_count(morph);
     Volume& volume = morph.volumes[side];
     volume.voxels.reset();
+    volume.field = VolumeField{};
     ++morph.voxel_generation;
     if (count <= 0) return false;
     volume.voxels.reset(new (std::nothrow) Voxel[static_cast<size_t>(count)]);
@@ -298,8 +300,10 @@ bool encloses_volume(const MorphState& morph, int side)
 
 void release_voxels(MorphState& morph)
 {
-    morph.volumes[0].voxels.reset();
-    morph.volumes[1].voxels.reset();
+    for (Volume& v : morph.volumes) {
+        v.voxels.reset();
+        v.field = VolumeField{};
+    }
 }
 
 Result convert_both(MorphState& morph, const SurfaceInput inputs[2])
@@ -404,26 +408,65 @@ VolumeWork take_volume_work(const MorphState& morph, int side)
 {
     VolumeWork work;
     work.grid = grid_of(morph.volumes[side].voxels.get(), morph.volume_dims);
+    work.view = volume_field(morph, side);
     work.locality = morph.parameters.locality;
     return work;
 }
 
+VolumeWork take_volume_voxels(MorphState& morph, int side)
+{
+    VolumeWork work = take_volume_work(morph, side);
+    work.voxels = std::move(morph.volumes[side].voxels);
+    return work;
+}
+
+namespace {
+
+// The two sides split their voxels one after the other, each freeing its
+// voxels before the other starts, so that both voxel arrays and a field are
+// never held at once.
+std::mutex splitting;
+
+}  // namespace
+
 void transform_volume_work(VolumeWork& work)
 {
+    // A finished volume has no voxels left: its field is summarised again.
+    if (!work.grid.voxels) {
+        work.summary = summarise_field(work.view);
+        return;
+    }
     distance_transform(work.grid);
-    work.summary = summarise_field(FieldView{work.grid.voxels, work.grid.nx, work.grid.ny, work.grid.nz});
+    // The frames read the field, 2 bytes a voxel and colours in tiles, not
+    // the 6-byte voxels; short of memory for it, they read the voxels.
+    work.view = field_of(work.grid);
+    {
+        const std::lock_guard<std::mutex> one_at_a_time(splitting);
+        if (split_voxels(work.grid, &work.field)) {
+            work.view = field_view(work.field);
+            work.voxels.reset();
+            work.grid.voxels = nullptr;
+        }
+    }
+    work.summary = summarise_field(work.view);
 }
 
 void extract_volume_work(VolumeWork& work, const SphereExtractionOptions& options)
 {
-    work.status = extract_spheres(FieldView{work.grid.voxels, work.grid.nx, work.grid.ny, work.grid.nz},
-                                  work.locality, &work.spheres, options);
+    work.status = extract_spheres(work.view, work.locality, &work.spheres, options);
 }
 
 void install_transform(MorphState& morph, int side, VolumeWork& work)
 {
+    Volume& volume = morph.volumes[side];
+    if (work.field.distances) {
+        volume.field = std::move(work.field);
+        volume.voxels.reset();
+    } else if (work.voxels) {
+        volume.voxels = std::move(work.voxels);
+    }
     morph.summaries[side] = std::move(work.summary);
-    morph.summarised[side] = morph.volumes[side].voxels.get();
+    morph.summarised[side] = volume_field(morph, side).distances;
     for (int a = 0; a < 3; ++a) morph.summarised_dims[side][a] = morph.volume_dims[a];
 }
 
@@ -500,7 +543,7 @@ Result analyse_volumes(MorphState& morph, const SphereExtractionOptions& options
 {
     // The target's analysis runs beside the source's; its events follow.
     const bool spheres = !morph.parameters.quick_morph;
-    VolumeWork target = take_volume_work(morph, 1);
+    VolumeWork target = take_volume_voxels(morph, 1);
     bool target_done = false;
     auto analyse_target = [&] {
         transform_volume_work(target);
@@ -509,7 +552,7 @@ Result analyse_volumes(MorphState& morph, const SphereExtractionOptions& options
     };
     Beside beside(morph.parameters, analyse_target);
     tell_stage(morph, Stage::Transforming, 0);
-    VolumeWork source = take_volume_work(morph, 0);
+    VolumeWork source = take_volume_voxels(morph, 0);
     transform_volume_work(source);
     install_transform(morph, 0, source);
     Result status;

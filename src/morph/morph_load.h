@@ -33,15 +33,23 @@ Result analyse_volumes(MorphState& morph, const SphereExtractionOptions& options
 // The two halves of one volume's analysis, so that one side can run on
 // another thread while the caller does the other: take_volume_work reads
 // what the work needs, the *_work functions touch only the work and the
-// volume's voxels, install_* store the results.
+// volume's voxels, install_* store the results. The transform splits the
+// voxels into the volume's field, which the summary and the spheres read,
+// and install_transform gives the volume that field for its voxels.
 struct VolumeWork {
     VoxelGrid grid;
+    std::unique_ptr<Voxel[]> voxels;  // taken from the volume, freed once split
+    VolumeField field;
+    FieldView view;
     double locality = 1;
     FieldSummary summary;
     std::vector<Sphere> spheres;
     ExtractionStatus status = EXTRACT_DONE;
 };
 VolumeWork take_volume_work(const MorphState& morph, int side);
+// The same, taking the volume's voxels with it, so that the transform can
+// free them as soon as they are split (the volume gets them back if not).
+VolumeWork take_volume_voxels(MorphState& morph, int side);
 void transform_volume_work(VolumeWork& work);
 void extract_volume_work(VolumeWork& work, const SphereExtractionOptions& options = SphereExtractionOptions{});
 void install_transform(MorphState& morph, int side, VolumeWork& work);

@@ -12,8 +12,8 @@ namespace {
 
 bool summary_current(const MorphState& morph, int side)
 {
-    const Volume& v = morph.volumes[side];
-    return v.voxels && morph.summarised[side] == v.voxels.get() &&
+    const FieldView field = volume_field(morph, side);
+    return field.present() && morph.summarised[side] == field.distances &&
            std::equal(morph.volume_dims, morph.volume_dims + 3, morph.summarised_dims[side]);
 }
 
@@ -29,13 +29,19 @@ int64_t voxel_count(const MorphState& morph)
     return static_cast<int64_t>(morph.volume_dims[0]) * morph.volume_dims[1] * morph.volume_dims[2];
 }
 
-bool morph_loaded(const MorphState& morph) { return morph.volumes[0].voxels && morph.volumes[1].voxels; }
+bool volume_present(const Volume& volume) { return volume.voxels || volume.field.distances; }
+
+bool morph_loaded(const MorphState& morph)
+{
+    return volume_present(morph.volumes[0]) && volume_present(morph.volumes[1]);
+}
 
 void release_morph(MorphState& morph)
 {
     drop_displacements(morph);
     for (Volume& v : morph.volumes) {
         v.voxels.reset();
+        v.field = VolumeField{};
         std::vector<Sphere>().swap(v.spheres);
         std::vector<Vector3>().swap(v.sphere_shift);
         v.sphere_count = 0;
@@ -50,7 +56,9 @@ void release_morph(MorphState& morph)
 
 FieldView volume_field(const MorphState& morph, int side)
 {
-    return field_of(morph.volumes[side].voxels.get(), morph.volume_dims);
+    const Volume& v = morph.volumes[side];
+    if (v.field.distances) return field_view(v.field);
+    return field_of(v.voxels.get(), morph.volume_dims);
 }
 
 MorphInputs morph_inputs(const MorphState& morph)

@@ -38,9 +38,10 @@ struct MorphState {
     uint16_t loaded_resolution = 1;
     double loaded_transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     // Block summaries of the transformed volumes, for the bounds that let
-    // frames skip exact values; each remembers the voxels it was made from.
+    // frames skip exact values; each remembers the distances it was made
+    // from.
     FieldSummary summaries[2];
-    const Voxel* summarised[2] = {nullptr, nullptr};
+    const void* summarised[2] = {nullptr, nullptr};
     int16_t summarised_dims[2][3] = {{0, 0, 0}, {0, 0, 0}};
     std::vector<CorrespondenceVector> vectors;
     // The links were made after the spheres and vectors last changed.
@@ -64,11 +65,13 @@ Result cancelled_result(Stage stage);
 
 // Voxels of one volume (0 before sizing).
 int64_t voxel_count(const MorphState& morph);
-// Both volumes hold converted voxels.
+// Both volumes hold converted voxels or their finished fields.
 bool morph_loaded(const MorphState& morph);
+bool volume_present(const Volume& volume);
 // Frees the voxels, spheres and shifts of both volumes and the vectors.
 void release_morph(MorphState& morph);
 
+// A volume's finished field, or its voxels before it is finished.
 FieldView volume_field(const MorphState& morph, int side);
 // Everything a frame's morph field reads.
 MorphInputs morph_inputs(const MorphState& morph);

@@ -14,7 +14,7 @@ uint64_t inputs_key(const MorphState& morph, const MorphInputs& inputs, const La
     f.add(morph.voxel_generation);
     for (int side = 0; side < 2; ++side) {
         const FieldView& field = inputs.fields[side];
-        f.add(field.voxels), f.add(field.nx), f.add(field.ny), f.add(field.nz);
+        f.add(field.distances), f.add(field.stride), f.add(field.nx), f.add(field.ny), f.add(field.nz);
         const SphereSet& set = inputs.spheres[side];
         f.add(set.count);
         for (size_t i = 0; i < set.count; ++i) {

@@ -36,9 +36,8 @@ uint32_t blend_colour(double t, uint32_t a, uint32_t b)
 // non-finite coordinate give the blank colour (white).
 uint32_t sample_colour(const FieldView& field, double x, double y, double z)
 {
-    const Voxel* voxels = field.voxels;
     const int nx = field.nx, ny = field.ny, nz = field.nz;
-    if (!voxels || nx < 3 || ny < 3 || nz < 3) return blank_colour();
+    if (!field.present() || nx < 3 || ny < 3 || nz < 3) return blank_colour();
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return blank_colour();
     if (!inside_inner_box(x, y, z, nx, ny, nz)) {
         BoxPoint p = project_to_inner_box(x, y, z, nx, ny, nz);
@@ -46,9 +45,7 @@ uint32_t sample_colour(const FieldView& field, double x, double y, double z)
     }
     int xi = static_cast<int>(x), yi = static_cast<int>(y), zi = static_cast<int>(z);
     double fx = x - xi, fy = y - yi, fz = z - zi;
-    long sy = nx, sz = static_cast<long>(nx) * ny;
-    const Voxel* c = voxels + zi * sz + yi * sy + xi;
-    auto col = [&](int dx, int dy, int dz) { return c[dz * sz + dy * sy + dx].colour; };
+    auto col = [&](int dx, int dy, int dz) { return field.colour(xi + dx, yi + dy, zi + dz); };
     uint32_t m = blend_colour(fx, col(1, 0, 0), col(0, 0, 0));
     uint32_t o = blend_colour(fx, col(1, 1, 0), col(0, 1, 0));
     uint32_t r = blend_colour(fy, o, m);

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "shape/box_projection.h"
 #include "shape/distance_transform.h"
@@ -11,13 +12,18 @@ namespace {
 double lerp(double a, double b, double f) { return a + f * (b - a); }
 
 // Trilinear distance at a point inside the inner box.
-double interpolate(const Voxel* voxels, int nx, int ny, double x, double y, double z)
+double interpolate(const FieldView& field, double x, double y, double z)
 {
     int ix = static_cast<int>(x), iy = static_cast<int>(y), iz = static_cast<int>(z);
     double fx = x - ix, fy = y - iy, fz = z - iz;
-    long sx = 1, sy = nx, sz = static_cast<long>(nx) * ny;
-    const Voxel* c = voxels + iz * sz + iy * sy + ix;
-    auto d = [&](long offset) { return static_cast<double>(c[offset].distance); };
+    const long stride = field.stride;
+    const long sx = stride, sy = field.nx * stride, sz = static_cast<long>(field.nx) * field.ny * stride;
+    const char* c = field.distances + iz * sz + iy * sy + ix * stride;
+    auto d = [&](long offset) {
+        int16_t v;
+        std::memcpy(&v, c + offset, sizeof v);
+        return static_cast<double>(v);
+    };
     double d00 = lerp(d(0), d(sx), fx);
     double d10 = lerp(d(sy), d(sy + sx), fx);
     double d01 = lerp(d(sz), d(sz + sx), fx);
@@ -29,13 +35,12 @@ double interpolate(const Voxel* voxels, int nx, int ny, double x, double y, doub
 
 int16_t sample_distance(const FieldView& field, double x, double y, double z)
 {
-    const Voxel* voxels = field.voxels;
     const int nx = field.nx, ny = field.ny, nz = field.nz;
-    if (!voxels || nx < 3 || ny < 3 || nz < 3) return -FIELD_LIMIT;
+    if (!field.present() || nx < 3 || ny < 3 || nz < 3) return -FIELD_LIMIT;
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return -FIELD_LIMIT;
-    if (inside_inner_box(x, y, z, nx, ny, nz)) return field_value(4.0 * interpolate(voxels, nx, ny, x, y, z));
+    if (inside_inner_box(x, y, z, nx, ny, nz)) return field_value(4.0 * interpolate(field, x, y, z));
     BoxPoint p = project_to_inner_box(x, y, z, nx, ny, nz);
-    int inner = field_value(4.0 * interpolate(voxels, nx, ny, p.x, p.y, p.z)) / 4;
+    int inner = field_value(4.0 * interpolate(field, p.x, p.y, p.z)) / 4;
     return field_value(4.0 * (inner - chamfer_length(x - p.x, y - p.y, z - p.z)));
 }
 

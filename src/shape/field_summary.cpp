@@ -58,7 +58,7 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
         for (int z = first[2]; z <= last[2]; ++z)
             for (int y = first[1]; y <= last[1]; ++y)
                 for (int x = first[0]; x <= last[0]; ++x) {
-                    const int d = f.voxels[at(dims, x, y, z)].distance;
+                    const int d = f.distance(at(dims, x, y, z));
                     lo = std::min(lo, d);
                     hi = std::max(hi, d);
                 }
@@ -88,7 +88,7 @@ FieldSummary summarise_field(const FieldView& field)
 {
     FieldSummary s;
     s.field = field;
-    s.usable = field.voxels && field.nx >= 3 && field.ny >= 3 && field.nz >= 3;
+    s.usable = field.present() && field.nx >= 3 && field.ny >= 3 && field.nz >= 3;
     if (!s.usable) return s;
     // Level 1 (blocks of 2) straight from the voxels, then halving.
     FieldLevel first;
@@ -101,10 +101,10 @@ FieldSummary summarise_field(const FieldView& field)
     s.shell_greatest = -32768;
     for (int z = 0; z < field.nz; ++z)
         for (int y = 0; y < field.ny; ++y) {
-            const Voxel* row = field.voxels + (static_cast<size_t>(z) * field.ny + y) * field.nx;
+            const size_t row = (static_cast<size_t>(z) * field.ny + y) * field.nx;
             const bool shell_row = y <= 2 || y >= field.ny - 3 || z <= 2 || z >= field.nz - 3;
             for (int x = 0; x < field.nx; ++x) {
-                const int16_t d = row[x].distance;
+                const int16_t d = field.distance(row + x);
                 const size_t b = at(first.blocks, x / 2, y / 2, z / 2);
                 if (d < first.least[b]) first.least[b] = d;
                 if (d > first.greatest[b]) first.greatest[b] = d;

@@ -19,14 +19,14 @@ namespace {
 
 // Weighted discrete Laplacian, edge terms weighted 22/31 and corner terms
 // 22/38, in 32-bit integers; strongly negative on the ridges.
-int32_t ridge_measure(const Voxel* c, long sy, long sz, int32_t l)
+int32_t ridge_measure(const FieldView& field, long c, long sy, long sz, int32_t l)
 {
     int32_t f = 0, e = 0, k = 0;
     for (int dz = -1; dz <= 1; ++dz)
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx) {
                 int order = (dx != 0) + (dy != 0) + (dz != 0);
-                int32_t d = c[dz * sz + dy * sy + dx].distance;
+                int32_t d = field.distance(c + dz * sz + dy * sy + dx);
                 if (order == 1) f += d;
                 else if (order == 2) e += d;
                 else if (order == 3) k += d;
@@ -36,16 +36,17 @@ int32_t ridge_measure(const Voxel* c, long sy, long sz, int32_t l)
 
 }  // namespace
 
-bool scan_candidates(const Voxel* voxels, int nx, int ny, int nz, CandidateList& list)
+bool scan_candidates(const FieldView& field, CandidateList& list)
 {
+    const int nx = field.nx, ny = field.ny, nz = field.nz;
     long sy = nx, sz = static_cast<long>(nx) * ny;
     for (int z = 1; z <= nz - 2; ++z)
         for (int y = 1; y <= ny - 2; ++y) {
-            const Voxel* row = voxels + z * sz + y * sy;
+            const long row = z * sz + y * sy;
             for (int x = 1; x <= nx - 2; ++x) {
-                int32_t l = row[x].distance;
+                int32_t l = field.distance(row + x);
                 if (l <= 0) continue;
-                int32_t n = ridge_measure(row + x, sy, sz, l);
+                int32_t n = ridge_measure(field, row + x, sy, sz, l);
                 if (!(n < -480 || (n < -180 && l > DISTANCE_UNITS))) continue;
                 if (list.count == list.capacity() && !list.grow()) return false;
                 list[list.count++] = Sphere{int16_t(x), int16_t(y), int16_t(z), int16_t(l), CANDIDATE_OPEN};

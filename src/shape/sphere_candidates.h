@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/records.h"
+#include "base/voxel_grid.h"
 
 namespace kestrane {
 constexpr size_t CANDIDATE_BLOCK = 2000;
@@ -33,7 +34,7 @@ struct CandidateList {
 
 // Appends every ridge voxel of the grid to the list in z, y, x order.
 // False when the list could not grow.
-bool scan_candidates(const Voxel* voxels, int nx, int ny, int nz, CandidateList& list);
+bool scan_candidates(const FieldView& field, CandidateList& list);
 
 // Marks chosen and suppressed candidates. The direct method rescans all open
 // candidates for every choice; the grid method visits candidates by

@@ -16,7 +16,7 @@ ExtractionStatus extract_spheres(const FieldView& field, double locality, std::v
 
     const int nx = field.nx, ny = field.ny, nz = field.nz;
     // Without a grid there is nothing inside, so no candidate.
-    if (field.voxels && nx >= 3 && ny >= 3 && nz >= 3 && !scan_candidates(field.voxels, nx, ny, nz, list))
+    if (field.present() && nx >= 3 && ny >= 3 && nz >= 3 && !scan_candidates(field, list))
         return EXTRACT_OVERFLOW;
 
     if (options.direct_selection) select_spheres_direct(list, locality);

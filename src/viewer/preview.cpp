@@ -29,9 +29,10 @@ uint64_t morph_signature()
 {
     const MorphState& m = app.morph;
     Fnv f;
+    f.add(m.voxel_generation);
     for (int side = 0; side < 2; ++side) {
         const Volume& v = m.volumes[side];
-        f.add(v.voxels.get());
+        f.add(volume_field(m, side).distances);
         f.add(v.sphere_count);
         for (const Sphere& s : v.spheres) {
             f.add(s.x), f.add(s.y), f.add(s.z), f.add(s.radius), f.add(s.linked);
@@ -66,7 +67,7 @@ bool preview_active() { return view.show_preview && view.mode == MODE_AUTOMATIC;
 
 bool preview_step(SurfaceMesh* mesh, PreviewFrameInfo* info)
 {
-    if (!preview_active() || !app.volumes[0].voxels || !app.volumes[1].voxels) {
+    if (!preview_active() || !morph_loaded(app.morph)) {
         if (preview_worker_running(scheduler)) stop_preview();
         submitted_signature = 0;
         return false;

@@ -110,6 +110,34 @@ TEST(MorpherFrames, ThreadsDoNotChangeTheFrames)
     EXPECT_TRUE(same_frames(a, all_frames(m, 4, options)));
 }
 
+// A loaded morph keeps each volume as its field (a third of the voxels'
+// memory for these one-coloured surfaces) and frees the voxels, on one
+// thread and on two; extracting spheres again reads the field.
+TEST(MorpherFrames, ALoadKeepsTheFieldsAndFreesTheVoxels)
+{
+    for (int threads : {1, 2}) {
+        MorphParameters p = small_parameters(16, 3);
+        p.threads = threads;
+        Morpher m(p);
+        ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+        const MorphState& s = m.state();
+        const int64_t voxels = int64_t(s.volume_dims[0]) * s.volume_dims[1] * s.volume_dims[2];
+        for (const Volume& v : s.volumes) {
+            EXPECT_FALSE(v.voxels);
+            ASSERT_TRUE(v.field.distances);
+            EXPECT_LT(volume_field_bytes(v.field), voxels * int64_t(sizeof(Voxel)) / 2);
+        }
+        const size_t spheres = s.volumes[0].spheres.size();
+        Mesh before, after;
+        ASSERT_TRUE(m.frame(1, 3, &before).ok());
+        ASSERT_TRUE(m.extract_spheres().ok());
+        EXPECT_EQ(s.volumes[0].spheres.size(), spheres);
+        ASSERT_TRUE(m.link().ok());
+        ASSERT_TRUE(m.frame(1, 3, &after).ok());
+        EXPECT_TRUE(same_frames({before}, {after}));
+    }
+}
+
 TEST(MorpherFrames, TwoMorphersDoNotDisturbEachOther)
 {
     const MorphParameters p = small_parameters();

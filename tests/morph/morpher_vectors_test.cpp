@@ -25,7 +25,7 @@ double distance_at(const Morpher& m, int side, const double q[3])
         EXPECT_TRUE(i >= 0 && i < s.volume_dims[a]) << "axis " << a << " at " << q[a];
         index = index * s.volume_dims[a] + std::clamp<long>(i, 0, s.volume_dims[a] - 1);
     }
-    return s.volumes[side].voxels[index].distance / static_cast<double>(DISTANCE_UNITS);
+    return volume_field(s, side).distance(index) / static_cast<double>(DISTANCE_UNITS);
 }
 
 TEST(MorpherVectors, KeptInTheSurfacesUnits)

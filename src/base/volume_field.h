@@ -1,0 +1,29 @@
+#pragma once
+// A finished volume's field as the frames read it: the 16-bit distances
+// packed (2 bytes a voxel) and the colours in tiles, instead of the 6-byte
+// voxels the conversion and the distance transform work in. A view of it
+// reads exactly what a view of the voxels it was split from reads.
+#include <cstdint>
+#include <memory>
+
+#include "base/voxel_grid.h"
+
+namespace kestrane {
+struct VolumeField {
+    std::unique_ptr<int16_t[]> distances;
+    ColourTiles colours;
+    int nx = 0, ny = 0, nz = 0;
+};
+
+// The field of the grid's voxels; false (and an empty field) when memory
+// runs out.
+bool split_voxels(const VoxelGrid& grid, VolumeField* field);
+
+// A view of the field; an empty view when it has no distances.
+FieldView field_view(const VolumeField& field);
+
+// Tiles holding colours of their own, and the bytes the field holds.
+size_t tiles_with_own_colours(const ColourTiles& tiles);
+int64_t volume_field_bytes(const VolumeField& field);
+
+}  // namespace kestrane
