@@ -35,24 +35,24 @@ int close_object_plain(const VoxelGrid& grid)
     return 0;
 }
 
-void close_object_antialiased(const VoxelGrid& grid, const uint8_t* toggles)
+void close_object_antialiased(const VoxelGrid& grid, const RowSides& toggles)
 {
     for (int z = 1; z < grid.nz - 1; ++z)
         for (int y = 1; y < grid.ny - 1; ++y) {
             Voxel* row = &grid.at(0, y, z);
-            const uint8_t* side = toggles + grid.index(0, y, z);
+            const uint64_t* side = row_side_bits(toggles, y, z);
             // An odd row belongs to an open surface: from its last crossing
             // on, nothing is inside.
             int parity = 0, last = 0;
             for (int x = 0; x < grid.nx; ++x)
-                if (side[x]) {
+                if (row_side(side, x)) {
                     parity ^= 1;
                     last = x;
                 }
             const int inside_until = parity ? last : grid.nx;
             parity = 0;
             for (int x = 0; x < grid.nx - 1; ++x) {
-                parity ^= side[x];
+                parity ^= row_side(side, x);
                 if (x == 0) continue;
                 const int value = row[x].distance;
                 if (value == ON_SURFACE) {
@@ -66,10 +66,10 @@ void close_object_antialiased(const VoxelGrid& grid, const uint8_t* toggles)
         }
 }
 
-int close_object(const VoxelGrid& grid, bool antialias, const uint8_t* toggles)
+int close_object(const VoxelGrid& grid, bool antialias, const RowSides* toggles)
 {
-    if (antialias) {
-        close_object_antialiased(grid, toggles);
+    if (antialias && toggles) {
+        close_object_antialiased(grid, *toggles);
         return 0;
     }
     return close_object_plain(grid);

@@ -29,7 +29,7 @@ void cross_row(void* context, double x, int j, int k)
 
 struct Parity {
     const VoxelGrid& grid;
-    uint8_t* toggles;
+    RowSides& toggles;
 };
 
 // A crossing at real x changes the side of every voxel whose centre lies
@@ -39,7 +39,7 @@ void toggle_side(void* context, double x, int j, int k)
     const Parity& p = *static_cast<const Parity*>(context);
     double first = std::floor(x) + 1.0;
     if (!(first <= p.grid.nx - 1.0)) return;  // beyond the row (or not a number)
-    p.toggles[p.grid.index(static_cast<int>(std::max(first, 0.0)), j, k)] ^= 1;
+    toggle_row_side(p.toggles, static_cast<int>(std::max(first, 0.0)), j, k);
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ void rasterise_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, co
 }
 
 void mark_row_sides(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
-                    uint8_t* toggles)
+                    RowSides& toggles)
 {
     Parity parity{grid, toggles};
     for_each_row_crossing(grid, n, vertices, indices, RowCrossingVisitor{toggle_side, &parity});

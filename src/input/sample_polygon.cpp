@@ -20,7 +20,7 @@ bool is_zero(const Vector3& v) { return v.x == 0.0 && v.y == 0.0 && v.z == 0.0; 
 }  // namespace
 
 void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
-                    uint32_t colour, double limit, int16_t* tie_break)
+                    uint32_t colour, double limit, TieBreaks& tie_break)
 {
     if (n < 3) return;
     auto corner = [&](int i) -> const Vector3& { return vertices[indices[i]]; };
@@ -69,15 +69,18 @@ void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const
                 // A centre exactly on the face is the nearest a voxel can be.
                 int value = d == 0.0 ? ON_SURFACE : static_cast<int>(std::trunc(DISTANCE_UNITS * d));
                 if (value == 0) value = d > 0.0 ? 1 : -1;
-                size_t i = grid.index(x, y, z);
-                Voxel& voxel = grid.voxels[i];
+                Voxel& voxel = grid.at(x, y, z);
                 int stored = voxel.distance == ON_SURFACE ? 0 : std::abs(voxel.distance);
                 int magnitude = value == ON_SURFACE ? 0 : std::abs(value);
-                if (voxel.distance == 0 || magnitude < stored ||
-                    (magnitude == stored && face_on > tie_break[i])) {
+                const int16_t tie = tie_break_at(tie_break, x, y, z);
+                if (voxel.distance == 0 || magnitude < stored || (magnitude == stored && face_on > tie)) {
                     voxel.distance = static_cast<int16_t>(value);
                     voxel.colour = colour;
-                    tie_break[i] = face_on;
+                    // An entry stays 0 without a tile of its own.
+                    if (face_on != tie) {
+                        int16_t* slot = tie_break_slot(tie_break, x, y, z);
+                        if (slot) *slot = face_on;
+                    }
                 }
             }
         }

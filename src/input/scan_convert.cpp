@@ -24,8 +24,8 @@ struct Conversion {
     VoxelGrid temporary;
     std::unique_ptr<Voxel[]> temporary_voxels;  // from the second object on
     long objects_done = 0;
-    int16_t* tie_break = nullptr;  // antialiased mode only
-    uint8_t* toggles = nullptr;    // antialiased mode only: row sides
+    TieBreaks* tie_break = nullptr;  // antialiased mode only
+    RowSides* toggles = nullptr;     // antialiased mode only: row sides
     bool antialias = true;
     double antialias_distance = 0;
     ConversionProgress progress;
@@ -42,7 +42,7 @@ struct Conversion {
 void clean_working_grids(Conversion& c)
 {
     reset_grid(c.temporary, c.tie_break, 0);
-    if (c.toggles) std::fill(c.toggles, c.toggles + c.temporary.size(), uint8_t{0});
+    if (c.toggles) clear_row_sides(*c.toggles);
     c.dirty = false;
 }
 
@@ -97,8 +97,9 @@ int add_face(void* context, int32_t n, const int32_t* indices, uint32_t colour)
     // MAX_FACE_VERTICES arrive without indices and are not sampled.
     if (indices && n >= 3) {
         if (c.antialias) {
-            sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.antialias_distance, c.tie_break);
-            mark_row_sides(c.temporary, n, c.vertices.data(), indices, c.toggles);
+            sample_polygon(c.temporary, n, c.vertices.data(), indices, colour, c.antialias_distance, *c.tie_break);
+            if (c.tie_break->out_of_memory) return SURFACE_NO_TIE_BREAK_MEMORY;
+            mark_row_sides(c.temporary, n, c.vertices.data(), indices, *c.toggles);
         } else
             rasterise_polygon(c.temporary, n, c.vertices.data(), indices, colour);
     }
@@ -123,6 +124,8 @@ int end_object(void* context)
 
 }  // namespace
 
+// The antialiased marks counted as the 3 bytes a voxel of plain arrays:
+// more than their tiles and bits can ever hold.
 int64_t conversion_working_bytes(int64_t voxels, bool antialias)
 {
     return voxels * static_cast<int64_t>(sizeof(Voxel) + (antialias ? sizeof(int16_t) + sizeof(uint8_t) : 0));
@@ -134,19 +137,16 @@ int convert_surface(const SurfaceInput& input, const ConversionParameters& p, co
     if (!input.present() || !surface.voxels || surface.nx <= 0 || surface.ny <= 0 || surface.nz <= 0)
         return SURFACE_BAD_COUNTS;
 
-    const size_t count = surface.size();
-    std::unique_ptr<int16_t[]> tie_break;
-    std::unique_ptr<uint8_t[]> toggles;
-    if (p.antialias) {
-        tie_break.reset(new (std::nothrow) int16_t[count]);
-        toggles.reset(new (std::nothrow) uint8_t[count]());
-        if (!tie_break || !toggles) return SURFACE_NO_TIE_BREAK_MEMORY;
-    }
+    TieBreaks tie_break;
+    RowSides toggles;
+    if (p.antialias && (!make_tie_breaks(tie_break, surface.nx, surface.ny, surface.nz) ||
+                        !make_row_sides(toggles, surface.nx, surface.ny, surface.nz)))
+        return SURFACE_NO_TIE_BREAK_MEMORY;
     Conversion c;
     c.surface = surface;
     c.temporary = surface;
-    c.tie_break = tie_break.get();
-    c.toggles = toggles.get();
+    c.tie_break = p.antialias ? &tie_break : nullptr;
+    c.toggles = p.antialias ? &toggles : nullptr;
     c.antialias = p.antialias;
     c.antialias_distance = p.antialias_distance;
     c.progress = progress;

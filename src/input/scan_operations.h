@@ -8,6 +8,7 @@
 #include "base/records.h"
 #include "base/vector3.h"
 #include "base/voxel_grid.h"
+#include "input/antialias_marks.h"
 
 namespace kestrane {
 // The steps of scan conversion. Faces are given as n indices into vertices,
@@ -15,7 +16,7 @@ namespace kestrane {
 
 // Every value to `value`, every colour to the blank colour, and every
 // tie-break entry (when given) to 0.
-void reset_grid(const VoxelGrid& grid, int16_t* tie_break, int16_t value);
+void reset_grid(const VoxelGrid& grid, TieBreaks* tie_break, int16_t value);
 
 // Called for every crossing of a face with the row (y = j, z = k) at real x.
 struct RowCrossingVisitor {
@@ -33,18 +34,19 @@ void for_each_row_crossing(const VoxelGrid& grid, int n, const Vector3* vertices
 void rasterise_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
                        uint32_t colour);
 
-// Antialiased mode: for each crossing, toggles the entry of `toggles` (one
-// per voxel) of the first voxel whose centre lies beyond it, so that the
-// running parity along a row tells inside from outside.
+// Antialiased mode: for each crossing, toggles the side bit of the first
+// voxel whose centre lies beyond it, so that the running parity along a row
+// tells inside from outside.
 void mark_row_sides(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
-                    uint8_t* toggles);
+                    RowSides& toggles);
 
 // Antialiased mode: distances within the antialiasing distance of the face,
 // nearest face winning (its colour too); a voxel exactly on a face holds
 // ON_SURFACE. The sign of other stored values follows the face's plane until
-// close_object decides the side.
+// close_object decides the side. A tie-break tile that cannot be made sets
+// tie_break.out_of_memory.
 void sample_polygon(const VoxelGrid& grid, int n, const Vector3* vertices, const int32_t* indices,
-                    uint32_t colour, double limit, int16_t* tie_break);
+                    uint32_t colour, double limit, TieBreaks& tie_break);
 
 // Signed distance from point to the face within limit (HUGE_VAL beyond it;
 // exactly 0 on the face), and face_on = 32000 x the cosine between the normal
@@ -67,12 +69,12 @@ constexpr int16_t ON_SURFACE = 32767;
 // Fills and classifies the finished object in the given mode (toggles: the
 // antialiased mode's row sides). Returns 0, or 1 when a row has an odd number
 // of crossings (plain mode).
-int close_object(const VoxelGrid& grid, bool antialias, const uint8_t* toggles);
+int close_object(const VoxelGrid& grid, bool antialias, const RowSides* toggles);
 int close_object_plain(const VoxelGrid& grid);
 // Inside where an odd number of crossings lie before the voxel's centre along
 // its row (or on a face); distances keep their magnitude. A row that ends inside (an open
 // surface) counts as outside from its last crossing on.
-void close_object_antialiased(const VoxelGrid& grid, const uint8_t* toggles);
+void close_object_antialiased(const VoxelGrid& grid, const RowSides& toggles);
 
 // Union: every temporary voxel greater than the grid's replaces it.
 void merge_object(const VoxelGrid& grid, const VoxelGrid& temporary);
