@@ -436,6 +436,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
             crossing[at] = any_neighbour(outside, i, j, k, outside[at]);
         });
     });
+    std::vector<uint8_t>().swap(outside);  // a slot a point less for the rest
     parallel_for(block_count, threads, [&](long b, int worker) {
         if (quiet(b)) return;
         Worker& w = workers[static_cast<size_t>(worker)];
