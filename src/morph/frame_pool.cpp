@@ -11,9 +11,11 @@ namespace kestrane {
 
 namespace {
 
-void build(FramePool& pool, int frame, FramePool::Built& out)
+// Each thread builds its frames in one FrameValues, kept from frame to frame.
+void build(FramePool& pool, int frame, FramePool::Built& out, FrameValues* values)
 {
     FrameRequest request = pool.prototype;
+    request.values = values;
     request.frame = frame;
     request.inputs = &pool.inputs;
     request.cancel = &pool.cancel;
@@ -24,6 +26,7 @@ void build(FramePool& pool, int frame, FramePool::Built& out)
 
 void work(FramePool& pool)
 {
+    FrameValues values;
     for (;;) {
         int frame;
         {
@@ -35,7 +38,7 @@ void work(FramePool& pool)
             frame = pool.next++;
         }
         FramePool::Built result;
-        build(pool, frame, result);
+        build(pool, frame, result, &values);
         {
             std::lock_guard<std::mutex> hold(pool.lock);
             result.done = true;
@@ -91,7 +94,7 @@ int take_frame(FramePool& pool, SurfaceMesh* mesh)
         // No worker has it: build it here.
         pool.next = frame + 1;
         hold.unlock();
-        build(pool, frame, slot);
+        build(pool, frame, slot, &pool.taker_values);
         hold.lock();
         slot.done = true;
     }

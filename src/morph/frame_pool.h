@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "surface/frame_generation.h"
+#include "surface/frame_values.h"
 
 namespace kestrane {
 
@@ -38,6 +39,7 @@ struct FramePool {
     std::atomic<bool> cancel{false};
     std::vector<Built> built;
     std::vector<std::thread> workers;
+    FrameValues taker_values;  // for the frames take_frame builds itself
     ~FramePool();
 };
 

@@ -11,14 +11,15 @@ namespace {
 
 double lerp(double a, double b, double f) { return a + f * (b - a); }
 
-// Trilinear distance at a point inside the inner box.
-double interpolate(const FieldView& field, double x, double y, double z)
+// Trilinear distance at a point inside the inner box, over distances
+// STRIDE bytes apart (a finished field's, or voxels').
+template <long STRIDE>
+double interpolate_over(const FieldView& field, double x, double y, double z)
 {
     int ix = static_cast<int>(x), iy = static_cast<int>(y), iz = static_cast<int>(z);
     double fx = x - ix, fy = y - iy, fz = z - iz;
-    const long stride = field.stride;
-    const long sx = stride, sy = field.nx * stride, sz = static_cast<long>(field.nx) * field.ny * stride;
-    const char* c = field.distances + iz * sz + iy * sy + ix * stride;
+    const long sx = STRIDE, sy = field.nx * STRIDE, sz = static_cast<long>(field.nx) * field.ny * STRIDE;
+    const char* c = field.distances + iz * sz + iy * sy + ix * STRIDE;
     auto d = [&](long offset) {
         int16_t v;
         std::memcpy(&v, c + offset, sizeof v);
@@ -29,6 +30,12 @@ double interpolate(const FieldView& field, double x, double y, double z)
     double d01 = lerp(d(sz), d(sz + sx), fx);
     double d11 = lerp(d(sz + sy), d(sz + sy + sx), fx);
     return lerp(lerp(d00, d10, fy), lerp(d01, d11, fy), fz);
+}
+
+double interpolate(const FieldView& field, double x, double y, double z)
+{
+    if (field.stride == sizeof(int16_t)) return interpolate_over<sizeof(int16_t)>(field, x, y, z);
+    return interpolate_over<sizeof(Voxel)>(field, x, y, z);
 }
 
 }  // namespace

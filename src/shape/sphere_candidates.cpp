@@ -1,3 +1,4 @@
+#include <cstring>
 #include <new>
 
 #include "shape/sphere_candidates.h"
@@ -17,16 +18,26 @@ bool CandidateList::grow()
 
 namespace {
 
+// The distance of voxel i, STRIDE bytes from one to the next.
+template <long STRIDE>
+int32_t distance_at(const char* distances, long i)
+{
+    int16_t d;
+    std::memcpy(&d, distances + i * STRIDE, sizeof d);
+    return d;
+}
+
 // Weighted discrete Laplacian, edge terms weighted 22/31 and corner terms
 // 22/38, in 32-bit integers; strongly negative on the ridges.
-int32_t ridge_measure(const FieldView& field, long c, long sy, long sz, int32_t l)
+template <long STRIDE>
+int32_t ridge_measure(const char* distances, long c, long sy, long sz, int32_t l)
 {
     int32_t f = 0, e = 0, k = 0;
     for (int dz = -1; dz <= 1; ++dz)
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx) {
                 int order = (dx != 0) + (dy != 0) + (dz != 0);
-                int32_t d = field.distance(c + dz * sz + dy * sy + dx);
+                int32_t d = distance_at<STRIDE>(distances, c + dz * sz + dy * sy + dx);
                 if (order == 1) f += d;
                 else if (order == 2) e += d;
                 else if (order == 3) k += d;
@@ -34,9 +45,8 @@ int32_t ridge_measure(const FieldView& field, long c, long sy, long sz, int32_t 
     return f + (22 * e) / 31 + (22 * k) / 38 - (264 * l) / 31 - (176 * l) / 38 - 6 * l;
 }
 
-}  // namespace
-
-bool scan_candidates(const FieldView& field, CandidateList& list)
+template <long STRIDE>
+bool scan_over(const FieldView& field, CandidateList& list)
 {
     const int nx = field.nx, ny = field.ny, nz = field.nz;
     long sy = nx, sz = static_cast<long>(nx) * ny;
@@ -44,15 +54,23 @@ bool scan_candidates(const FieldView& field, CandidateList& list)
         for (int y = 1; y <= ny - 2; ++y) {
             const long row = z * sz + y * sy;
             for (int x = 1; x <= nx - 2; ++x) {
-                int32_t l = field.distance(row + x);
+                int32_t l = distance_at<STRIDE>(field.distances, row + x);
                 if (l <= 0) continue;
-                int32_t n = ridge_measure(field, row + x, sy, sz, l);
+                int32_t n = ridge_measure<STRIDE>(field.distances, row + x, sy, sz, l);
                 if (!(n < -480 || (n < -180 && l > DISTANCE_UNITS))) continue;
                 if (list.count == list.capacity() && !list.grow()) return false;
                 list[list.count++] = Sphere{int16_t(x), int16_t(y), int16_t(z), int16_t(l), CANDIDATE_OPEN};
             }
         }
     return true;
+}
+
+}  // namespace
+
+bool scan_candidates(const FieldView& field, CandidateList& list)
+{
+    if (field.stride == sizeof(int16_t)) return scan_over<sizeof(int16_t)>(field, list);
+    return scan_over<sizeof(Voxel)>(field, list);
 }
 
 }  // namespace kestrane

@@ -64,7 +64,8 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     if (!request.inputs) return LATTICE_NO_BUFFER;
     const double t = request.time >= 0 && request.time <= 1 ? request.time
                                                             : frame_time(request.frame, request.frame_count);
-    FrameValues values;
+    FrameValues own;
+    FrameValues& values = request.values ? *request.values : own;
     FrameSampler sampler{request, t, nullptr};
     const LatticeField& lattice = request.lattice;
     if (!request.exhaustive && lattice.lx > 0 && lattice.ly > 0 && lattice.lz > 0) {

@@ -18,6 +18,8 @@
 #include "surface/mesh.h"
 
 namespace kestrane {
+struct FrameValues;
+
 // Told after each slice and once the walk is done, with the triangles so far.
 struct FrameProgress {
     void (*slice_done)(void* context, int frame, long triangles) = nullptr;
@@ -49,6 +51,10 @@ struct FrameRequest {
     // When given: the sphere displacements frames of this lattice and these
     // inputs share (displacement_cache.h); the frame is the same without.
     std::shared_ptr<DisplacementCache> displacements;
+    // When given: where the frame's values are worked out, in the arrays
+    // of the frame that used it before (a thread building frame after frame
+    // then touches no fresh memory for them); the frame is the same without.
+    FrameValues* values = nullptr;
 };
 
 // The frame's time: frame / (frame_count - 1), the frame number read as a

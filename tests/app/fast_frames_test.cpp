@@ -15,6 +15,7 @@
 #include "app/status.h"
 #include "surface/displacement_cache.h"
 #include "surface/frame_generation.h"
+#include "surface/frame_values.h"
 
 using namespace kestrane;
 
@@ -153,6 +154,36 @@ TEST_F(FastFramesSharingDisplacements, InOrderBackwardsAndOnTwoThreads)
     SurfaceMesh exhaustive;
     ASSERT_EQ(triangulate_frame(request, &exhaustive), 0);
     EXPECT_TRUE(same_mesh(exhaustive, alone[3]));
+}
+
+// A thread builds frame after frame in one FrameValues: the frames equal
+// frames built in fresh ones, in order, backwards, after a smaller lattice
+// and with the shared cache.
+TEST_F(FastFramesSharingDisplacements, FramesBuiltInKeptValuesEqualFreshOnes)
+{
+    FrameValues kept;
+    auto in_kept = [&](int frame, const LatticeField* lattice, const std::shared_ptr<DisplacementCache>& cache) {
+        FrameRequest request = frame_request(inputs, frame);
+        if (lattice) request.lattice = *lattice;
+        request.displacements = cache;
+        request.values = &kept;
+        SurfaceMesh mesh;
+        EXPECT_EQ(triangulate_frame(request, &mesh), 0);
+        return mesh;
+    };
+    for (int frame = 0; frame < app.frame_count; ++frame)
+        EXPECT_TRUE(same_mesh(in_kept(frame, nullptr, nullptr), alone[frame])) << frame;
+    LatticeField smaller = frame_request(inputs, 0).lattice;
+    smaller.lx -= 5, smaller.ly -= 3, smaller.lz -= 7;
+    FrameRequest fresh = frame_request(inputs, 4);
+    fresh.lattice = smaller;
+    fresh.displacements = nullptr;
+    SurfaceMesh expected;
+    ASSERT_EQ(triangulate_frame(fresh, &expected), 0);
+    EXPECT_TRUE(same_mesh(in_kept(4, &smaller, nullptr), expected));
+    auto cache = make_displacement_cache(frame_request(inputs, 0).lattice, 1 << 28);
+    for (int frame = app.frame_count - 1; frame >= 0; --frame)
+        EXPECT_TRUE(same_mesh(in_kept(frame, nullptr, cache), alone[frame])) << frame;
 }
 
 TEST_F(FastFramesSharingDisplacements, TwoFramesAtOnceShareOneCache)
