@@ -31,9 +31,17 @@ void work(FramePool& pool)
         int frame;
         {
             std::unique_lock<std::mutex> hold(pool.lock);
-            pool.changed.wait(hold, [&] {
+            auto ready = [&] {
                 return pool.stopping || pool.next >= pool.last || pool.next < pool.first + pool.taken + pool.window;
-            });
+            };
+            if (!ready()) {
+                // Idle: the kept values go back rather than sit beside the
+                // frames the others build.
+                hold.unlock();
+                values = FrameValues{};
+                hold.lock();
+                pool.changed.wait(hold, ready);
+            }
             if (pool.stopping || pool.next >= pool.last) return;
             frame = pool.next++;
         }
