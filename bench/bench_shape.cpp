@@ -11,6 +11,7 @@
 #include "app/analysis.h"
 #include "app/app_state.h"
 #include "base/colour.h"
+#include "base/volume_field.h"
 #include "app/status.h"
 #include "shape/correspondence.h"
 #include "shape/distance_sweeps.h"
@@ -259,6 +260,38 @@ BENCHMARK(BM_MorphSample)
     ->Args({1, 4})
     ->Args({0, 0})
     ->Args({0, 4})
+    ->Unit(benchmark::kMillisecond);
+
+// Distance and colour reads at random points of a large grid, over its
+// 6-byte voxels (the reference) and over the field split from them, which
+// the frames read: same values, a third of the bytes.
+void BM_SampleField(benchmark::State& state)
+{
+    const int n = 320;
+    const bool packed = state.range(0) != 0;
+    const std::vector<Voxel>& grid = cached_blob(n);
+    const int16_t dims[3] = {int16_t(n), int16_t(n), int16_t(n)};
+    VolumeField split;
+    if (packed && !split_voxels(VoxelGrid{const_cast<Voxel*>(grid.data()), n, n, n}, &split)) {
+        state.SkipWithError("no memory for the field");
+        return;
+    }
+    const FieldView field = packed ? field_view(split) : field_of(grid.data(), dims);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> at(1.0, n - 2.0);
+    std::vector<Vector3> points(1 << 20);
+    for (Vector3& p : points) p = {at(random), at(random), at(random)};
+    const bool colours = state.range(1) != 0;
+    for (auto _ : state) {
+        int64_t sum = 0;
+        for (const Vector3& p : points)
+            sum += colours ? sample_colour(field, p.x, p.y, p.z) : sample_distance(field, p.x, p.y, p.z);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(points.size()) * state.iterations(),
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_SampleField)->ArgNames({"packed", "colour"})->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
