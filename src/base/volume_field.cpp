@@ -7,36 +7,28 @@ namespace kestrane {
 
 namespace {
 
-int tile_count(int n) { return (n + COLOUR_TILE - 1) / COLOUR_TILE; }
-
-bool outer_layer(const VoxelGrid& g, int x, int y, int z)
-{
-    return x == 0 || y == 0 || z == 0 || x == g.nx - 1 || y == g.ny - 1 || z == g.nz - 1;
-}
-
 // Tile (tx, ty, tz) of the grid: one colour (its outer-layer voxels blank),
 // or its voxels' colours (the slots past the grid's edge repeat the tile's
 // first colour). False when memory runs out.
 bool fill_tile(const VoxelGrid& grid, int tx, int ty, int tz, uint32_t& uniform,
                std::unique_ptr<uint32_t[]>& own)
 {
-    const int x0 = tx * COLOUR_TILE, y0 = ty * COLOUR_TILE, z0 = tz * COLOUR_TILE;
-    const int x1 = std::min(x0 + COLOUR_TILE, grid.nx), y1 = std::min(y0 + COLOUR_TILE, grid.ny),
-              z1 = std::min(z0 + COLOUR_TILE, grid.nz);
+    const int x0 = tx * VOXEL_TILE, y0 = ty * VOXEL_TILE, z0 = tz * VOXEL_TILE;
+    const int x1 = std::min(x0 + VOXEL_TILE, grid.nx), y1 = std::min(y0 + VOXEL_TILE, grid.ny),
+              z1 = std::min(z0 + VOXEL_TILE, grid.nz);
     const uint32_t blank = blank_colour();
     // The colour of the tile's first voxel off the outer layer (blank if all
     // of it is outer layer).
     uint32_t inner = blank;
     const int ix = std::min(std::max(x0, 1), x1 - 1), iy = std::min(std::max(y0, 1), y1 - 1),
               iz = std::min(std::max(z0, 1), z1 - 1);
-    if (!outer_layer(grid, ix, iy, iz)) inner = grid.at(ix, iy, iz).colour;
+    if (!on_outer_layer(ix, iy, iz, grid.nx, grid.ny, grid.nz)) inner = grid.at(ix, iy, iz).colour;
     bool one = true;
     for (int z = z0; z < z1 && one; ++z)
         for (int y = y0; y < y1 && one; ++y) {
             const Voxel* row = &grid.at(0, y, z);
-            const bool outer_row = y == 0 || z == 0 || y == grid.ny - 1 || z == grid.nz - 1;
             for (int x = x0; x < x1; ++x) {
-                const bool outer = outer_row || x == 0 || x == grid.nx - 1;
+                const bool outer = on_outer_layer(x, y, z, grid.nx, grid.ny, grid.nz);
                 if (row[x].colour != (outer ? blank : inner)) {
                     one = false;
                     break;
@@ -46,14 +38,13 @@ bool fill_tile(const VoxelGrid& grid, int tx, int ty, int tz, uint32_t& uniform,
     uniform = inner;
     if (one) return true;
     const uint32_t first = grid.at(x0, y0, z0).colour;
-    own.reset(new (std::nothrow) uint32_t[COLOUR_TILE * COLOUR_TILE * COLOUR_TILE]);
+    own.reset(new (std::nothrow) uint32_t[TILE_ENTRIES]);
     if (!own) return false;
-    std::fill(own.get(), own.get() + COLOUR_TILE * COLOUR_TILE * COLOUR_TILE, first);
+    std::fill(own.get(), own.get() + TILE_ENTRIES, first);
     for (int z = z0; z < z1; ++z)
         for (int y = y0; y < y1; ++y) {
             const Voxel* row = &grid.at(0, y, z);
-            uint32_t* to = own.get() + ((z - z0) * COLOUR_TILE + (y - y0)) * COLOUR_TILE;
-            for (int x = x0; x < x1; ++x) to[x - x0] = row[x].colour;
+            for (int x = x0; x < x1; ++x) own[tile_entry(x, y, z)] = row[x].colour;
         }
     return true;
 }
@@ -71,7 +62,7 @@ bool split_voxels(const VoxelGrid& grid, VolumeField* field)
     if (!f.distances) return false;
     for (size_t i = 0; i < count; ++i) f.distances[i] = grid.voxels[i].distance;
     ColourTiles& t = f.colours;
-    t.tiles[0] = tile_count(grid.nx), t.tiles[1] = tile_count(grid.ny), t.tiles[2] = tile_count(grid.nz);
+    t.tiles[0] = tiles_along(grid.nx), t.tiles[1] = tiles_along(grid.ny), t.tiles[2] = tiles_along(grid.nz);
     const size_t tiles = static_cast<size_t>(t.tiles[0]) * t.tiles[1] * t.tiles[2];
     try {
         t.uniform.resize(tiles);
@@ -115,8 +106,7 @@ int64_t volume_field_bytes(const VolumeField& field)
     const int64_t voxels = static_cast<int64_t>(field.nx) * field.ny * field.nz;
     return voxels * static_cast<int64_t>(sizeof(int16_t)) +
            static_cast<int64_t>(t.uniform.size()) * (sizeof(uint32_t) + sizeof(void*)) +
-           static_cast<int64_t>(tiles_with_own_colours(t)) * COLOUR_TILE * COLOUR_TILE * COLOUR_TILE *
-               static_cast<int64_t>(sizeof(uint32_t));
+           static_cast<int64_t>(tiles_with_own_colours(t)) * TILE_ENTRIES * static_cast<int64_t>(sizeof(uint32_t));
 }
 
 }  // namespace kestrane

@@ -24,13 +24,42 @@ struct VoxelGrid {
     size_t size() const { return static_cast<size_t>(nx) * ny * nz; }
 };
 
-// Colours kept per tile of COLOUR_TILE voxels a side: a tile whose voxels
+// Tiles of VOXEL_TILE voxels a side, for what is kept per tile of a grid:
+// tile (x / VOXEL_TILE, ...) in a grid of tiles_x x tiles_y x ... tiles, and
+// within it entry (x % VOXEL_TILE, ...), x fastest.
+constexpr int VOXEL_TILE = 8;
+constexpr int TILE_ENTRIES = VOXEL_TILE * VOXEL_TILE * VOXEL_TILE;
+inline int tiles_along(int n) { return (n + VOXEL_TILE - 1) / VOXEL_TILE; }
+inline size_t tile_index(int tiles_x, int tiles_y, int x, int y, int z)
+{
+    return (static_cast<size_t>(z / VOXEL_TILE) * tiles_y + y / VOXEL_TILE) * tiles_x + x / VOXEL_TILE;
+}
+inline size_t tile_entry(int x, int y, int z)
+{
+    return (static_cast<size_t>(z % VOXEL_TILE) * VOXEL_TILE + y % VOXEL_TILE) * VOXEL_TILE + x % VOXEL_TILE;
+}
+
+inline bool on_outer_layer(int x, int y, int z, int nx, int ny, int nz)
+{
+    return x == 0 || y == 0 || z == 0 || x == nx - 1 || y == ny - 1 || z == nz - 1;
+}
+
+// The distance `i` voxels on from `distances`, distances lying STRIDE bytes
+// apart (a finished field's packed ones, or those of 6-byte voxels).
+template <long STRIDE>
+inline int16_t distance_at(const char* distances, long i)
+{
+    int16_t d;
+    std::memcpy(&d, distances + i * STRIDE, sizeof d);
+    return d;
+}
+
+// Colours kept per tile of VOXEL_TILE voxels a side: a tile whose voxels
 // all have one colour, but for the grid's outer layer in the blank colour,
 // holds just that colour (own[t] null); any other holds its voxels'
 // colours, x fastest within the tile. Most of a volume takes the colour of
 // the surface nearest to it, and the outer layer is blank once transformed,
 // so most tiles are one colour.
-constexpr int COLOUR_TILE = 8;
 struct ColourTiles {
     int tiles[3] = {0, 0, 0};
     std::vector<uint32_t> uniform;
@@ -52,10 +81,6 @@ struct FieldView {
     int nx = 0, ny = 0, nz = 0;
 
     bool present() const { return distances != nullptr; }
-    bool outer_layer(int x, int y, int z) const
-    {
-        return x == 0 || y == 0 || z == 0 || x == nx - 1 || y == ny - 1 || z == nz - 1;
-    }
     int16_t distance(size_t i) const
     {
         int16_t d;
@@ -65,11 +90,10 @@ struct FieldView {
     uint32_t colour(int x, int y, int z) const
     {
         if (tile_uniform) {
-            const size_t t = (static_cast<size_t>(z / COLOUR_TILE) * tiles_y + y / COLOUR_TILE) * tiles_x +
-                             x / COLOUR_TILE;
+            const size_t t = tile_index(tiles_x, tiles_y, x, y, z);
             const uint32_t* own = tile_own[t].get();
-            if (!own) return outer_layer(x, y, z) ? blank_colour() : tile_uniform[t];
-            return own[((z % COLOUR_TILE) * COLOUR_TILE + y % COLOUR_TILE) * COLOUR_TILE + x % COLOUR_TILE];
+            if (!own) return on_outer_layer(x, y, z, nx, ny, nz) ? blank_colour() : tile_uniform[t];
+            return own[tile_entry(x, y, z)];
         }
         uint32_t c;
         std::memcpy(&c, distances + ((static_cast<size_t>(z) * ny + y) * nx + x) * stride + sizeof(int16_t),

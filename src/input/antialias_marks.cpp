@@ -5,18 +5,12 @@
 
 namespace kestrane {
 
-namespace {
-
-int tiles_for(int n) { return (n + TIE_TILE - 1) / TIE_TILE; }
-
-}  // namespace
-
 bool make_tie_breaks(TieBreaks& tie, int nx, int ny, int nz)
 {
     tie = TieBreaks{};
     if (nx <= 0 || ny <= 0 || nz <= 0) return false;
     tie.nx = nx, tie.ny = ny, tie.nz = nz;
-    tie.tiles[0] = tiles_for(nx), tie.tiles[1] = tiles_for(ny), tie.tiles[2] = tiles_for(nz);
+    tie.tiles[0] = tiles_along(nx), tie.tiles[1] = tiles_along(ny), tie.tiles[2] = tiles_along(nz);
     try {
         tie.tile.resize(static_cast<size_t>(tie.tiles[0]) * tie.tiles[1] * tie.tiles[2]);
     } catch (const std::bad_alloc&) {
@@ -34,21 +28,15 @@ void clear_tie_breaks(TieBreaks& tie)
 
 int16_t* tie_break_slot(TieBreaks& tie, int x, int y, int z)
 {
-    std::unique_ptr<int16_t[]>& t = tie.tile[tie_tile_index(tie, x, y, z)];
+    std::unique_ptr<int16_t[]>& t = tie.tile[tile_index(tie.tiles[0], tie.tiles[1], x, y, z)];
     if (!t) {
-        t.reset(new (std::nothrow) int16_t[TIE_TILE * TIE_TILE * TIE_TILE]());
+        t.reset(new (std::nothrow) int16_t[TILE_ENTRIES]());
         if (!t) {
             tie.out_of_memory = true;
             return nullptr;
         }
     }
-    return t.get() + tie_entry_index(x, y, z);
-}
-
-size_t tie_tiles_made(const TieBreaks& tie)
-{
-    return static_cast<size_t>(std::count_if(tie.tile.begin(), tie.tile.end(),
-                                             [](const std::unique_ptr<int16_t[]>& t) { return !!t; }));
+    return t.get() + tile_entry(x, y, z);
 }
 
 bool make_row_sides(RowSides& sides, int nx, int ny, int nz)

@@ -3,16 +3,16 @@
 // object: for each voxel, which face its distance came from (to break ties
 // between faces at the same distance) and whether a row crossing toggles
 // its side. Both are set only near the surface, so the tie breaks are kept
-// in tiles made on their first write (0 elsewhere) and the sides in bits:
-// about 2% of the 3 bytes a voxel they took as plain arrays.
+// in tiles made on their first write (0 elsewhere) and the sides in bits,
+// instead of the 3 bytes a voxel they took as plain arrays.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-namespace kestrane {
-constexpr int TIE_TILE = 8;
+#include "base/voxel_grid.h"
 
+namespace kestrane {
 struct TieBreaks {
     int nx = 0, ny = 0, nz = 0;
     int tiles[3] = {0, 0, 0};
@@ -28,20 +28,11 @@ void clear_tie_breaks(TieBreaks& tie);
 // The entry's slot, its tile made on first use (null, with out_of_memory
 // set, when it cannot be).
 int16_t* tie_break_slot(TieBreaks& tie, int x, int y, int z);
-size_t tie_tiles_made(const TieBreaks& tie);
 
-inline size_t tie_tile_index(const TieBreaks& tie, int x, int y, int z)
-{
-    return (static_cast<size_t>(z / TIE_TILE) * tie.tiles[1] + y / TIE_TILE) * tie.tiles[0] + x / TIE_TILE;
-}
-inline size_t tie_entry_index(int x, int y, int z)
-{
-    return (static_cast<size_t>(z % TIE_TILE) * TIE_TILE + y % TIE_TILE) * TIE_TILE + x % TIE_TILE;
-}
 inline int16_t tie_break_at(const TieBreaks& tie, int x, int y, int z)
 {
-    const int16_t* t = tie.tile[tie_tile_index(tie, x, y, z)].get();
-    return t ? t[tie_entry_index(x, y, z)] : 0;
+    const int16_t* t = tie.tile[tile_index(tie.tiles[0], tie.tiles[1], x, y, z)].get();
+    return t ? t[tile_entry(x, y, z)] : 0;
 }
 
 // One bit per voxel, rows of whole 64-bit words.

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "shape/box_projection.h"
 #include "shape/distance_transform.h"
@@ -18,13 +17,9 @@ double interpolate_over(const FieldView& field, double x, double y, double z)
 {
     int ix = static_cast<int>(x), iy = static_cast<int>(y), iz = static_cast<int>(z);
     double fx = x - ix, fy = y - iy, fz = z - iz;
-    const long sx = STRIDE, sy = field.nx * STRIDE, sz = static_cast<long>(field.nx) * field.ny * STRIDE;
-    const char* c = field.distances + iz * sz + iy * sy + ix * STRIDE;
-    auto d = [&](long offset) {
-        int16_t v;
-        std::memcpy(&v, c + offset, sizeof v);
-        return static_cast<double>(v);
-    };
+    const long sx = 1, sy = field.nx, sz = static_cast<long>(field.nx) * field.ny;
+    const char* c = field.distances + (iz * sz + iy * sy + ix) * STRIDE;
+    auto d = [&](long offset) { return static_cast<double>(distance_at<STRIDE>(c, offset)); };
     double d00 = lerp(d(0), d(sx), fx);
     double d10 = lerp(d(sy), d(sy + sx), fx);
     double d01 = lerp(d(sz), d(sz + sx), fx);

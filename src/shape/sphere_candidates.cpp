@@ -1,4 +1,3 @@
-#include <cstring>
 #include <new>
 
 #include "shape/sphere_candidates.h"
@@ -17,15 +16,6 @@ bool CandidateList::grow()
 }
 
 namespace {
-
-// The distance of voxel i, STRIDE bytes from one to the next.
-template <long STRIDE>
-int32_t distance_at(const char* distances, long i)
-{
-    int16_t d;
-    std::memcpy(&d, distances + i * STRIDE, sizeof d);
-    return d;
-}
 
 // Weighted discrete Laplacian, edge terms weighted 22/31 and corner terms
 // 22/38, in 32-bit integers; strongly negative on the ridges.
