@@ -16,7 +16,7 @@ struct FrameSampler {
 bool frame_crossing(void* context, int i, int j, int k)
 {
     const FrameValues& values = *static_cast<const FrameSampler*>(context)->values;
-    return values.crossing[values.index(i, j, k)] != 0;
+    return point_crosses(values, i, j, k);
 }
 
 int16_t sample_frame(void* context, int i, int j, int k, Vector3 x, uint32_t* colour)

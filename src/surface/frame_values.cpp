@@ -45,10 +45,18 @@ struct Engine {
     bool bounded;  // without summaries every point is evaluated
     bool spheres;  // a sphere-based frame between the ends: points bounded one by one
     DisplacementCache* cache;  // null: every displacement computed afresh
-    std::vector<uint8_t> state;
     std::vector<int8_t> uniform;  // per block of BLOCK positions: settle's result
     std::atomic<long> exact{0}, afterwards{0};
     std::atomic<bool> no_memory{false};  // a block of colours could not be had
+    // Off once the crossings are being found: from then on a thread reads
+    // the flags of its neighbours' points, so none is written.
+    bool keep_states = true;
+
+    void set_state(size_t slot, PointState s)
+    {
+        if (keep_states) out.flags[slot] = static_cast<uint8_t>((out.flags[slot] & CROSSES) | (s << 1));
+    }
+    PointState state_of(size_t slot) const { return static_cast<PointState>(out.flags[slot] >> 1); }
 
     // The voxel position of a point, as the walk computes it.
     Vector3 position(int i, int j, int k) const
@@ -117,7 +125,7 @@ struct Engine {
             for (int m = 0; m < n; ++m) {
                 out.value[w.slots[m]] = w.values[m];
                 store_colour(b, w.entries[m], w.colours[m]);
-                state[w.slots[m]] = EXACT;
+                set_state(w.slots[m], EXACT);
             }
             exact += n;
             clear(w);
@@ -128,14 +136,14 @@ struct Engine {
         morph_displaced_values(frame, w.points.data(), w.source.data(), w.target.data(), n, w.values.data());
         for (int m = 0; m < n; ++m) {
             out.value[w.slots[m]] = w.values[m];
-            state[w.slots[m]] = VALUE;
+            set_state(w.slots[m], VALUE);
         }
         exact += n;
         if (need != COLOURS_LATER) {
             // Only those that need one: the others' slots are left out.
             int c = 0;
             for (int m = 0; m < n; ++m)
-                if (need == ALL_COLOURS || out.crossing[w.slots[m]]) {
+                if (need == ALL_COLOURS || (out.flags[w.slots[m]] & CROSSES)) {
                     w.points[c] = w.points[m];
                     w.slots[c] = w.slots[m];
                     w.entries[c] = w.entries[m];
@@ -145,7 +153,7 @@ struct Engine {
             morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), c, w.colours.data());
             for (int m = 0; m < c; ++m) {
                 store_colour(b, w.entries[m], w.colours[m]);
-                state[w.slots[m]] = EXACT;
+                set_state(w.slots[m], EXACT);
             }
         }
         clear(w);
@@ -167,7 +175,7 @@ struct Engine {
         morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), n, w.colours.data());
         for (int m = 0; m < n; ++m) {
             store_colour(b, w.entries[m], w.colours[m]);
-            state[w.slots[m]] = EXACT;
+            set_state(w.slots[m], EXACT);
         }
         clear(w);
     }
@@ -228,7 +236,8 @@ struct Engine {
                     if (first > last) continue;
                     const size_t a = out.index(first, j, k), z = out.index(last, j, k) + 1;
                     std::fill(out.value.begin() + static_cast<long>(a), out.value.begin() + static_cast<long>(z), sign);
-                    std::fill(state.begin() + static_cast<long>(a), state.begin() + static_cast<long>(z), SIGN_ONLY);
+                    std::fill(out.flags.begin() + static_cast<long>(a), out.flags.begin() + static_cast<long>(z),
+                              static_cast<uint8_t>(SIGN_ONLY << 1));
                 }
             if (sign < 0) return -1;
             const bool touches_border = i0 == 0 || i1 >= out.lx - 1 || j0 <= 1 || j1 >= out.ly - 2 || k0 == 0 ||
@@ -264,7 +273,7 @@ struct Engine {
     void set_sign(size_t at, bool inside)
     {
         out.value[at] = inside ? FIELD_LIMIT : -FIELD_LIMIT;
-        state[at] = SIGN_ONLY;
+        set_state(at, SIGN_ONLY);
     }
 
     // Point by point with the spheres cut for the block: a sign where the
@@ -296,11 +305,11 @@ struct Engine {
 
 bool near_crossing(const FrameValues& values, int i, int j, int k)
 {
-    if (values.crossing[values.index(i, j, k)]) return true;
+    if (point_crosses(values, i, j, k)) return true;
     for (const LatticeOffset& o : DIRECTION_OFFSET) {
         const int a = i + o.di, b = j + o.dj, c = k + o.dk;
         if (a < 0 || a >= values.lx || b < 0 || b >= values.ly || c < 0 || c >= values.lz) continue;
-        if (values.crossing[values.index(a, b, c)]) return true;
+        if (point_crosses(values, a, b, c)) return true;
     }
     return false;
 }
@@ -309,7 +318,7 @@ int64_t frame_values_working_bytes(int lx, int ly, int lz)
 {
     // Counted as if every block had colours: the most a frame can hold.
     const int64_t slots = static_cast<int64_t>((lx + 1) / 2) * ly * lz;
-    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t) + 3 * sizeof(uint8_t));
+    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t) + sizeof(uint8_t));
 }
 
 int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour)
@@ -344,9 +353,10 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         out.value.assign(slots, 0);
         out.colour_blocks.clear();
         out.colour_blocks.resize(static_cast<size_t>(bx) * by * bz);
-        e.state.assign(slots, UNKNOWN);
+        out.flags.assign(slots, static_cast<uint8_t>(UNKNOWN << 1));
     } catch (const std::bad_alloc&) {
         out.value.clear();
+        out.flags.clear();
         out.colour_blocks.clear();
         return false;
     }
@@ -367,22 +377,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
 
     // Points on or next to a crossing edge that only have a sign. A block
     // whose neighbourhood of blocks all took one sign whole has none.
-    std::vector<uint8_t> outside(slots, 0);
-    std::vector<uint8_t>& crossing = out.crossing;
-    crossing.assign(slots, 0);
-    // Row by row: the points of a row lie in consecutive slots, the first
-    // and last of it on the border, and whole rows by the border's faces.
-    parallel_for(out.lz, threads, [&](long k, int) {
-        for (int j = 0; j < out.ly; ++j) {
-            const int parity = (j + static_cast<int>(k)) & 1;
-            const size_t row = out.index(parity, j, static_cast<int>(k));
-            const int count = (out.lx - parity + 1) / 2;
-            const bool border = j <= 1 || j >= out.ly - 2 || k == 0 || k == out.lz - 1;
-            for (int m = 0; m < count; ++m) outside[row + m] = border || out.value[row + m] < 0;
-            if (parity == 0 && count > 0) outside[row] = 1;                       // i = 0
-            if ((out.lx - 1 - parity) % 2 == 0 && count > 0) outside[row + count - 1] = 1;  // i = lx - 1
-        }
-    });
+    std::vector<uint8_t>& flags = out.flags;
     auto quiet = [&](long b) {
         const int x = static_cast<int>(b % bx), y = static_cast<int>(b / bx % by), z = static_cast<int>(b / bx / by);
         const int8_t sign = e.uniform[static_cast<size_t>(b)];
@@ -408,49 +403,76 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                 for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) visit(i, j, k);
     };
     const long block_count = static_cast<long>(bx) * by * bz;
-    // Any of the 14 neighbours of (i, j, k) marked in flags. Inside the
-    // lattice the neighbours are at fixed slot offsets (which depend on the
-    // parity of i); only points by the border need their bounds checked.
-    auto any_neighbour = [&](const std::vector<uint8_t>& flags, int i, int j, int k, uint8_t differs_from) {
-        const bool interior = i >= 1 && i <= out.lx - 2 && j >= 2 && j <= out.ly - 3 && k >= 1 && k <= out.lz - 2;
+    // Inside the lattice the neighbours of (i, j, k) are at fixed slot
+    // offsets (which depend on the parity of i); only points by the border
+    // need their bounds checked.
+    long slot_offset[2][DIRECTION_COUNT];  // by the parity of i
+    for (int parity = 0; parity < 2; ++parity)
+        for (int d = 0; d < DIRECTION_COUNT; ++d) {
+            const LatticeOffset& o = DIRECTION_OFFSET[d];
+            const int i = parity + 2;  // any interior i of this parity
+            slot_offset[parity][d] = (static_cast<long>(o.dk) * out.ly + o.dj) * out.half + (i + o.di) / 2 - i / 2;
+        }
+    // A point is outside on the lattice's border or below zero; an edge
+    // crosses where its ends differ.
+    auto outside = [&](int i, int j, int k) {
+        return on_lattice_border(lattice, i, j, k) || out.value[out.index(i, j, k)] < 0;
+    };
+    auto crosses = [&](int i, int j, int k) {
         const size_t at = out.index(i, j, k);
+        // No neighbour of these is on the border: their signs tell.
+        if (i >= 2 && i <= out.lx - 3 && j >= 4 && j <= out.ly - 5 && k >= 2 && k <= out.lz - 3) {
+            const bool side = out.value[at] < 0;
+            const long* offset = slot_offset[i & 1];
+            for (int d = 0; d < DIRECTION_COUNT; ++d)
+                if ((out.value[static_cast<size_t>(static_cast<long>(at) + offset[d])] < 0) != side) return true;
+            return false;
+        }
+        const bool side = outside(i, j, k);
         for (const LatticeOffset& o : DIRECTION_OFFSET) {
-            size_t there;
-            if (interior) {
-                const long row = (static_cast<long>(o.dk) * out.ly + o.dj) * out.half;
-                const long column = (i + o.di) / 2 - i / 2;
-                there = static_cast<size_t>(static_cast<long>(at) + row + column);
-            } else {
-                const int a = i + o.di, c = j + o.dj, d = k + o.dk;
-                if (a < 0 || a >= out.lx || c < 0 || c >= out.ly || d < 0 || d >= out.lz) continue;
-                there = out.index(a, c, d);
-            }
-            if (flags[there] != differs_from) return true;
+            const int a = i + o.di, c = j + o.dj, d = k + o.dk;
+            if (a < 0 || a >= out.lx || c < 0 || c >= out.ly || d < 0 || d >= out.lz) continue;
+            if (outside(a, c, d) != side) return true;
+        }
+        return false;
+    };
+    auto neighbour_crosses = [&](int i, int j, int k) {
+        const size_t at = out.index(i, j, k);
+        if (i >= 1 && i <= out.lx - 2 && j >= 2 && j <= out.ly - 3 && k >= 1 && k <= out.lz - 2) {
+            const long* offset = slot_offset[i & 1];
+            uint8_t any = 0;
+            for (int d = 0; d < DIRECTION_COUNT; ++d) any |= flags[static_cast<size_t>(static_cast<long>(at) + offset[d])];
+            return (any & CROSSES) != 0;
+        }
+        for (const LatticeOffset& o : DIRECTION_OFFSET) {
+            const int a = i + o.di, c = j + o.dj, d = k + o.dk;
+            if (a < 0 || a >= out.lx || c < 0 || c >= out.ly || d < 0 || d >= out.lz) continue;
+            if (flags[out.index(a, c, d)] & CROSSES) return true;
         }
         return false;
     };
     parallel_for(block_count, threads, [&](long b, int) {
         if (quiet(b)) return;
         for_points(b, [&](int i, int j, int k) {
-            const size_t at = out.index(i, j, k);
-            crossing[at] = any_neighbour(outside, i, j, k, outside[at]);
+            if (crosses(i, j, k)) flags[out.index(i, j, k)] |= CROSSES;
         });
     });
-    std::vector<uint8_t>().swap(outside);  // a slot a point less for the rest
+    e.keep_states = false;
     parallel_for(block_count, threads, [&](long b, int worker) {
         if (quiet(b)) return;
         Worker& w = workers[static_cast<size_t>(worker)];
         for_points(b, [&](int i, int j, int k) {
             const size_t at = out.index(i, j, k);
-            if (e.state[at] == EXACT || e.state[at] == VALUE) return;
-            if (crossing[at] || any_neighbour(crossing, i, j, k, 0)) e.add(w, i, j, k);
+            if (e.state_of(at) == EXACT || e.state_of(at) == VALUE) return;
+            if ((flags[at] & CROSSES) || neighbour_crosses(i, j, k)) e.add(w, i, j, k);
         });
         e.evaluate(w, b, CROSSING_COLOURS);
-        // The colours left for later, of the ends of crossing edges.
+        // The colours left for later, of the ends of crossing edges: their
+        // state is the one the bounding pass left.
         if (!e.cache) return;
         for_points(b, [&](int i, int j, int k) {
             const size_t at = out.index(i, j, k);
-            if (e.state[at] == VALUE && crossing[at]) e.add(w, i, j, k);
+            if (e.state_of(at) == VALUE && (flags[at] & CROSSES)) e.add(w, i, j, k);
         });
         e.colour(w, b);
     });

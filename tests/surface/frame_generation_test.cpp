@@ -228,6 +228,9 @@ TEST_F(FrameTest, FastFramesEqualExhaustiveFramesBitForBit)
                 ASSERT_EQ(::triangulate_frame(request, &fast), 0);
                 EXPECT_TRUE(same_mesh(fast, exhaustive)) << "trial " << trial << " frame " << frame << " threads "
                                                          << threads;
+                // No point is evaluated twice.
+                EXPECT_LE(stats.exact, stats.points);
+                EXPECT_LE(stats.exact_afterwards, stats.exact);
                 skipped += stats.points - stats.exact;
                 points += stats.points;
             }
