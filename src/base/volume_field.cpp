@@ -1,6 +1,10 @@
 #include "base/volume_field.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace kestrane {
@@ -49,18 +53,32 @@ bool fill_tile(const VoxelGrid& grid, int tx, int ty, int tz, uint32_t& uniform,
     return true;
 }
 
+// Gives back the memory of an array's whole pages as it is read: up to
+// `upto`, from where it stopped the time before.
+struct PageGiver {
+    uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t done;
+    explicit PageGiver(const void* start) : done((reinterpret_cast<uintptr_t>(start) + page - 1) / page * page) {}
+    void give_back(const void* upto)
+    {
+        const uintptr_t last = reinterpret_cast<uintptr_t>(upto) / page * page;
+        if (last <= done) return;
+        madvise(reinterpret_cast<void*>(done), last - done, MADV_DONTNEED);
+        done = last;
+    }
+};
+
 }  // namespace
 
-bool split_voxels(const VoxelGrid& grid, VolumeField* field)
+bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back)
 {
     *field = VolumeField{};
     if (!grid.voxels || grid.nx <= 0 || grid.ny <= 0 || grid.nz <= 0) return false;
     VolumeField f;
     f.nx = grid.nx, f.ny = grid.ny, f.nz = grid.nz;
     const size_t count = grid.size();
-    f.distances.reset(new (std::nothrow) int16_t[count]);
-    if (!f.distances) return false;
-    for (size_t i = 0; i < count; ++i) f.distances[i] = grid.voxels[i].distance;
+    // The colours first: until the distances are copied, a failure leaves
+    // the voxels whole.
     ColourTiles& t = f.colours;
     t.tiles[0] = tiles_along(grid.nx), t.tiles[1] = tiles_along(grid.ny), t.tiles[2] = tiles_along(grid.nz);
     const size_t tiles = static_cast<size_t>(t.tiles[0]) * t.tiles[1] * t.tiles[2];
@@ -75,6 +93,17 @@ bool split_voxels(const VoxelGrid& grid, VolumeField* field)
         for (int ty = 0; ty < t.tiles[1]; ++ty)
             for (int tx = 0; tx < t.tiles[0]; ++tx, ++i)
                 if (!fill_tile(grid, tx, ty, tz, t.uniform[i], t.own[i])) return false;
+    f.distances.reset(new (std::nothrow) int16_t[count]);
+    if (!f.distances) return false;
+    give_back = give_back && static_cast<int64_t>(count * sizeof(Voxel)) >= GIVE_BACK_BYTES;
+    // In slabs of about 16 MB of voxels, each given back once copied.
+    const size_t slab = give_back ? (size_t(16) << 20) / sizeof(Voxel) : count;
+    PageGiver giver(grid.voxels);
+    for (size_t start = 0; start < count; start += slab) {
+        const size_t end = std::min(count, start + slab);
+        for (size_t v = start; v < end; ++v) f.distances[v] = grid.voxels[v].distance;
+        if (give_back) giver.give_back(grid.voxels + end);
+    }
     *field = std::move(f);
     return true;
 }

@@ -15,9 +15,14 @@ struct VolumeField {
     int nx = 0, ny = 0, nz = 0;
 };
 
-// The field of the grid's voxels; false (and an empty field) when memory
-// runs out.
-bool split_voxels(const VoxelGrid& grid, VolumeField* field);
+// The field of the grid's voxels; false (and an empty field, the voxels as
+// they were) when memory runs out. With give_back, a large grid's memory
+// goes back to the system as its distances are copied, so the voxels and
+// the field are not held whole together: once it succeeds the voxels are
+// gone (their array is only to be freed).
+bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back = false);
+// Grids of at least this many bytes give their memory back in the split.
+constexpr int64_t GIVE_BACK_BYTES = int64_t(64) << 20;
 
 // A view of the field; an empty view when it has no distances.
 FieldView field_view(const VolumeField& field);

@@ -442,7 +442,9 @@ void transform_volume_work(VolumeWork& work)
     work.view = field_of(work.grid);
     {
         const std::lock_guard<std::mutex> one_at_a_time(splitting);
-        if (split_voxels(work.grid, &work.field)) {
+        // The voxels' memory goes back as the field is made: a volume's
+        // voxels and its field are never held whole at once.
+        if (split_voxels(work.grid, &work.field, true)) {
             work.view = field_view(work.field);
             work.voxels.reset();
             work.grid.voxels = nullptr;

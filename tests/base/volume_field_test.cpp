@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -78,6 +79,39 @@ TEST(VolumeField, ReadsWhatItsVoxelsRead)
     EXPECT_EQ(tiles_with_own_colours(field.colours), 1u);
     EXPECT_EQ(field_view(field).colour(nx - 1, 5, 3), make_colour(1, 2, 3));
     EXPECT_EQ(field_view(field).colour(nx - 1, 6, 3), blank_colour());
+}
+
+// A large grid split giving its memory back makes the same field, and its
+// voxels' pages are gone (read again, they are the system's fresh zeros).
+TEST(VolumeField, ALargeGridGivesItsMemoryBackAsItIsSplit)
+{
+    const int nx = 260, ny = 240, nz = 190;
+    const size_t count = size_t(nx) * ny * nz;
+    ASSERT_GE(int64_t(count * sizeof(Voxel)), GIVE_BACK_BYTES);
+    std::unique_ptr<Voxel[]> voxels(new Voxel[count]);
+    const VoxelGrid grid{voxels.get(), nx, ny, nz};
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x) {
+                Voxel& v = grid.at(x, y, z);
+                const size_t i = grid.index(x, y, z);
+                v.distance = static_cast<int16_t>(static_cast<int>((i * 2654435761u) >> 7 & 0x7fff) - 16000);
+                v.colour = outer(x, y, z, nx, ny, nz) ? blank_colour()
+                           : (x / 8 + y / 8 + z / 8) % 5 == 0 ? make_colour(x % 32, y % 64, z % 32)
+                                                              : make_colour(3, 40, 7);
+            }
+    VolumeField kept, given;
+    ASSERT_TRUE(split_voxels(grid, &kept));
+    ASSERT_TRUE(split_voxels(grid, &given, true));
+    const FieldView a = field_view(kept), b = field_view(given);
+    for (size_t i = 0; i < count; ++i) ASSERT_EQ(a.distance(i), b.distance(i)) << i;
+    for (int z = 0; z < nz; z += 3)
+        for (int y = 0; y < ny; y += 2)
+            for (int x = 0; x < nx; ++x) ASSERT_EQ(a.colour(x, y, z), b.colour(x, y, z)) << x << " " << y << " " << z;
+    EXPECT_GT(tiles_with_own_colours(given.colours), 0u);
+    const Voxel& middle = voxels[count / 2];
+    EXPECT_EQ(middle.distance, 0);
+    EXPECT_EQ(static_cast<uint32_t>(middle.colour), 0u);
 }
 
 TEST(VolumeField, NothingToSplitGivesAnEmptyView)
