@@ -1,5 +1,6 @@
 #include "surface/displacement_cache.h"
 
+#include <algorithm>
 #include <new>
 
 namespace kestrane {
@@ -112,20 +113,40 @@ bool keep_displacements(DisplacementCache& cache, long b, const int* entries, co
     DisplacementBlock* block = block_for_keeping(cache, b);
     if (!block) return false;
     std::lock_guard<std::mutex> hold(block->lock);
-    for (int m = 0; m < n; ++m) {
-        if (block->entry[entries[m]]) continue;  // kept meanwhile, the same value
-        if (cache.bytes.fetch_add(POINT_BYTES) + POINT_BYTES > cache.budget) {
-            cache.bytes.fetch_sub(POINT_BYTES);
-            return false;
+    // The budget counts what the arrays hold, their room included: they
+    // grow by whole steps of points (not by doubling), and at the budget's
+    // edge by what is left of it.
+    size_t fresh = 0;
+    for (int m = 0; m < n; ++m) fresh += block->entry[entries[m]] == 0;
+    const size_t held = block->source.capacity(), needed = block->source.size() + fresh;
+    auto charge = [&](size_t to) {
+        const int64_t more = static_cast<int64_t>(to - held) * POINT_BYTES;
+        if (cache.bytes.fetch_add(more) + more <= cache.budget) return true;
+        cache.bytes.fetch_sub(more);
+        return false;
+    };
+    size_t room = held;
+    if (needed > held) {
+        constexpr size_t STEP = 16;
+        room = std::min<size_t>(BLOCK_POINTS, (needed + STEP - 1) / STEP * STEP);
+        if (!charge(room)) {
+            const int64_t left = (cache.budget - cache.bytes.load()) / POINT_BYTES;
+            room = std::min(needed, held + static_cast<size_t>(std::max<int64_t>(left, 0)));
+            if (room > held && !charge(room)) room = held;
         }
         try {
-            block->source.push_back(source[m]);
-            block->target.push_back(target[m]);
+            block->source.reserve(room);
+            block->target.reserve(room);
         } catch (const std::bad_alloc&) {
-            block->source.resize(block->target.size());
-            cache.bytes.fetch_sub(POINT_BYTES);
+            cache.bytes.fetch_sub(static_cast<int64_t>(room - held) * POINT_BYTES);
             return false;
         }
+    }
+    for (int m = 0; m < n; ++m) {
+        if (block->entry[entries[m]]) continue;  // kept meanwhile, the same value
+        if (block->source.size() >= room) return false;
+        block->source.push_back(source[m]);
+        block->target.push_back(target[m]);
         block->entry[entries[m]] = static_cast<uint16_t>(block->source.size());
     }
     return true;

@@ -69,6 +69,37 @@ TEST(DisplacementCache, KeepsNothingBeyondItsBudget)
     EXPECT_FALSE(kept_box_shift(*cache, 1, 5, &back));
 }
 
+// What the arrays hold, their room included, stays within the budget, and
+// the budget is used to its end.
+TEST(DisplacementCache, ItsArraysHoldNoMoreThanTheBudget)
+{
+    const LatticeField l = lattice(16, 16, 16);
+    const int64_t table = 8 * (sizeof(void*) + 1 + sizeof(BoxShift)), point = 2 * sizeof(Vector3);
+    auto cache = make_displacement_cache(l, table + sizeof(DisplacementBlock) + 40 * point);
+    ASSERT_TRUE(cache);
+    int entries[10];
+    Vector3 v[10];
+    int kept = 0, calls = 0;
+    for (bool all = true; all; ++calls) {
+        for (int m = 0; m < 10; ++m) {
+            entries[m] = calls * 10 + m;
+            v[m] = {double(entries[m]), 0, 0};
+        }
+        all = keep_displacements(*cache, 0, entries, v, v, 10);
+        const DisplacementBlock& block = *cache->blocks[0].load();
+        kept = static_cast<int>(block.source.size());
+        EXPECT_LE(table + int64_t(sizeof(DisplacementBlock)) + int64_t(block.source.capacity()) * point, cache->budget);
+        EXPECT_EQ(cache->bytes.load(), table + int64_t(sizeof(DisplacementBlock)) + int64_t(block.source.capacity()) * point);
+    }
+    EXPECT_EQ(kept, 40);
+    EXPECT_EQ(calls, 5);  // four calls kept all ten, the fifth none
+    Vector3 s[10], t[10];
+    uint8_t found[10];
+    for (int m = 0; m < 10; ++m) entries[m] = 30 + m;
+    kept_displacements(*cache, 0, entries, 10, s, t, found);
+    for (int m = 0; m < 10; ++m) EXPECT_TRUE(found[m] && s[m].x == 30 + m) << m;
+}
+
 TEST(DisplacementCache, KeepsTheShiftOfEveryBoxApart)
 {
     auto cache = make_displacement_cache(lattice(16, 16, 16), 1 << 20);
