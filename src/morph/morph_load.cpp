@@ -40,9 +40,16 @@ struct OpenFiles {
 // it itself).
 struct Beside {
     std::thread thread;
+    Beside() = default;
     template <typename Work>
     Beside(const MorphParameters& parameters, Work work)
     {
+        start(parameters, work);
+    }
+    template <typename Work>
+    void start(const MorphParameters& parameters, Work work)
+    {
+        finish();
         if (worker_threads(parameters) < 2) return;
         const StopSignalsHeldBack held;
         try {
@@ -342,67 +349,82 @@ Result convert_both(MorphState& morph, const SurfaceInput inputs[2])
 
 }  // namespace
 
-Result load_volumes(MorphState& morph, const Surface& source, const Surface& target)
+namespace {
+
+// What the reading and sizing leave for the conversions: the open files,
+// the meshes read whole and each surface's input and boundary edges.
+struct LoadInputs {
+    OpenFiles files;
+    PolygonMesh meshes[2];
+    SurfaceInput inputs[2];
+    long boundary_edges[2] = {0, 0};
+};
+
+Result read_and_size(MorphState& morph, const Surface& source, const Surface& target, LoadInputs& in)
 {
     release_morph(morph);
     morph.names[0] = source.label();
     morph.names[1] = target.label();
     const Surface* surfaces[2] = {&source, &target};
-    OpenFiles files;
-    PolygonMesh meshes[2];
-    SurfaceInput inputs[2];
     // Both files are opened before either is read, so that a missing target
     // is told before a long read of the source.
     for (int side = 0; side < 2; ++side) {
-        Result r = prepare_input(morph, *surfaces[side], side, files, inputs[side]);
+        Result r = prepare_input(morph, *surfaces[side], side, in.files, in.inputs[side]);
         if (!r) return r;
     }
     for (int side = 0; side < 2; ++side) {
-        Result r = read_input(morph, *surfaces[side], side, files, meshes[side], inputs[side]);
+        Result r = read_input(morph, *surfaces[side], side, in.files, in.meshes[side], in.inputs[side]);
         if (!r) return r;
         if (cancelled(morph)) return cancelled_result(Stage::Reading);
     }
-    long boundary_edges[2] = {0, 0};
-    Result sized = size_volumes(morph, inputs, boundary_edges);
+    Result sized = size_volumes(morph, in.inputs, in.boundary_edges);
     if (!sized) return sized;
     if (cancelled(morph)) return cancelled_result(Stage::Sizing);
     // Everything the load and its frames will hold is counted before any of
     // it is allocated.
     const MorphParameters& p = morph.parameters;
-    if (load_memory_bytes(morph.volume_dims, p.antialias, worker_threads(p)) > load_memory_budget() ||
-        !allocate_voxels(morph, 0))
+    if (load_memory_bytes(morph.volume_dims, p.antialias, worker_threads(p)) > load_memory_budget())
         return failure(Problem::NotEnoughMemory, 0, morph, memory_failure(morph, 0));
+    return Result{};
+}
+
+// An open surface may bound nothing: its end of the morph is empty, and it
+// has no sphere to link. One that does bound something is filled as a
+// solid: said, since the file does not describe that solid.
+void warn_of_enclosure(const MorphState& morph, int side, long boundary_edges)
+{
+    Report warning;
+    warning.severity = Severity::Warning;
+    warning.file = morph.names[side];
+    if (!encloses_volume(morph, side)) {
+        warning.problem = Problem::NoVolume;
+        warning.reason = quoted(morph.names[side]) + " encloses no volume at this sampling";
+    } else if (boundary_edges > 0) {
+        warning.problem = Problem::OpenSurface;
+        warning.reason = quoted(morph.names[side]) + " is not closed (" + std::to_string(boundary_edges) +
+                         (boundary_edges == 1 ? " boundary edge" : " boundary edges") +
+                         "): it is morphed as the solid it bounds";
+    } else {
+        return;
+    }
+    tell(morph, warning);
+}
+
+Result convert_in(MorphState& morph, LoadInputs& in)
+{
+    if (!allocate_voxels(morph, 0)) return failure(Problem::NotEnoughMemory, 0, morph, memory_failure(morph, 0));
     if (!allocate_voxels(morph, 1)) {
         morph.volumes[0].voxels.reset();
         return failure(Problem::NotEnoughMemory, 1, morph, memory_failure(morph, 1));
     }
-    Result converted = convert_both(morph, inputs);
+    Result converted = convert_both(morph, in.inputs);
     if (!converted) return converted;
     if (cancelled(morph)) return cancelled_result(Stage::Converting);
-    // An open surface may bound nothing: its end of the morph is empty, and
-    // it has no sphere to link.
-    // One that does bound something is filled as a solid: said, since the
-    // file does not describe that solid.
-    for (int side = 0; side < 2; ++side)
-        if (!encloses_volume(morph, side)) {
-            Report warning;
-            warning.problem = Problem::NoVolume;
-            warning.severity = Severity::Warning;
-            warning.file = morph.names[side];
-            warning.reason = quoted(morph.names[side]) + " encloses no volume at this sampling";
-            tell(morph, warning);
-        } else if (boundary_edges[side] > 0) {
-            Report warning;
-            warning.problem = Problem::OpenSurface;
-            warning.severity = Severity::Warning;
-            warning.file = morph.names[side];
-            warning.reason = quoted(morph.names[side]) + " is not closed (" + std::to_string(boundary_edges[side]) +
-                             (boundary_edges[side] == 1 ? " boundary edge" : " boundary edges") +
-                             "): it is morphed as the solid it bounds";
-            tell(morph, warning);
-        }
+    for (int side = 0; side < 2; ++side) warn_of_enclosure(morph, side, in.boundary_edges[side]);
     return Result{};
 }
+
+}  // namespace
 
 VolumeWork take_volume_work(const MorphState& morph, int side)
 {
@@ -576,6 +598,82 @@ Result analyse_volumes(MorphState& morph, const SphereExtractionOptions& options
         return install_spheres(morph, 1, target);
     }
     return Result{};
+}
+
+namespace {
+
+// A large grid's sides are converted and analysed one after the other, so
+// that only one side is ever held as 6-byte voxels: the other is its field
+// by then, or not yet made. The source's spheres are extracted beside the
+// target's conversion.
+Result load_in_turn(MorphState& morph, LoadInputs& in, const SphereExtractionOptions& options)
+{
+    VolumeWork source;
+    bool source_extracted = false;
+    Beside extracting;  // joined before source goes
+    for (int side = 0; side < 2; ++side) {
+        if (!allocate_voxels(morph, side))
+            return failure(Problem::NotEnoughMemory, side, morph, memory_failure(morph, side));
+        Sampling sampling{&morph, side, 0, 0, true};
+        const int status = convert_side(morph, in.inputs[side], side, &sampling);
+        if (status != 0) {
+            Result r = failure(Problem::ConversionFailed, side, morph, surface_failure(morph, status, side));
+            r.stage = Stage::Converting;
+            return r;
+        }
+        tell_converted(sampling);
+        if (cancelled(morph)) return cancelled_result(Stage::Converting);
+        warn_of_enclosure(morph, side, in.boundary_edges[side]);
+        if (side == 1) {
+            // The source's spheres go in first: an overflow among them
+            // switches to quick morphing before the target's are sought.
+            extracting.finish();
+            if (!source_extracted && !morph.parameters.quick_morph) extract_volume_work(source, options);
+            if (!morph.parameters.quick_morph) {
+                Result r = install_spheres(morph, 0, source);
+                if (!r) return r;
+            }
+        }
+        tell_stage(morph, Stage::Transforming, side);
+        VolumeWork work = take_volume_voxels(morph, side);
+        transform_volume_work(work);
+        install_transform(morph, side, work);
+        if (cancelled(morph)) return cancelled_result(Stage::Transforming);
+        if (morph.parameters.quick_morph) continue;
+        tell_stage(morph, Stage::Extracting, side);
+        if (side == 1) {
+            extract_volume_work(work, options);
+            return install_spheres(morph, 1, work);
+        }
+        source = std::move(work);
+        extracting.start(morph.parameters, [&] {
+            extract_volume_work(source, options);
+            source_extracted = true;
+        });
+    }
+    return Result{};
+}
+
+}  // namespace
+
+bool sides_in_turn(const MorphState& morph)
+{
+    return voxel_count(morph) * static_cast<int64_t>(sizeof(Voxel)) >= morph.sides_in_turn_from;
+}
+
+Result load_morph(MorphState& morph, const Surface& source, const Surface& target,
+                  const SphereExtractionOptions& options)
+{
+    LoadInputs in;
+    Result r = read_and_size(morph, source, target, in);
+    if (r && sides_in_turn(morph)) {
+        r = load_in_turn(morph, in, options);
+    } else if (r) {
+        r = convert_in(morph, in);
+        if (r) r = analyse_volumes(morph, options);
+    }
+    if (!r) release_morph(morph);
+    return r;
 }
 
 Result link_volumes(MorphState& morph)

@@ -3,7 +3,8 @@
 // surfaces, size the grid, check that the load fits, allocate and convert
 // both volumes (the target beside the source when threads allow), then
 // transform them, summarise their fields and extract their spheres (the
-// target's analysis beside the source's). Progress and warnings go to the
+// target's analysis beside the source's; a large grid's sides one after
+// the other, load_morph below). Progress and warnings go to the
 // state's observer, on the calling thread. Files are closed on every path;
 // a failed load leaves nothing allocated.
 #include "input/surface_input.h"
@@ -13,8 +14,16 @@
 
 namespace kestrane {
 
-// Reads, sizes and converts both surfaces into fresh volumes.
-Result load_volumes(MorphState& morph, const Surface& source, const Surface& target);
+// The whole load: reads and sizes both surfaces, converts both into fresh
+// volumes and analyses them (analyse_volumes). For a grid whose voxels take
+// at least morph.sides_in_turn_from bytes a side, each side is converted
+// and analysed before the next is converted (the source's spheres extracted
+// beside the target's conversion), so that one side's voxels are never held
+// beside the other's. The volumes, fields, spheres and warnings are the
+// same either way; only the order of the events differs.
+Result load_morph(MorphState& morph, const Surface& source, const Surface& target,
+                  const SphereExtractionOptions& options = SphereExtractionOptions{});
+bool sides_in_turn(const MorphState& morph);
 
 // Its steps, for benchmarks and fuzz targets that drive them on inputs of
 // their own: the sizing (grid, lattice, placements; each surface's

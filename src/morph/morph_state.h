@@ -26,6 +26,9 @@
 namespace kestrane {
 struct DisplacementCache;
 
+// Voxel arrays of this size or more are made one side at a time.
+constexpr int64_t SIDES_IN_TURN_BYTES = int64_t(256) << 20;
+
 struct MorphState {
     MorphParameters parameters;
     std::string names[2];  // the surfaces' names in messages
@@ -46,6 +49,9 @@ struct MorphState {
     std::vector<CorrespondenceVector> vectors;
     // The links were made after the spheres and vectors last changed.
     bool linked = false;
+    // From this size of one side's voxels on, the load takes the sides in
+    // turn (morph_load.h); lower only to test that path on small grids.
+    int64_t sides_in_turn_from = SIDES_IN_TURN_BYTES;
     MorphObserver* observer = nullptr;
     const std::atomic<bool>* cancel = nullptr;
     // Counts the voxel arrays made, so that what was computed from the old

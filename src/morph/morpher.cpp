@@ -77,8 +77,7 @@ Result Morpher::load(const Surface& source, const Surface& target)
         release_morph(*state_);
         return checked;
     }
-    Result r = load_volumes(*state_, source, target);
-    if (r) r = analyse_volumes(*state_);
+    Result r = load_morph(*state_, source, target);
     if (!r) release_morph(*state_);
     return r;
 }

@@ -142,13 +142,40 @@ TEST(MorphEvents, ASurfaceThatEnclosesNothingIsWarnedAbout)
 
 TEST(MorphEvents, ASurfaceThatEnclosesNothingHasNoSphereToMorph)
 {
-    Morpher m(open_parameters(false));
-    Recorder r;
-    m.set_observer(&r);
-    const Result loaded = m.load(ICOSPHERE, Surface::memory(triangle(), "triangle"));
-    expect_open_surface_warned(r);
-    EXPECT_TRUE(loaded.problem == Problem::NoSpheres && loaded.side == 1 && loaded.file == "triangle");
-    EXPECT_FALSE(m.loaded());
+    for (bool in_turn : {false, true}) {
+        Morpher m(open_parameters(false));
+        if (in_turn) m.state().sides_in_turn_from = 0;
+        Recorder r;
+        m.set_observer(&r);
+        const Result loaded = m.load(ICOSPHERE, Surface::memory(triangle(), "triangle"));
+        expect_open_surface_warned(r);
+        EXPECT_TRUE(loaded.problem == Problem::NoSpheres && loaded.side == 1 && loaded.file == "triangle");
+        EXPECT_FALSE(m.loaded());
+        EXPECT_FALSE(m.state().volumes[0].field.distances) << "a failed load keeps nothing";
+    }
+}
+
+// A large grid's sides are loaded one after the other (here forced on a
+// small one): each side's stages in turn, on the caller's thread.
+TEST(MorphEvents, SidesLoadedInTurnTellEachSideWhole)
+{
+    for (int threads : {1, 2}) {
+        MorphParameters p = small_parameters();
+        p.threads = static_cast<uint16_t>(threads);
+        Morpher m(p);
+        m.state().sides_in_turn_from = 0;
+        Recorder r;
+        m.set_observer(&r);
+        ASSERT_TRUE(m.load(ICOSPHERE, Surface::file(example("box.off"))).ok());
+        const Stages load = {{Stage::Sizing, -1},     {Stage::Converting, 0},   {Stage::Transforming, 0},
+                             {Stage::Extracting, 0},  {Stage::Converting, 1},   {Stage::Transforming, 1},
+                             {Stage::Extracting, 1}};
+        EXPECT_EQ(stages(r.events), load) << threads << " threads";
+        EXPECT_TRUE(r.reports.empty());
+        for (const std::thread::id& id : r.threads) ASSERT_EQ(id, std::this_thread::get_id()) << "told on a worker";
+        expect_polygons_counted(r.events, 0, "icosphere.off", 1280);
+        expect_polygons_counted(r.events, 1, "box.off", 248);
+    }
 }
 
 }  // namespace

@@ -181,6 +181,36 @@ TEST(MorpherFailures, ACancelledLoadOrLinkStopsAndLeavesNothingLoaded)
     EXPECT_TRUE(m.load(ICOSPHERE, TORUS).ok());
 }
 
+// A load whose sides take turns, cancelled as each step starts: it stops
+// there (the source's extraction beside it joined) and keeps nothing.
+TEST(MorpherFailures, ALoadTakingTurnsStopsWhereverItIsCancelled)
+{
+    struct CancelAt : MorphObserver {
+        Stage stage;
+        int side;
+        std::atomic<bool> cancel{false};
+        CancelAt(Stage s, int d) : stage(s), side(d) {}
+        void progress(const ProgressEvent& e) override
+        {
+            if (e.stage == stage && e.side == side) cancel = true;
+        }
+    };
+    const std::pair<Stage, int> steps[] = {
+        {Stage::Transforming, 0}, {Stage::Extracting, 0}, {Stage::Converting, 1}, {Stage::Transforming, 1}};
+    for (int threads : {1, 2})
+        for (const auto& [stage, side] : steps) {
+            MorphParameters p = small_parameters();
+            p.threads = static_cast<uint16_t>(threads);
+            Morpher m(p);
+            m.state().sides_in_turn_from = 0;
+            CancelAt observer(stage, side);
+            m.set_observer(&observer);
+            m.set_cancel(&observer.cancel);
+            EXPECT_EQ(m.load(ICOSPHERE, TORUS).problem, Problem::Cancelled) << threads << " " << side;
+            expect_nothing_loaded(m);
+        }
+}
+
 TEST(MorpherFailures, AFileThatCannotBeOpenedCarriesTheSystemsError)
 {
     Morpher m;

@@ -138,6 +138,35 @@ TEST(MorpherFrames, ALoadKeepsTheFieldsAndFreesTheVoxels)
     }
 }
 
+// Loaded side by side or in turn (as a large grid is), the volumes, spheres
+// and frames are the same.
+TEST(MorpherFrames, SidesLoadedInTurnGiveTheSameMorph)
+{
+    for (int threads : {1, 2}) {
+        MorphParameters p = small_parameters(16, 4);
+        p.threads = threads;
+        Morpher together(p), in_turn(p);
+        in_turn.state().sides_in_turn_from = 0;
+        ASSERT_TRUE(together.load(ICOSPHERE, TORUS).ok());
+        ASSERT_TRUE(in_turn.load(ICOSPHERE, TORUS).ok());
+        const MorphState &a = together.state(), &b = in_turn.state();
+        const size_t voxels = static_cast<size_t>(voxel_count(a));
+        ASSERT_EQ(voxel_count(b), voxel_count(a));
+        for (int side = 0; side < 2; ++side) {
+            const Volume &u = a.volumes[side], &v = b.volumes[side];
+            ASSERT_TRUE(u.field.distances && v.field.distances && !v.voxels) << side;
+            EXPECT_TRUE(std::equal(u.field.distances.get(), u.field.distances.get() + voxels, v.field.distances.get()));
+            EXPECT_EQ(u.field.colours.uniform, v.field.colours.uniform);
+            ASSERT_EQ(u.spheres.size(), v.spheres.size()) << side;
+            for (size_t k = 0; k < u.spheres.size(); ++k) {
+                const Sphere &s = u.spheres[k], &t = v.spheres[k];
+                ASSERT_TRUE(s.x == t.x && s.y == t.y && s.z == t.z && s.radius == t.radius) << side << " " << k;
+            }
+        }
+        EXPECT_TRUE(same_frames(all_frames(together, 4), all_frames(in_turn, 4))) << threads << " threads";
+    }
+}
+
 TEST(MorpherFrames, TwoMorphersDoNotDisturbEachOther)
 {
     const MorphParameters p = small_parameters();
