@@ -13,10 +13,9 @@
 namespace kestrane {
 namespace {
 
-// VALUE: the exact value, its colour left until the crossings are known
-// (only the ends of crossing edges give colours to the mesh).
-enum PointState : uint8_t { UNKNOWN = 0, SIGN_ONLY = 1, EXACT = 2, VALUE = 3 };
-// Which colours an evaluation works out.
+// Which colours an evaluation works out: all of them, none yet (left until
+// the crossings are known: only the ends of crossing edges give colours to
+// the mesh), or those of the points that end a crossing edge.
 enum ColourNeed { ALL_COLOURS, COLOURS_LATER, CROSSING_COLOURS };
 constexpr int BLOCK = VALUE_BLOCK;  // lattice positions per side of the blocks first bounded
 
@@ -46,17 +45,19 @@ struct Engine {
     bool spheres;  // a sphere-based frame between the ends: points bounded one by one
     DisplacementCache* cache;  // null: every displacement computed afresh
     std::vector<int8_t> uniform;  // per block of BLOCK positions: settle's result
+    // Per block: the bounding pass left the colours of its exact values for
+    // later.
+    std::vector<uint8_t> colours_later;
     std::atomic<long> exact{0}, afterwards{0};
     std::atomic<bool> no_memory{false};  // a block of colours could not be had
-    // Off once the crossings are being found: from then on a thread reads
-    // the flags of its neighbours' points, so none is written.
-    bool keep_states = true;
 
-    void set_state(size_t slot, PointState s)
+    // Whether the point's value has been worked out (else it holds a sign).
+    bool computed(size_t slot) const
     {
-        if (keep_states) out.flags[slot] = static_cast<uint8_t>((out.flags[slot] & CROSSES) | (s << 1));
+        const int16_t v = out.value[slot];
+        return v != SIGN_ONLY_VALUE && v != -SIGN_ONLY_VALUE;
     }
-    PointState state_of(size_t slot) const { return static_cast<PointState>(out.flags[slot] >> 1); }
+    bool crosses(size_t slot) const { return (out.crossing[slot >> 6] >> (slot & 63) & 1) != 0; }
 
     // The voxel position of a point, as the walk computes it.
     Vector3 position(int i, int j, int k) const
@@ -125,7 +126,6 @@ struct Engine {
             for (int m = 0; m < n; ++m) {
                 out.value[w.slots[m]] = w.values[m];
                 store_colour(b, w.entries[m], w.colours[m]);
-                set_state(w.slots[m], EXACT);
             }
             exact += n;
             clear(w);
@@ -134,16 +134,15 @@ struct Engine {
         const bool kept = displacements(w, b);
         if (need == COLOURS_LATER && !kept) need = ALL_COLOURS;
         morph_displaced_values(frame, w.points.data(), w.source.data(), w.target.data(), n, w.values.data());
-        for (int m = 0; m < n; ++m) {
-            out.value[w.slots[m]] = w.values[m];
-            set_state(w.slots[m], VALUE);
-        }
+        for (int m = 0; m < n; ++m) out.value[w.slots[m]] = w.values[m];
         exact += n;
-        if (need != COLOURS_LATER) {
+        if (need == COLOURS_LATER) {
+            colours_later[static_cast<size_t>(b)] = 1;
+        } else {
             // Only those that need one: the others' slots are left out.
             int c = 0;
             for (int m = 0; m < n; ++m)
-                if (need == ALL_COLOURS || (out.flags[w.slots[m]] & CROSSES)) {
+                if (need == ALL_COLOURS || crosses(w.slots[m])) {
                     w.points[c] = w.points[m];
                     w.slots[c] = w.slots[m];
                     w.entries[c] = w.entries[m];
@@ -151,10 +150,7 @@ struct Engine {
                     w.target[c++] = w.target[m];
                 }
             morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), c, w.colours.data());
-            for (int m = 0; m < c; ++m) {
-                store_colour(b, w.entries[m], w.colours[m]);
-                set_state(w.slots[m], EXACT);
-            }
+            for (int m = 0; m < c; ++m) store_colour(b, w.entries[m], w.colours[m]);
         }
         clear(w);
     }
@@ -173,10 +169,7 @@ struct Engine {
         for (int m = 0; m < n; ++m)  // kept when the value was worked out; never otherwise, but then afresh
             if (!w.found[m]) morph_displacements(frame, &w.points[m], 1, &w.source[m], &w.target[m], w.batch);
         morph_displaced_colours(frame, w.points.data(), w.source.data(), w.target.data(), n, w.colours.data());
-        for (int m = 0; m < n; ++m) {
-            store_colour(b, w.entries[m], w.colours[m]);
-            set_state(w.slots[m], EXACT);
-        }
+        for (int m = 0; m < n; ++m) store_colour(b, w.entries[m], w.colours[m]);
         clear(w);
     }
 
@@ -228,7 +221,7 @@ struct Engine {
                                  : spheres && cache ? box_range(b, box, points)
                                                     : morph_range(bounds, points);
         if (range.hi < 0 || range.lo >= 0) {
-            const int16_t sign = range.hi < 0 ? -FIELD_LIMIT : FIELD_LIMIT;
+            const int16_t sign = range.hi < 0 ? -SIGN_ONLY_VALUE : SIGN_ONLY_VALUE;
             // A row's points lie in consecutive slots.
             for (int k = k0; k < k1; ++k)
                 for (int j = j0; j < j1; ++j) {
@@ -236,8 +229,6 @@ struct Engine {
                     if (first > last) continue;
                     const size_t a = out.index(first, j, k), z = out.index(last, j, k) + 1;
                     std::fill(out.value.begin() + static_cast<long>(a), out.value.begin() + static_cast<long>(z), sign);
-                    std::fill(out.flags.begin() + static_cast<long>(a), out.flags.begin() + static_cast<long>(z),
-                              static_cast<uint8_t>(SIGN_ONLY << 1));
                 }
             if (sign < 0) return -1;
             const bool touches_border = i0 == 0 || i1 >= out.lx - 1 || j0 <= 1 || j1 >= out.ly - 2 || k0 == 0 ||
@@ -270,11 +261,7 @@ struct Engine {
         return 0;
     }
 
-    void set_sign(size_t at, bool inside)
-    {
-        out.value[at] = inside ? FIELD_LIMIT : -FIELD_LIMIT;
-        set_state(at, SIGN_ONLY);
-    }
+    void set_sign(size_t at, bool inside) { out.value[at] = inside ? SIGN_ONLY_VALUE : -SIGN_ONLY_VALUE; }
 
     // Point by point with the spheres cut for the block: a sign where the
     // point's own range proves it, else an exact value.
@@ -318,7 +305,7 @@ int64_t frame_values_working_bytes(int lx, int ly, int lz)
 {
     // Counted as if every block had colours: the most a frame can hold.
     const int64_t slots = static_cast<int64_t>((lx + 1) / 2) * ly * lz;
-    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t) + sizeof(uint8_t));
+    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t)) + (slots + 63) / 64 * 8;
 }
 
 int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour)
@@ -344,24 +331,27 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
     const bool cached = spheres && displacements && displacements_shared(*frame.inputs) &&
                         cache_serves(*displacements, lattice);
     Engine e{frame, lattice, out, morph_bounds_frame(*frame.inputs, summaries ? summaries : none, frame.linked, frame.t),
-             summaries != nullptr, spheres, cached ? displacements : nullptr, {}, {}, {}, {}};
+             summaries != nullptr, spheres, cached ? displacements : nullptr, {}, {}, {}, {}, {}};
     // Blocks of BLOCK positions a side, bounded and settled.
     const int bx = (out.lx + BLOCK - 1) / BLOCK, by = (out.ly + BLOCK - 1) / BLOCK, bz = (out.lz + BLOCK - 1) / BLOCK;
     out.bx = bx;
     out.by = by;
     try {
-        out.value.assign(slots, 0);
+        // The bounding pass gives every point a value or a sign: what the
+        // arrays held before does not matter.
+        out.value.resize(slots);
         out.colour_blocks.clear();
         out.colour_blocks.resize(static_cast<size_t>(bx) * by * bz);
-        out.flags.assign(slots, static_cast<uint8_t>(UNKNOWN << 1));
+        out.crossing.assign((slots + 63) / 64, 0);
+        e.uniform.assign(static_cast<size_t>(bx) * by * bz, 0);
+        e.colours_later.assign(static_cast<size_t>(bx) * by * bz, 0);
     } catch (const std::bad_alloc&) {
         out.value.clear();
-        out.flags.clear();
+        out.crossing.clear();
         out.colour_blocks.clear();
         return false;
     }
 
-    e.uniform.assign(static_cast<size_t>(bx) * by * bz, 0);
     std::vector<Worker> workers(static_cast<size_t>(std::max(threads, 1)));
     parallel_for(static_cast<long>(bx) * by * bz, threads, [&](long b, int worker) {
         if (cancelled()) return;
@@ -377,7 +367,6 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
 
     // Points on or next to a crossing edge that only have a sign. A block
     // whose neighbourhood of blocks all took one sign whole has none.
-    std::vector<uint8_t>& flags = out.flags;
     auto quiet = [&](long b) {
         const int x = static_cast<int>(b % bx), y = static_cast<int>(b / bx % by), z = static_cast<int>(b / bx / by);
         const int8_t sign = e.uniform[static_cast<size_t>(b)];
@@ -440,41 +429,46 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         const size_t at = out.index(i, j, k);
         if (i >= 1 && i <= out.lx - 2 && j >= 2 && j <= out.ly - 3 && k >= 1 && k <= out.lz - 2) {
             const long* offset = slot_offset[i & 1];
-            uint8_t any = 0;
-            for (int d = 0; d < DIRECTION_COUNT; ++d) any |= flags[static_cast<size_t>(static_cast<long>(at) + offset[d])];
-            return (any & CROSSES) != 0;
+            for (int d = 0; d < DIRECTION_COUNT; ++d)
+                if (e.crosses(static_cast<size_t>(static_cast<long>(at) + offset[d]))) return true;
+            return false;
         }
         for (const LatticeOffset& o : DIRECTION_OFFSET) {
             const int a = i + o.di, c = j + o.dj, d = k + o.dk;
             if (a < 0 || a >= out.lx || c < 0 || c >= out.ly || d < 0 || d >= out.lz) continue;
-            if (flags[out.index(a, c, d)] & CROSSES) return true;
+            if (e.crosses(out.index(a, c, d))) return true;
         }
         return false;
     };
+    // The bits of a word belong to the points of several blocks.
+    std::vector<uint64_t>& crossing = out.crossing;
     parallel_for(block_count, threads, [&](long b, int) {
         if (quiet(b)) return;
         for_points(b, [&](int i, int j, int k) {
-            if (crosses(i, j, k)) flags[out.index(i, j, k)] |= CROSSES;
+            if (!crosses(i, j, k)) return;
+            const size_t at = out.index(i, j, k);
+            __atomic_fetch_or(&crossing[at >> 6], uint64_t(1) << (at & 63), __ATOMIC_RELAXED);
         });
     });
-    e.keep_states = false;
     parallel_for(block_count, threads, [&](long b, int worker) {
         if (quiet(b)) return;
         Worker& w = workers[static_cast<size_t>(worker)];
+        // First the colours the bounding pass left for later, of the ends of
+        // crossing edges: until this block's values below are in, the
+        // points it worked out are the only ones with values.
+        if (e.colours_later[static_cast<size_t>(b)]) {
+            for_points(b, [&](int i, int j, int k) {
+                const size_t at = out.index(i, j, k);
+                if (e.computed(at) && e.crosses(at)) e.add(w, i, j, k);
+            });
+            e.colour(w, b);
+        }
         for_points(b, [&](int i, int j, int k) {
             const size_t at = out.index(i, j, k);
-            if (e.state_of(at) == EXACT || e.state_of(at) == VALUE) return;
-            if ((flags[at] & CROSSES) || neighbour_crosses(i, j, k)) e.add(w, i, j, k);
+            if (e.computed(at)) return;
+            if (e.crosses(at) || neighbour_crosses(i, j, k)) e.add(w, i, j, k);
         });
         e.evaluate(w, b, CROSSING_COLOURS);
-        // The colours left for later, of the ends of crossing edges: their
-        // state is the one the bounding pass left.
-        if (!e.cache) return;
-        for_points(b, [&](int i, int j, int k) {
-            const size_t at = out.index(i, j, k);
-            if (e.state_of(at) == VALUE && (flags[at] & CROSSES)) e.add(w, i, j, k);
-        });
-        e.colour(w, b);
     });
     if (cancelled() || e.no_memory) return false;
     if (stats) {

@@ -16,8 +16,9 @@
 // and of the exact values comes from what earlier frames kept, and colours
 // are worked out last, only at the ends of crossing edges (the only ones the
 // walk puts on the mesh; the others read as 0).
-// Memory: 3 bytes per lattice point (its value and flags) and 1 KB per block
-// with colours, freed with the FrameValues.
+// Memory: 2 bytes and a bit per lattice point (its value and whether it
+// ends a crossing edge) and 1 KB per block with colours, freed with the
+// FrameValues.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +31,10 @@
 #include "surface/lattice_walk.h"
 
 namespace kestrane {
-constexpr uint8_t CROSSES = 1;
+// What a point whose sign alone is known holds: beyond every value a frame
+// takes (distances reach 32000 far away at most), so that it also tells
+// which points still need their values worked out.
+constexpr int16_t SIGN_ONLY_VALUE = INT16_MAX;
 
 struct FrameValues {
     int lx = 0, ly = 0, lz = 0, half = 0;  // half: points per row, (lx + 1) / 2
@@ -40,9 +44,8 @@ struct FrameValues {
     // the mesh takes them, a small part of the lattice.
     long bx = 0, by = 0;  // blocks along x and y
     std::vector<std::unique_ptr<uint32_t[]>> colour_blocks;
-    // Per point: CROSSES when an edge from it crosses the surface; the bits
-    // above tell how far its value was worked out (compute_frame_values').
-    std::vector<uint8_t> flags;
+    // One bit per point, by slot: an edge from the point crosses the surface.
+    std::vector<uint64_t> crossing;
     size_t index(int i, int j, int k) const
     {
         return (static_cast<size_t>(k) * ly + j) * half + static_cast<size_t>(i / 2);
@@ -73,14 +76,15 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
 // The value of point (i, j, k) as the walk reads it (with the border rule
 // applied by the walk itself).
 // Bytes compute_frame_values holds for a lattice of lx x ly x lz positions:
-// value, colour and flags of every other position.
+// value, colour and crossing bit of every other position.
 int64_t frame_values_working_bytes(int lx, int ly, int lz);
 
 int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour);
 // Whether an edge from point (i, j, k) crosses the surface.
 inline bool point_crosses(const FrameValues& values, int i, int j, int k)
 {
-    return (values.flags[values.index(i, j, k)] & CROSSES) != 0;
+    const size_t at = values.index(i, j, k);
+    return (values.crossing[at >> 6] >> (at & 63) & 1) != 0;
 }
 // Whether point (i, j, k) or a neighbour ends an edge that crosses the surface.
 bool near_crossing(const FrameValues& values, int i, int j, int k);
