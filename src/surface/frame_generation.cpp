@@ -1,7 +1,9 @@
 #include "surface/frame_generation.h"
 
+#include <cstdint>
 #include <new>
 
+#include "base/free_memory.h"
 #include "surface/frame_values.h"
 
 namespace kestrane {
@@ -87,7 +89,12 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     f.walk_done = report_frame;
     f.regularise = request.regularise;
     f.cancel = request.cancel;
-    return triangulate_lattice(f, mesh);
+    const int status = triangulate_lattice(f, mesh);
+    // What a large frame's arrays and walk left free in the arenas goes
+    // back; below this size the page faults cost more than the memory.
+    constexpr int64_t LARGE_FRAME_POINTS = int64_t(1) << 25;
+    if (static_cast<int64_t>(lattice.lx) * lattice.ly * lattice.lz >= LARGE_FRAME_POINTS) return_free_memory();
+    return status;
 }
 
 }  // namespace kestrane
