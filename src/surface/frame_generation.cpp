@@ -84,7 +84,10 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     LatticeField f = request.lattice;
     f.sample = sample_frame;
     f.context = &sampler;
-    if (sampler.values) f.near_surface = frame_crossing;
+    if (sampler.values) {
+        f.near_surface = frame_crossing;
+        f.values = sampler.values;
+    }
     f.slice_done = report_slice;
     f.walk_done = report_frame;
     f.regularise = request.regularise;

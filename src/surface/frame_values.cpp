@@ -310,8 +310,7 @@ int64_t frame_values_working_bytes(int lx, int ly, int lz)
 
 int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour)
 {
-    const std::unique_ptr<uint32_t[]>& page = values.colour_blocks[values.block(i, j, k)];
-    *colour = page ? page[block_entry(i, j, k)] : 0;
+    *colour = point_colour(values, i, j, k);
     return values.value[values.index(i, j, k)];
 }
 

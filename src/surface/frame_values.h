@@ -86,6 +86,12 @@ inline bool point_crosses(const FrameValues& values, int i, int j, int k)
     const size_t at = values.index(i, j, k);
     return (values.crossing[at >> 6] >> (at & 63) & 1) != 0;
 }
+// The colour of point (i, j, k) (0 where none was worked out).
+inline uint32_t point_colour(const FrameValues& values, int i, int j, int k)
+{
+    const std::unique_ptr<uint32_t[]>& page = values.colour_blocks[values.block(i, j, k)];
+    return page ? page[block_entry(i, j, k)] : 0;
+}
 // Whether point (i, j, k) or a neighbour ends an edge that crosses the surface.
 bool near_crossing(const FrameValues& values, int i, int j, int k);
 

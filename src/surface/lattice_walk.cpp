@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "surface/coincident_vertices.h"
+#include "surface/frame_values.h"
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 #include "surface/mesh_blocks.h"
@@ -32,12 +33,28 @@ void sample_point(Walk& w, int i, int j, int k)
     r.position = {(x.x - f.cx) * 64, (y - f.cy) * 64, (x.z - f.cz) * 64};
     r.crossing_flags = 0;
     uint32_t colour = 0;
-    r.value = f.sample(f.context, i, j, k, x, &colour);
+    bool near;
+    if (f.values) {
+        const size_t at = f.values->index(i, j, k);
+        r.value = f.values->value[at];
+        near = (f.values->crossing[at >> 6] >> (at & 63) & 1) != 0;
+        if (near) colour = point_colour(*f.values, i, j, k);
+    } else {
+        r.value = f.sample(f.context, i, j, k, x, &colour);
+        near = !f.near_surface || f.near_surface(f.context, i, j, k);
+    }
     // Border points count as outside, so that no surface ends at the border
     // (open or self-intersecting input, a shape touching the margin).
     if (r.value >= 0 && on_lattice_border(f, i, j, k)) r.value = -1;
     r.colour = colour;
-    if (!f.near_surface || f.near_surface(f.context, i, j, k)) mark_crossings(w.lattice, i, j, k);
+    if (near) mark_crossings(w.lattice, i, j, k);
+}
+
+// Whether an edge from point (i, j, k) may cross the surface.
+bool may_cross(const LatticeField& f, int i, int j, int k)
+{
+    if (f.values) return point_crosses(*f.values, i, j, k);
+    return !f.near_surface || f.near_surface(f.context, i, j, k);
 }
 
 void keep_as_previous(SampleRecord& r)
@@ -63,7 +80,7 @@ int walk_row(Walk& w, int j, int k)
         if (j > 0 && k > 0) {
             // A point with every neighbour on its own side has no edges and no
             // mixed tetrahedra.
-            if (w.field.near_surface && !w.field.near_surface(w.field.context, i, j - 1, k - 1)) continue;
+            if (!may_cross(w.field, i, j - 1, k - 1)) continue;
             int status = place_edge_vertices(l, i, j, k);
             if (status != APPEND_DONE)
                 return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;

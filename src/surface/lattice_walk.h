@@ -31,6 +31,8 @@ struct WalkReport {
     long vertices_joined = 0;     // coincident vertices joined (join_coincident_vertices)
 };
 
+struct FrameValues;
+
 // A field sampled on the isosurface lattice: counts, the step R in voxels and
 // the middle voxel (cx, cy, cz) that is the origin of mesh units.
 struct LatticeField {
@@ -44,6 +46,10 @@ struct LatticeField {
     // Optional: false when no neighbour of point (i, j, k) lies on the other
     // side (the border rule applied); the walk then skips its crossing tests.
     bool (*near_surface)(void* context, int i, int j, int k) = nullptr;
+    // Optional: a frame's values worked out beforehand (frame_values.h),
+    // read in place of both calls above, and a point's colour only where an
+    // edge from it crosses (the only colours the mesh takes).
+    const FrameValues* values = nullptr;
     // Called after each slice with the number of triangles so far.
     void (*slice_done)(void* context, int slice, long triangles) = nullptr;
     // Called once the walk is complete, before the mesh is copied out.
