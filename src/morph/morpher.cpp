@@ -77,9 +77,7 @@ Result Morpher::load(const Surface& source, const Surface& target)
         release_morph(*state_);
         return checked;
     }
-    Result r = load_morph(*state_, source, target);
-    if (!r) release_morph(*state_);
-    return r;
+    return load_morph(*state_, source, target);
 }
 
 bool Morpher::loaded() const { return morph_loaded(*state_); }

@@ -15,16 +15,10 @@ struct FrameSampler {
     const FrameValues* values;  // null: exhaustive
 };
 
-bool frame_crossing(void* context, int i, int j, int k)
-{
-    const FrameValues& values = *static_cast<const FrameSampler*>(context)->values;
-    return point_crosses(values, i, j, k);
-}
-
-int16_t sample_frame(void* context, int i, int j, int k, Vector3 x, uint32_t* colour)
+// The exhaustive evaluation; worked-out values the walk reads itself.
+int16_t sample_frame(void* context, int, int, int, Vector3 x, uint32_t* colour)
 {
     const FrameSampler& s = *static_cast<const FrameSampler*>(context);
-    if (s.values) return frame_value(*s.values, i, j, k, colour);
     return morph_sample(*s.request.inputs, x, s.t, colour);
 }
 
@@ -84,10 +78,7 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     LatticeField f = request.lattice;
     f.sample = sample_frame;
     f.context = &sampler;
-    if (sampler.values) {
-        f.near_surface = frame_crossing;
-        f.values = sampler.values;
-    }
+    f.values = sampler.values;
     f.slice_done = report_slice;
     f.walk_done = report_frame;
     f.regularise = request.regularise;

@@ -57,7 +57,7 @@ struct Engine {
         const int16_t v = out.value[slot];
         return v != SIGN_ONLY_VALUE && v != -SIGN_ONLY_VALUE;
     }
-    bool crosses(size_t slot) const { return (out.crossing[slot >> 6] >> (slot & 63) & 1) != 0; }
+    bool crosses(size_t slot) const { return slot_crosses(out, slot); }
 
     // The voxel position of a point, as the walk computes it.
     Vector3 position(int i, int j, int k) const
@@ -290,28 +290,11 @@ struct Engine {
 
 }  // namespace
 
-bool near_crossing(const FrameValues& values, int i, int j, int k)
-{
-    if (point_crosses(values, i, j, k)) return true;
-    for (const LatticeOffset& o : DIRECTION_OFFSET) {
-        const int a = i + o.di, b = j + o.dj, c = k + o.dk;
-        if (a < 0 || a >= values.lx || b < 0 || b >= values.ly || c < 0 || c >= values.lz) continue;
-        if (point_crosses(values, a, b, c)) return true;
-    }
-    return false;
-}
-
 int64_t frame_values_working_bytes(int lx, int ly, int lz)
 {
     // Counted as if every block had colours: the most a frame can hold.
     const int64_t slots = static_cast<int64_t>((lx + 1) / 2) * ly * lz;
     return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t)) + (slots + 63) / 64 * 8;
-}
-
-int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour)
-{
-    *colour = point_colour(values, i, j, k);
-    return values.value[values.index(i, j, k)];
 }
 
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,

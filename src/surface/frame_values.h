@@ -73,18 +73,19 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                           int threads, FrameValues* values, FrameValueStats* stats,
                           const std::atomic<bool>* cancel = nullptr, DisplacementCache* displacements = nullptr);
 
-// The value of point (i, j, k) as the walk reads it (with the border rule
-// applied by the walk itself).
 // Bytes compute_frame_values holds for a lattice of lx x ly x lz positions:
 // value, colour and crossing bit of every other position.
 int64_t frame_values_working_bytes(int lx, int ly, int lz);
 
-int16_t frame_value(const FrameValues& values, int i, int j, int k, uint32_t* colour);
-// Whether an edge from point (i, j, k) crosses the surface.
+// Whether an edge from the point in slot `slot`, or at (i, j, k), crosses the
+// surface.
+inline bool slot_crosses(const FrameValues& values, size_t slot)
+{
+    return (values.crossing[slot >> 6] >> (slot & 63) & 1) != 0;
+}
 inline bool point_crosses(const FrameValues& values, int i, int j, int k)
 {
-    const size_t at = values.index(i, j, k);
-    return (values.crossing[at >> 6] >> (at & 63) & 1) != 0;
+    return slot_crosses(values, values.index(i, j, k));
 }
 // The colour of point (i, j, k) (0 where none was worked out).
 inline uint32_t point_colour(const FrameValues& values, int i, int j, int k)
@@ -92,7 +93,5 @@ inline uint32_t point_colour(const FrameValues& values, int i, int j, int k)
     const std::unique_ptr<uint32_t[]>& page = values.colour_blocks[values.block(i, j, k)];
     return page ? page[block_entry(i, j, k)] : 0;
 }
-// Whether point (i, j, k) or a neighbour ends an edge that crosses the surface.
-bool near_crossing(const FrameValues& values, int i, int j, int k);
 
 }  // namespace kestrane

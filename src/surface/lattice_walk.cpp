@@ -37,7 +37,7 @@ void sample_point(Walk& w, int i, int j, int k)
     if (f.values) {
         const size_t at = f.values->index(i, j, k);
         r.value = f.values->value[at];
-        near = (f.values->crossing[at >> 6] >> (at & 63) & 1) != 0;
+        near = slot_crosses(*f.values, at);
         if (near) colour = point_colour(*f.values, i, j, k);
     } else {
         r.value = f.sample(f.context, i, j, k, x, &colour);
