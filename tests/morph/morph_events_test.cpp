@@ -34,6 +34,19 @@ void expect_polygons_counted(const std::vector<ProgressEvent>& events, int side,
     EXPECT_TRUE(last->finished && last->done == polygons) << name;
 }
 
+// The icosphere and the box loaded into m while r records: no warning, every
+// event on the caller's thread, each side's polygons counted.
+void load_recorded(Morpher& m, Recorder& r)
+{
+    m.set_observer(&r);
+    ASSERT_TRUE(m.load(ICOSPHERE, Surface::file(example("box.off"))).ok());
+    EXPECT_TRUE(r.reports.empty());
+    for (const std::thread::id& id : r.threads) ASSERT_EQ(id, std::this_thread::get_id()) << "told on a worker";
+    // Counts that are no multiple of 100: see the next test.
+    expect_polygons_counted(r.events, 0, "icosphere.off", 1280);
+    expect_polygons_counted(r.events, 1, "box.off", 248);
+}
+
 TEST(MorphEvents, ALoadAndAFrameTellTheirStagesInOrder)
 {
     for (int threads : {1, 2}) {
@@ -41,18 +54,12 @@ TEST(MorphEvents, ALoadAndAFrameTellTheirStagesInOrder)
         p.threads = static_cast<uint16_t>(threads);
         Morpher m(p);
         Recorder r;
-        m.set_observer(&r);
-        ASSERT_TRUE(m.load(ICOSPHERE, Surface::file(example("box.off"))).ok());
+        load_recorded(m, r);
         const Stages load = {{Stage::Sizing, -1},    {Stage::Converting, 0},   {Stage::Converting, 1},
                              {Stage::Transforming, 0}, {Stage::Extracting, 0}, {Stage::Transforming, 1},
                              {Stage::Extracting, 1}};
         EXPECT_EQ(stages(r.events), load) << threads << " threads";
-        EXPECT_TRUE(r.reports.empty());
-        for (const std::thread::id& id : r.threads) ASSERT_EQ(id, std::this_thread::get_id()) << "told on a worker";
         EXPECT_TRUE(!r.events[0].finished && r.events[1].finished) << "the grid is known after the second";
-        // Counts that are no multiple of 100: see the next test.
-        expect_polygons_counted(r.events, 0, "icosphere.off", 1280);
-        expect_polygons_counted(r.events, 1, "box.off", 248);
 
         r.events.clear();
         const Mesh frame = frame_of(m, 1, 4);
@@ -165,16 +172,11 @@ TEST(MorphEvents, SidesLoadedInTurnTellEachSideWhole)
         Morpher m(p);
         m.state().sides_in_turn_from = 0;
         Recorder r;
-        m.set_observer(&r);
-        ASSERT_TRUE(m.load(ICOSPHERE, Surface::file(example("box.off"))).ok());
+        load_recorded(m, r);
         const Stages load = {{Stage::Sizing, -1},     {Stage::Converting, 0},   {Stage::Transforming, 0},
                              {Stage::Extracting, 0},  {Stage::Converting, 1},   {Stage::Transforming, 1},
                              {Stage::Extracting, 1}};
         EXPECT_EQ(stages(r.events), load) << threads << " threads";
-        EXPECT_TRUE(r.reports.empty());
-        for (const std::thread::id& id : r.threads) ASSERT_EQ(id, std::this_thread::get_id()) << "told on a worker";
-        expect_polygons_counted(r.events, 0, "icosphere.off", 1280);
-        expect_polygons_counted(r.events, 1, "box.off", 248);
     }
 }
 
