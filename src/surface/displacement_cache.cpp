@@ -187,4 +187,25 @@ void keep_box_shift(DisplacementCache& cache, long b, int box, const BoxShift& s
     block->box_kept[box - 1] = 1;
 }
 
+
+void keep_points_shift(DisplacementCache& cache, long b, int box, const BoxShift& shift)
+{
+    if (box < 1 || box > INNER_BOXES) return;
+    DisplacementBlock* block = block_for_keeping(cache, b);
+    if (!block) return;
+    std::lock_guard<std::mutex> hold(block->lock);
+    block->box[box - 1] = shift;
+    block->box_kept[box - 1] = 2;
+}
+
+unsigned points_shifts_kept(DisplacementCache& cache, long b)
+{
+    DisplacementBlock* block = cache.blocks[static_cast<size_t>(b)].load(std::memory_order_acquire);
+    if (!block) return 0;
+    std::lock_guard<std::mutex> hold(block->lock);
+    unsigned kept = 0;
+    for (int c = 0; c < INNER_BOXES; ++c)
+        if (block->box_kept[c] == 2) kept |= 1u << c;
+    return kept;
+}
 }  // namespace kestrane

@@ -39,7 +39,7 @@ struct DisplacementBlock {
     std::mutex lock;
     uint16_t entry[BLOCK_POINTS] = {};  // 0: not kept, else 1 + where in the arrays
     std::vector<Vector3> source, target;
-    uint8_t box_kept[INNER_BOXES] = {};
+    uint8_t box_kept[INNER_BOXES] = {};  // 1: from the box's bound, 2: from its points' displacements
     BoxShift box[INNER_BOXES];
 };
 
@@ -89,5 +89,12 @@ bool keep_displacements(DisplacementCache& cache, long block, const int* entries
 // budget lasts.
 bool kept_box_shift(DisplacementCache& cache, long block, int box, BoxShift* shift);
 void keep_box_shift(DisplacementCache& cache, long block, int box, const BoxShift& shift);
+// The shift of half `box` (1 + c) of block b from the displacements of
+// every lattice point in it: valid for those points alone (the only ones
+// whose signs the half's range gives), far tighter than the box's bound,
+// and kept in its place.
+void keep_points_shift(DisplacementCache& cache, long block, int box, const BoxShift& shift);
+// Bit c: half c of block b has a shift from its points.
+unsigned points_shifts_kept(DisplacementCache& cache, long block);
 
 }  // namespace kestrane
