@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <new>
 
 #include "base/lattice_geometry.h"
 #include "base/parallel.h"
 #include "shape/field_value.h"
 #include "shape/morph_bounds.h"
-#include "surface/lattice_tables.h"
+#include "surface/crossing_bits.h"
 
 namespace kestrane {
 namespace {
@@ -105,6 +106,70 @@ struct Engine {
         return kept;
     }
 
+    // Where settle splits block b into its halves (the second half of an
+    // axis empty where the block is 2 or fewer positions wide there).
+    struct Split {
+        int lo[3], mid[3], hi[3];
+    };
+    Split split(long b) const
+    {
+        Split s;
+        s.lo[0] = static_cast<int>(b % out.bx) * BLOCK;
+        s.lo[1] = static_cast<int>(b / out.bx % out.by) * BLOCK;
+        s.lo[2] = static_cast<int>(b / out.bx / out.by) * BLOCK;
+        const int size[3] = {out.lx, out.ly, out.lz};
+        for (int a = 0; a < 3; ++a) {
+            s.hi[a] = std::min(s.lo[a] + BLOCK, size[a]);
+            s.mid[a] = s.hi[a] - s.lo[a] > 2 ? (s.lo[a] + s.hi[a]) / 2 : s.hi[a];
+        }
+        return s;
+    }
+
+    // Where every lattice point of a half of block b has its displacement
+    // among those collected, the half's shift from them.
+    void keep_points_shifts(Worker& w, long b)
+    {
+        const unsigned kept = points_shifts_kept(*cache, b);
+        if (kept == (1u << INNER_BOXES) - 1) return;
+        const Split s = split(b);
+        int count[INNER_BOXES] = {}, points[INNER_BOXES] = {};
+        for (int k = s.lo[2]; k < s.hi[2]; ++k)
+            for (int j = s.lo[1]; j < s.hi[1]; ++j)
+                for (int i = s.lo[0] + ((s.lo[0] + j + k) & 1); i < s.hi[0]; i += 2)
+                    ++points[(i >= s.mid[0]) + 2 * (j >= s.mid[1]) + 4 * (k >= s.mid[2])];
+        double lo[INNER_BOXES][2][3], hi[INNER_BOXES][2][3];
+        const size_t n = w.entries.size();
+        for (size_t m = 0; m < n; ++m) {
+            const int e = w.entries[m];
+            const int j = s.lo[1] + e / (BLOCK / 2) % BLOCK, k = s.lo[2] + e / (BLOCK / 2) / BLOCK;
+            const int i = s.lo[0] + e % (BLOCK / 2) * 2 + ((s.lo[0] + j + k) & 1);
+            const int c = (i >= s.mid[0]) + 2 * (j >= s.mid[1]) + 4 * (k >= s.mid[2]);
+            if (kept >> c & 1) continue;
+            const Vector3* d[2] = {&w.source[m], &w.target[m]};
+            for (int side = 0; side < 2; ++side) {
+                const double v[3] = {d[side]->x, d[side]->y, d[side]->z};
+                for (int a = 0; a < 3; ++a) {
+                    if (count[c] == 0 || v[a] < lo[c][side][a]) lo[c][side][a] = v[a];
+                    if (count[c] == 0 || v[a] > hi[c][side][a]) hi[c][side][a] = v[a];
+                }
+            }
+            ++count[c];
+        }
+        for (int c = 0; c < INNER_BOXES; ++c) {
+            if (count[c] == 0 || count[c] != points[c]) continue;
+            BoxShift shift;
+            for (int side = 0; side < 2; ++side)
+                for (int a = 0; a < 3; ++a) {
+                    float l = static_cast<float>(lo[c][side][a]), h = static_cast<float>(hi[c][side][a]);
+                    if (l > lo[c][side][a]) l = std::nextafter(l, -HUGE_VALF);
+                    if (h < hi[c][side][a]) h = std::nextafter(h, HUGE_VALF);
+                    shift.lo[side][a] = l;
+                    shift.hi[side][a] = h;
+                }
+            keep_points_shift(*cache, b, 1 + c, shift);
+        }
+    }
+
     void clear(Worker& w)
     {
         w.points.clear();
@@ -132,6 +197,7 @@ struct Engine {
             return;
         }
         const bool kept = displacements(w, b);
+        if (kept) keep_points_shifts(w, b);
         if (need == COLOURS_LATER && !kept) need = ALL_COLOURS;
         morph_displaced_values(frame, w.points.data(), w.source.data(), w.target.data(), n, w.values.data());
         for (int m = 0; m < n; ++m) out.value[w.slots[m]] = w.values[m];
@@ -294,7 +360,9 @@ int64_t frame_values_working_bytes(int lx, int ly, int lz)
 {
     // Counted as if every block had colours: the most a frame can hold.
     const int64_t slots = static_cast<int64_t>((lx + 1) / 2) * ly * lz;
-    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t)) + (slots + 63) / 64 * 8;
+    // Beside them while the crossings are found: two bits a slot in rows.
+    const int64_t row_words = static_cast<int64_t>(ly) * lz * (((lx + 1) / 2 + 63) / 64);
+    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t)) + (slots + 63) / 64 * 8 + 2 * row_words * 8;
 }
 
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,
@@ -374,64 +442,12 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                 for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) visit(i, j, k);
     };
     const long block_count = static_cast<long>(bx) * by * bz;
-    // Inside the lattice the neighbours of (i, j, k) are at fixed slot
-    // offsets (which depend on the parity of i); only points by the border
-    // need their bounds checked.
-    long slot_offset[2][DIRECTION_COUNT];  // by the parity of i
-    for (int parity = 0; parity < 2; ++parity)
-        for (int d = 0; d < DIRECTION_COUNT; ++d) {
-            const LatticeOffset& o = DIRECTION_OFFSET[d];
-            const int i = parity + 2;  // any interior i of this parity
-            slot_offset[parity][d] = (static_cast<long>(o.dk) * out.ly + o.dj) * out.half + (i + o.di) / 2 - i / 2;
-        }
-    // A point is outside on the lattice's border or below zero; an edge
-    // crosses where its ends differ.
-    auto outside = [&](int i, int j, int k) {
-        return on_lattice_border(lattice, i, j, k) || out.value[out.index(i, j, k)] < 0;
-    };
-    auto crosses = [&](int i, int j, int k) {
-        const size_t at = out.index(i, j, k);
-        // No neighbour of these is on the border: their signs tell.
-        if (i >= 2 && i <= out.lx - 3 && j >= 4 && j <= out.ly - 5 && k >= 2 && k <= out.lz - 3) {
-            const bool side = out.value[at] < 0;
-            const long* offset = slot_offset[i & 1];
-            for (int d = 0; d < DIRECTION_COUNT; ++d)
-                if ((out.value[static_cast<size_t>(static_cast<long>(at) + offset[d])] < 0) != side) return true;
-            return false;
-        }
-        const bool side = outside(i, j, k);
-        for (const LatticeOffset& o : DIRECTION_OFFSET) {
-            const int a = i + o.di, c = j + o.dj, d = k + o.dk;
-            if (a < 0 || a >= out.lx || c < 0 || c >= out.ly || d < 0 || d >= out.lz) continue;
-            if (outside(a, c, d) != side) return true;
-        }
+    RowBits near;
+    try {
+        find_crossings(out, threads, &near);
+    } catch (const std::bad_alloc&) {
         return false;
-    };
-    auto neighbour_crosses = [&](int i, int j, int k) {
-        const size_t at = out.index(i, j, k);
-        if (i >= 1 && i <= out.lx - 2 && j >= 2 && j <= out.ly - 3 && k >= 1 && k <= out.lz - 2) {
-            const long* offset = slot_offset[i & 1];
-            for (int d = 0; d < DIRECTION_COUNT; ++d)
-                if (e.crosses(static_cast<size_t>(static_cast<long>(at) + offset[d]))) return true;
-            return false;
-        }
-        for (const LatticeOffset& o : DIRECTION_OFFSET) {
-            const int a = i + o.di, c = j + o.dj, d = k + o.dk;
-            if (a < 0 || a >= out.lx || c < 0 || c >= out.ly || d < 0 || d >= out.lz) continue;
-            if (e.crosses(out.index(a, c, d))) return true;
-        }
-        return false;
-    };
-    // The bits of a word belong to the points of several blocks.
-    std::vector<uint64_t>& crossing = out.crossing;
-    parallel_for(block_count, threads, [&](long b, int) {
-        if (quiet(b)) return;
-        for_points(b, [&](int i, int j, int k) {
-            if (!crosses(i, j, k)) return;
-            const size_t at = out.index(i, j, k);
-            __atomic_fetch_or(&crossing[at >> 6], uint64_t(1) << (at & 63), __ATOMIC_RELAXED);
-        });
-    });
+    }
     parallel_for(block_count, threads, [&](long b, int worker) {
         if (quiet(b)) return;
         Worker& w = workers[static_cast<size_t>(worker)];
@@ -448,7 +464,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         for_points(b, [&](int i, int j, int k) {
             const size_t at = out.index(i, j, k);
             if (e.computed(at)) return;
-            if (e.crosses(at) || neighbour_crosses(i, j, k)) e.add(w, i, j, k);
+            if (near.test(out, i, j, k)) e.add(w, i, j, k);
         });
         e.evaluate(w, b, CROSSING_COLOURS);
     });
