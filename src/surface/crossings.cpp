@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "surface/lattice_reads.h"
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
@@ -25,12 +26,13 @@ bool backward_neighbour_exists(const LatticeState& lattice, int d, int c, int r,
 void mark_crossings(LatticeState& lattice, int column, int row, int slice)
 {
     SampleRecord& point = lattice.record(column, row);
-    int value = point.value;
+    int value = point_value(lattice, column, row, slice, false);
     for (int d = 0; d < BACKWARD_DIRECTIONS; ++d) {
         if (!backward_neighbour_exists(lattice, d, column, row, slice)) continue;
         const LatticeOffset& o = DIRECTION_OFFSET[d];
         SampleRecord& neighbour = lattice.record(column + o.di, row + o.dj);
-        int other = neighbour.value;
+        // Sampled earlier, it is its record's newest sample.
+        int other = point_value(lattice, column + o.di, row + o.dj, slice + o.dk, false);
         if ((value < 0) == (other < 0)) continue;
         // The nearer end owns the edge; a tie goes to the earlier sample.
         if (std::abs(value) < std::abs(other))

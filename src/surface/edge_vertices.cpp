@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "shape/morph_field.h"
+#include "surface/lattice_reads.h"
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
@@ -22,14 +23,20 @@ struct Neighbourhood {
 // next sample there, so the point wanted is the previous one.
 bool in_slice_below(int d) { return d >= 3 && d <= 6; }
 
-void gather(LatticeState& lattice, int column, int row, uint16_t valid, Neighbourhood& n)
+void gather(LatticeState& lattice, int column, int row, int slice, uint16_t valid, Neighbourhood& n)
 {
     SampleRecord& own = lattice.record(column, row);
     for (int d = 0; d < DIRECTION_COUNT; ++d) {
         if (!(valid & (1u << d))) continue;
         const LatticeOffset& o = DIRECTION_OFFSET[d];
         SampleRecord& r = lattice.record(column + o.di, row + o.dj);
-        if (in_slice_below(d)) {
+        if (lattice.direct) {
+            const LatticeField& f = *lattice.direct;
+            const int i = column + o.di, j = row + o.dj, k = slice + o.dk;
+            n.value[d] = worked_out_value(f, i, j, k);
+            n.colour[d] = worked_out_colour(f, i, j, k);
+            n.position[d] = lattice_position(f, i, j, k);
+        } else if (in_slice_below(d)) {
             n.value[d] = r.previous_value;
             n.colour[d] = r.previous_colour;
             n.position[d] = r.previous_position;
@@ -221,13 +228,20 @@ int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int
     if (assigned == 0) return 0;
 
     Neighbourhood n{};
-    gather(lattice, column, row, valid, n);
+    gather(lattice, column, row, slice, valid, n);
     Vector3 p = own.position;
     int16_t vp = own.value;
+    uint32_t colour_p = own.colour;
+    if (lattice.direct) {
+        const LatticeField& f = *lattice.direct;
+        p = lattice_position(f, column, row, slice);
+        vp = worked_out_value(f, column, row, slice);
+        colour_p = worked_out_colour(f, column, row, slice);
+    }
 
     EdgeEstimate edge[DIRECTION_COUNT];
     for (int k = 0; k < DIRECTION_COUNT; ++k)
-        if (assigned & (1u << k)) edge[k] = estimate_edge(n, valid, k, p, vp, own.colour);
+        if (assigned & (1u << k)) edge[k] = estimate_edge(n, valid, k, p, vp, colour_p);
 
     MeshBlocks& blocks = *lattice.blocks;
     uint16_t groups[DIRECTION_COUNT];

@@ -1,6 +1,7 @@
 #include "surface/lattice_walk.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <utility>
@@ -8,6 +9,7 @@
 
 #include "surface/coincident_vertices.h"
 #include "surface/frame_values.h"
+#include "surface/lattice_reads.h"
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 #include "surface/mesh_blocks.h"
@@ -28,21 +30,13 @@ void sample_point(Walk& w, int i, int j, int k)
     r.previous_colour = r.colour;
     r.previous_position = r.position;
     const LatticeField& f = w.field;
-    double y = static_cast<double>(j * f.resolution) * LATTICE_Y_FACTOR;
-    Vector3 x{static_cast<double>(i * f.resolution), y, static_cast<double>(k * f.resolution)};
-    r.position = {(x.x - f.cx) * 64, (y - f.cy) * 64, (x.z - f.cz) * 64};
+    const Vector3 x{static_cast<double>(i * f.resolution), static_cast<double>(j * f.resolution) * LATTICE_Y_FACTOR,
+                    static_cast<double>(k * f.resolution)};
+    r.position = lattice_position(f, i, j, k);
     r.crossing_flags = 0;
     uint32_t colour = 0;
-    bool near;
-    if (f.values) {
-        const size_t at = f.values->index(i, j, k);
-        r.value = f.values->value[at];
-        near = slot_crosses(*f.values, at);
-        if (near) colour = point_colour(*f.values, i, j, k);
-    } else {
-        r.value = f.sample(f.context, i, j, k, x, &colour);
-        near = !f.near_surface || f.near_surface(f.context, i, j, k);
-    }
+    r.value = f.sample(f.context, i, j, k, x, &colour);
+    const bool near = !f.near_surface || f.near_surface(f.context, i, j, k);
     // Border points count as outside, so that no surface ends at the border
     // (open or self-intersecting input, a shape touching the margin).
     if (r.value >= 0 && on_lattice_border(f, i, j, k)) r.value = -1;
@@ -53,7 +47,6 @@ void sample_point(Walk& w, int i, int j, int k)
 // Whether an edge from point (i, j, k) may cross the surface.
 bool may_cross(const LatticeField& f, int i, int j, int k)
 {
-    if (f.values) return point_crosses(*f.values, i, j, k);
     return !f.near_surface || f.near_surface(f.context, i, j, k);
 }
 
@@ -85,7 +78,55 @@ int walk_row(Walk& w, int j, int k)
             if (status != APPEND_DONE)
                 return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
             if (k > 1) {
-                status = emit_tetrahedra(l, i, j);
+                status = emit_tetrahedra(l, i, j, k);
+                if (status != APPEND_DONE)
+                    return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
+            }
+        }
+    }
+    return LATTICE_DONE;
+}
+
+// Bits [first, first + 64) of a bitset, those beyond its end read 0.
+uint64_t bits_from(const std::vector<uint64_t>& bits, size_t first)
+{
+    const size_t word = first >> 6;
+    const unsigned offset = static_cast<unsigned>(first & 63);
+    if (word >= bits.size()) return 0;
+    uint64_t out = bits[word] >> offset;
+    if (offset && word + 1 < bits.size()) out |= bits[word + 1] << (64 - offset);
+    return out;
+}
+
+// The row of the walk with a frame's worked-out values: the same steps in
+// the same order as walk_row, at the points that end crossing edges alone
+// (the others have no crossing flags to set and no edges; what the steps
+// read of them comes from the values). Row (j, k) is sampled and row (j -
+// 1, k - 1), of the same parity, finished.
+int walk_crossing_row(Walk& w, int j, int k)
+{
+    LatticeState& l = w.lattice;
+    const FrameValues& v = *w.field.values;
+    const bool sampled = j < l.ly && k < l.lz, finished = j > 0 && k > 0;
+    const int parity = (j + k) & 1;
+    const size_t row = static_cast<size_t>(k) * l.ly + j, behind = row - l.ly - 1;
+    for (int s0 = 0; s0 < v.half; s0 += 64) {
+        const uint64_t in_row = v.half - s0 < 64 ? (uint64_t(1) << (v.half - s0)) - 1 : ~uint64_t(0);
+        const uint64_t sample = sampled ? bits_from(v.crossing, row * v.half + s0) & in_row : 0;
+        const uint64_t finish = finished ? bits_from(v.crossing, behind * v.half + s0) & in_row : 0;
+        for (uint64_t left = sample | finish; left; left &= left - 1) {
+            const int bit = __builtin_ctzll(left);
+            const int i = 2 * (s0 + bit) + parity;
+            if (sample >> bit & 1) {
+                l.record(i, j).crossing_flags = 0;
+                mark_crossings(l, i, j, k);
+            }
+            if (!(finish >> bit & 1)) continue;
+            int status = place_edge_vertices(l, i, j, k);
+            if (status != APPEND_DONE)
+                return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
+            if (k > 1) {
+                status = emit_tetrahedra(l, i, j, k);
                 if (status != APPEND_DONE)
                     return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
             }
@@ -99,7 +140,7 @@ int walk(Walk& w, bool report_slices)
     LatticeState& l = w.lattice;
     for (int k = 0; k <= l.lz; ++k) {
         for (int j = 0; j <= l.ly; ++j) {
-            int status = walk_row(w, j, k);
+            int status = w.field.values ? walk_crossing_row(w, j, k) : walk_row(w, j, k);
             if (status != LATTICE_DONE) return status;
         }
         if (w.field.cancel && *w.field.cancel) return LATTICE_CANCELLED;
@@ -155,9 +196,11 @@ int walk_until_sound(const LatticeField& field, SampleRecord* buffer, std::vecto
     for (int attempt = 0;; ++attempt) {
         free_mesh_blocks(blocks);
         reset_mesh_blocks(blocks, points / 32, points / 32 * 2);
-        std::fill(buffer, buffer + records, SampleRecord{});
+        // With worked-out values a record is set as its point is visited.
+        if (!field.values) std::fill(buffer, buffer + records, SampleRecord{});
         owners.clear();
         Walk w{field, LatticeState{field.lx, field.ly, field.lz, buffer, &blocks, regularise}};
+        if (field.values) w.lattice.direct = &field;
         w.lattice.kept_apart = &kept_apart;
         w.lattice.vertex_owner = regularise ? &owners : nullptr;
         const int status = walk(w, attempt == 0);
@@ -192,7 +235,13 @@ int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh)
     if (field.report) *field.report = WalkReport{};
     const bool empty = field.lx <= 0 || field.ly <= 0 || field.lz <= 0;
     const int64_t records = empty ? 0 : static_cast<int64_t>(field.lx) * field.ly;
-    std::unique_ptr<SampleRecord[]> buffer(new (std::nothrow) SampleRecord[records > 0 ? records : 1]());
+    // Zeroed pages from the system: with worked-out values only the records
+    // of crossing points are written, and the others' pages never touched.
+    struct Free {
+        void operator()(SampleRecord* p) const { std::free(p); }
+    };
+    std::unique_ptr<SampleRecord[], Free> buffer(
+        static_cast<SampleRecord*>(std::calloc(static_cast<size_t>(records > 0 ? records : 1), sizeof(SampleRecord))));
     if (!buffer) return LATTICE_NO_BUFFER;
 
     MeshBlocks blocks;

@@ -9,6 +9,8 @@
 #include "surface/sample_record.h"
 
 namespace kestrane {
+struct LatticeField;
+
 // The state the marching tetrahedra work on: the slice buffer of lx * ly
 // records (row-major, column fastest) and the growing mesh.
 struct LatticeState {
@@ -24,6 +26,11 @@ struct LatticeState {
     // For every vertex placed, the key of the point that grouped it, or -1
     // for a vertex of one edge. Null: not recorded.
     std::vector<int64_t>* vertex_owner = nullptr;
+    // Non-null: the points' values, colours and positions are read from
+    // this field's worked-out values (lattice_reads.h), not the records,
+    // which then hold only the crossing flags and the edge vertices of the
+    // points that end crossing edges.
+    const LatticeField* direct = nullptr;
 
     SampleRecord& record(int column, int row) { return records[row * lx + column]; }
     int64_t point_key(int column, int row, int slice) const
@@ -44,10 +51,10 @@ uint16_t valid_directions(const LatticeState& lattice, int column, int row, int 
 // sampled. Returns 0, or an AppendStatus when the vertex list could not grow.
 int place_edge_vertices(LatticeState& lattice, int column, int row_plus_one, int slice_plus_one);
 
-// Triangulates the six tetrahedra owned by the point one row back from
-// (column, row_plus_one) in the slice before the current one. Returns 0, or
-// an AppendStatus when the triangle list could not grow.
-int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one);
+// Triangulates the six tetrahedra owned by the point (column, row_plus_one
+// - 1, slice_plus_one - 1), one row back in the slice before the current
+// one. Returns 0, or an AppendStatus when the triangle list could not grow.
+int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one, int slice_plus_one);
 
 // Corner values and the edge vertices AB, BC, AC, AD, BD, CD of one
 // tetrahedron; appends 0, 1 or 2 triangles. Returns 0 or an AppendStatus.

@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "surface/lattice_reads.h"
 #include "surface/lattice_tables.h"
 #include "surface/marching_tetrahedra.h"
 
@@ -69,12 +70,11 @@ bool tetrahedron_exists(int i, int c, int r, int lx, int ly)
     }
 }
 
-int16_t corner_value(LatticeState& lattice, int column, int row, int corner)
+int16_t corner_value(LatticeState& lattice, int column, int row, int slice, int corner)
 {
-    if (corner == POINT) return lattice.record(column, row).value;
+    if (corner == POINT) return point_value(lattice, column, row, slice, false);
     const LatticeOffset& o = DIRECTION_OFFSET[corner];
-    const SampleRecord& r = lattice.record(column + o.di, row + o.dj);
-    return o.dk < 0 ? r.previous_value : r.value;
+    return point_value(lattice, column + o.di, row + o.dj, slice + o.dk, o.dk < 0);
 }
 
 int add_two_triangles(MeshBlocks& m, int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f)
@@ -129,21 +129,21 @@ int triangulate_tetrahedron(MeshBlocks& m, int16_t a, int16_t b, int16_t c, int1
     }
 }
 
-int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one)
+int emit_tetrahedra(LatticeState& lattice, int column, int row_plus_one, int slice_plus_one)
 {
-    int row = row_plus_one - 1;
+    int row = row_plus_one - 1, slice = slice_plus_one - 1;
     if (row < 1) return 0;  // a point in row 0 owns no tetrahedra
     // The point and its seven backward neighbours are the corners of all six
     // tetrahedra; where they all lie on one side there is nothing to do.
     int16_t value[BACKWARD_DIRECTIONS] = {};
-    int16_t a = corner_value(lattice, column, row, POINT);
+    int16_t a = corner_value(lattice, column, row, slice, POINT);
     bool any_inside = a >= 0, any_outside = a < 0;
     for (int d = 0; d < BACKWARD_DIRECTIONS; ++d) {
         if (d == 1 && row < 2) continue;  // direction 1 leaves the lattice in row 1
         if ((d == 0 || d == 3) && column >= lattice.lx - 1) continue;
         if ((d == 2 || d == 5) && column <= 0) continue;
         if (d == 6 && row >= lattice.ly - 1) continue;
-        value[d] = corner_value(lattice, column, row, d);
+        value[d] = corner_value(lattice, column, row, slice, d);
         any_inside |= value[d] >= 0;
         any_outside |= value[d] < 0;
     }
