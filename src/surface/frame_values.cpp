@@ -1,8 +1,10 @@
 #include "surface/frame_values.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 #include "base/lattice_geometry.h"
@@ -19,6 +21,9 @@ namespace {
 // the mesh), or those of the points that end a crossing edge.
 enum ColourNeed { ALL_COLOURS, COLOURS_LATER, CROSSING_COLOURS };
 constexpr int BLOCK = VALUE_BLOCK;  // lattice positions per side of the blocks first bounded
+// How near the surface (in distance units, 22 a voxel) a point must be for
+// its displacement to be kept once the cache is half full.
+constexpr int KEPT_WITHIN = 400;
 
 // One thread's scratch for exact evaluations.
 struct Worker {
@@ -26,12 +31,14 @@ struct Worker {
     std::vector<Vector3> points;
     std::vector<size_t> slots;
     std::vector<int> entries;  // in the block: the displacement cache's and the colours' places
+    std::vector<int> entries_kept;
     std::vector<Vector3> source, target;
     std::vector<uint8_t> found;
     std::vector<Vector3> missing_points, missing_source, missing_target;
-    std::vector<int> missing;
+    std::vector<int> missing;  // of the points collected, those whose displacements were computed
     std::vector<int16_t> values;
     std::vector<uint32_t> colours;
+    std::vector<std::array<int, 3>> listed;  // points of the block left for ranges of their own
     std::vector<Vector3> block_points;
     std::vector<FieldRange> ranges;
     PointRangeScratch range_scratch;
@@ -75,8 +82,8 @@ struct Engine {
     }
 
     // The displacements of the collected points of block b: those the cache
-    // keeps, the others computed and kept. False when some could not be kept.
-    bool displacements(Worker& w, long b)
+    // keeps, the others computed (listed in w.missing).
+    void displacements(Worker& w, long b)
     {
         const int n = static_cast<int>(w.points.size());
         w.source.resize(w.points.size());
@@ -87,23 +94,41 @@ struct Engine {
         w.missing_points.clear();
         for (int m = 0; m < n; ++m)
             if (!w.found[m]) {
-                w.missing.push_back(w.entries[m]);
+                w.missing.push_back(m);
                 w.missing_points.push_back(w.points[m]);
             }
         const int missing = static_cast<int>(w.missing.size());
-        if (missing == 0) return true;
+        if (missing == 0) return;
         w.missing_source.resize(w.missing.size());
         w.missing_target.resize(w.missing.size());
         morph_displacements(frame, w.missing_points.data(), missing, w.missing_source.data(), w.missing_target.data(),
                             w.batch);
-        const bool kept =
-            keep_displacements(*cache, b, w.missing.data(), w.missing_source.data(), w.missing_target.data(), missing);
-        for (int m = 0, next = 0; m < n; ++m)
-            if (!w.found[m]) {
-                w.source[m] = w.missing_source[next];
-                w.target[m] = w.missing_target[next++];
-            }
-        return kept;
+        for (int next = 0; next < missing; ++next) {
+            const size_t m = static_cast<size_t>(w.missing[static_cast<size_t>(next)]);
+            w.source[m] = w.missing_source[static_cast<size_t>(next)];
+            w.target[m] = w.missing_target[static_cast<size_t>(next)];
+        }
+    }
+
+    // Keeps the displacements just computed, once the cache is half full
+    // only those of points near enough to the surface to be worked out again
+    // by the frames that follow: the first frames of a large lattice would
+    // otherwise fill it with points far off that few frames read again.
+    // False when some of them could not be kept.
+    bool keep_near(Worker& w, long b)
+    {
+        int kept = 0;
+        const bool roomy = cache->bytes.load(std::memory_order_relaxed) < cache->budget / 2;
+        for (int m : w.missing) {
+            const size_t at = static_cast<size_t>(m);
+            if (!roomy && std::abs(w.values[at]) > KEPT_WITHIN) continue;
+            w.entries_kept.resize(static_cast<size_t>(kept) + 1);
+            w.missing_source[static_cast<size_t>(kept)] = w.source[at];
+            w.missing_target[static_cast<size_t>(kept)] = w.target[at];
+            w.entries_kept[static_cast<size_t>(kept++)] = w.entries[at];
+        }
+        return keep_displacements(*cache, b, w.entries_kept.data(), w.missing_source.data(), w.missing_target.data(),
+                                  kept);
     }
 
     // Where settle splits block b into its halves (the second half of an
@@ -196,10 +221,11 @@ struct Engine {
             clear(w);
             return;
         }
-        const bool kept = displacements(w, b);
-        if (kept) keep_points_shifts(w, b);
-        if (need == COLOURS_LATER && !kept) need = ALL_COLOURS;
+        displacements(w, b);
         morph_displaced_values(frame, w.points.data(), w.source.data(), w.target.data(), n, w.values.data());
+        keep_points_shifts(w, b);
+        const bool kept = keep_near(w, b);
+        if (need == COLOURS_LATER && !kept) need = ALL_COLOURS;
         for (int m = 0; m < n; ++m) out.value[w.slots[m]] = w.values[m];
         exact += n;
         if (need == COLOURS_LATER) {
@@ -254,38 +280,53 @@ struct Engine {
     }
 
     // The range over box `box` of block b (0 the block, 1 + c its half c, as
-    // the cache numbers them; -1 smaller), from the box's shift the cache
-    // keeps when it has it.
-    FieldRange box_range(long b, int box, const PointBox& points)
+    // the cache numbers them), from the box's shift the cache keeps when it
+    // has it; the shift used in *shift.
+    FieldRange box_range(long b, int box, const PointBox& points, BoxShift* shift)
     {
-        BoxShift shift;
-        if (box >= 0 && kept_box_shift(*cache, b, box, &shift)) return shifted_range(bounds, points, shift);
-        shift = box_shift(bounds, points);
-        if (box >= 0) keep_box_shift(*cache, b, box, shift);
-        return shifted_range(bounds, points, shift);
+        if (kept_box_shift(*cache, b, box, shift)) return shifted_range(bounds, points, *shift);
+        *shift = box_shift(bounds, points);
+        keep_box_shift(*cache, b, box, *shift);
+        return shifted_range(bounds, points, *shift);
     }
 
     // Where the cache keeps (or can keep) the points' displacements of block
-    // b, an uncertain box is halved and its points evaluated exactly at the
-    // smallest size; else a point's range costs about its displacement and
-    // is worth it.
+    // b, the points of an uncertain box of the smallest size are evaluated
+    // exactly; else a point's own range costs about its displacement and is
+    // worth it.
     bool halving(long b) const
     {
         return !spheres || (cache && (!cache_full(*cache) || block_kept(*cache, b)));
     }
 
     // The points of [i0, i1) x [j0, j1) x [k0, k1): one sign for all when the
-    // bounds prove it, else halves, and exact values (collected in w) at the
-    // smallest size.
+    // bounds prove it, else halves, and at the smallest size exact values
+    // (collected in w) or, where they cost a displacement each, ranges of
+    // their own first. With the cache a box smaller than a half is bounded
+    // from the shift of the box it lies in (valid for every point of that
+    // box): two distance reads, where a shift of its own would cost a pass
+    // over the spheres.
     // Returns the sign given to every point (with the border rule: inside
     // only away from the lattice's border), or 0.
-    int8_t settle(Worker& w, long b, int box, int i0, int i1, int j0, int j1, int k0, int k1)
+    int8_t settle(Worker& w, long b, int box, const BoxShift* inherited, int i0, int i1, int j0, int j1, int k0,
+                  int k1, int smallest = 2)
     {
         const Vector3 lo = position(i0, j0, k0), hi = position(i1 - 1, j1 - 1, k1 - 1);
         const PointBox points{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}};
-        const FieldRange range = !bounded          ? FieldRange{-FIELD_LIMIT, FIELD_LIMIT}
-                                 : spheres && cache ? box_range(b, box, points)
-                                                    : morph_range(bounds, points);
+        const bool cached = bounded && spheres && cache;
+        BoxShift shift;
+        FieldRange range{-FIELD_LIMIT, FIELD_LIMIT};
+        if (cached) {
+            // A half the cache cannot keep takes the block's shift.
+            if (box < 0 || (box > 0 && !halving(b))) {
+                shift = *inherited;
+                range = shifted_range(bounds, points, shift);
+            } else {
+                range = box_range(b, box, points, &shift);
+            }
+        } else if (bounded) {
+            range = morph_range(bounds, points);
+        }
         if (range.hi < 0 || range.lo >= 0) {
             const int16_t sign = range.hi < 0 ? -SIGN_ONLY_VALUE : SIGN_ONLY_VALUE;
             // A row's points lie in consecutive slots.
@@ -301,19 +342,29 @@ struct Engine {
                                         k1 >= out.lz - 1;
             return touches_border ? 0 : 1;
         }
-        if (bounded && !halving(b)) {
-            settle_points(w, i0, i1, j0, j1, k0, k1, points);
+        if (bounded && !cached && !halving(b)) {
+            w.listed.clear();
+            list_points(w, i0, i1, j0, j1, k0, k1);
+            settle_listed(w, points);
             return 0;
         }
-        // With kept displacements an exact value costs less than a box's
-        // first bound, so boxes are halved only once.
-        const int smallest = cache ? BLOCK / 2 : 2;
         if (!bounded || (i1 - i0 <= smallest && j1 - j0 <= smallest && k1 - k0 <= smallest)) {
             // Collected for one batch per block (the caller evaluates them).
-            for (int k = k0; k < k1; ++k)
-                for (int j = j0; j < j1; ++j)
-                    for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) add(w, i, j, k);
+            if (bounded && !halving(b))
+                list_points(w, i0, i1, j0, j1, k0, k1);
+            else
+                for (int k = k0; k < k1; ++k)
+                    for (int j = j0; j < j1; ++j)
+                        for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) add(w, i, j, k);
             return 0;
+        }
+        // Where the displacements are kept a half is evaluated whole until
+        // the cache has its points' shift, which then bounds its smaller
+        // boxes tightly.
+        unsigned tight = ~0u;
+        if (box == 0) {
+            w.listed.clear();
+            if (cached && halving(b)) tight = points_shifts_kept(*cache, b);
         }
         const int im = i1 - i0 > 2 ? (i0 + i1) / 2 : i1, jm = j1 - j0 > 2 ? (j0 + j1) / 2 : j1,
                   km = k1 - k0 > 2 ? (k0 + k1) / 2 : k1;
@@ -322,34 +373,41 @@ struct Engine {
             const int a = c & 1, y = (c >> 1) & 1, d = (c >> 2) & 1;
             const int inner = box == 0 ? 1 + c : -1;
             if (is[a] < is[a + 1] && js[y] < js[y + 1] && ks[d] < ks[d + 1])
-                settle(w, b, inner, is[a], is[a + 1], js[y], js[y + 1], ks[d], ks[d + 1]);
+                settle(w, b, inner, &shift, is[a], is[a + 1], js[y], js[y + 1], ks[d], ks[d + 1],
+                       box == 0 && !(tight >> c & 1) ? BLOCK / 2 : smallest);
         }
+        // The block's points left uncertain, ranged with its spheres.
+        if (box == 0 && !w.listed.empty()) settle_listed(w, points);
         return 0;
+    }
+
+    void list_points(Worker& w, int i0, int i1, int j0, int j1, int k0, int k1)
+    {
+        for (int k = k0; k < k1; ++k)
+            for (int j = j0; j < j1; ++j)
+                for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) w.listed.push_back({i, j, k});
     }
 
     void set_sign(size_t at, bool inside) { out.value[at] = inside ? SIGN_ONLY_VALUE : -SIGN_ONLY_VALUE; }
 
-    // Point by point with the spheres cut for the block: a sign where the
+    // Point by point with the spheres cut for the box: a sign where the
     // point's own range proves it, else an exact value.
-    void settle_points(Worker& w, int i0, int i1, int j0, int j1, int k0, int k1, const PointBox& box)
+    void settle_listed(Worker& w, const PointBox& box)
     {
         w.block_points.clear();
-        for (int k = k0; k < k1; ++k)
-            for (int j = j0; j < j1; ++j)
-                for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) w.block_points.push_back(position(i, j, k));
+        for (const std::array<int, 3>& p : w.listed) w.block_points.push_back(position(p[0], p[1], p[2]));
         const int n = static_cast<int>(w.block_points.size());
         w.ranges.resize(w.block_points.size());
         block_point_ranges(bounds, box, w.block_points.data(), n, w.ranges.data(), w.range_scratch);
-        int m = 0;
-        for (int k = k0; k < k1; ++k)
-            for (int j = j0; j < j1; ++j)
-                for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2, ++m) {
-                    const FieldRange& range = w.ranges[static_cast<size_t>(m)];
-                    if (range.hi < 0 || range.lo >= 0)
-                        set_sign(out.index(i, j, k), range.lo >= 0);
-                    else
-                        add(w, i, j, k);
-                }
+        for (int m = 0; m < n; ++m) {
+            const FieldRange& range = w.ranges[static_cast<size_t>(m)];
+            const std::array<int, 3>& p = w.listed[static_cast<size_t>(m)];
+            if (range.hi < 0 || range.lo >= 0)
+                set_sign(out.index(p[0], p[1], p[2]), range.lo >= 0);
+            else
+                add(w, p[0], p[1], p[2]);
+        }
+        w.listed.clear();
     }
 
 };
@@ -408,7 +466,7 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         const int i = static_cast<int>(b % bx) * BLOCK, j = static_cast<int>(b / bx % by) * BLOCK,
                   k = static_cast<int>(b / bx / by) * BLOCK;
         Worker& w = workers[static_cast<size_t>(worker)];
-        e.uniform[static_cast<size_t>(b)] = e.settle(w, b, 0, i, std::min(i + BLOCK, out.lx), j,
+        e.uniform[static_cast<size_t>(b)] = e.settle(w, b, 0, nullptr, i, std::min(i + BLOCK, out.lx), j,
                                                      std::min(j + BLOCK, out.ly), k, std::min(k + BLOCK, out.lz));
         e.evaluate(w, b, COLOURS_LATER);
     });
