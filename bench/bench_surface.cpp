@@ -1,5 +1,8 @@
 // Triangulation of one frame on the bundled examples, and of a ball field
-// without the morph field, to separate the tetrahedra from the sampling.
+// without the morph field, to separate the tetrahedra from the sampling;
+// the crossings of a frame's values found by rows against point by point,
+// and the walk over a frame's values visiting the crossing points alone
+// against the walk over every point.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -8,7 +11,10 @@
 #include "app/pipeline.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "base/lattice_geometry.h"
+#include "surface/crossing_bits.h"
 #include "surface/frame_generation.h"
+#include "surface/frame_values.h"
 #include "surface/mesh_checks.h"
 
 using namespace kestrane;
@@ -107,6 +113,98 @@ BENCHMARK(BM_TriangulateBallLattice)
     ->Args({40, 0})
     ->Args({80, 1})
     ->Args({80, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// A ball field's values over the lattice of n voxels a side, with no
+// colours, as a frame's worked-out values.
+LatticeField ball_values(int n, FrameValues& v)
+{
+    surface_test::BallField field;
+    field.balls = {{{n * 0.45, n * 0.5, n * 0.5}, n * 0.3}, {{n * 0.65, n * 0.55, n * 0.45}, n * 0.2}};
+    LatticeField f = surface_test::ball_lattice(field, n, 1);
+    v.lx = f.lx, v.ly = f.ly, v.lz = f.lz, v.half = (f.lx + 1) / 2;
+    v.value.assign(static_cast<size_t>(v.half) * v.ly * v.lz, 0);
+    v.crossing.assign((v.value.size() + 63) / 64, 0);
+    v.bx = (f.lx + VALUE_BLOCK - 1) / VALUE_BLOCK, v.by = (f.ly + VALUE_BLOCK - 1) / VALUE_BLOCK;
+    v.colour_blocks.resize(static_cast<size_t>(v.bx * v.by * ((f.lz + VALUE_BLOCK - 1) / VALUE_BLOCK)));
+    for (int k = 0; k < f.lz; ++k)
+        for (int j = 0; j < f.ly; ++j)
+            for (int i = (j + k) & 1; i < f.lx; i += 2) {
+                uint32_t colour;
+                const Vector3 x{double(i), j * LATTICE_Y_FACTOR, double(k)};
+                v.value[v.index(i, j, k)] = surface_test::sample_balls(&field, i, j, k, x, &colour);
+            }
+    f.sample = nullptr;
+    f.context = nullptr;
+    return f;
+}
+
+// Arguments: n, rows (1) or point by point (0).
+void BM_FindCrossings(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const bool rows = state.range(1) != 0;
+    FrameValues v;
+    const LatticeField f = ball_values(n, v);
+    for (auto _ : state) {
+        std::fill(v.crossing.begin(), v.crossing.end(), 0);
+        RowBits near;
+        if (rows)
+            find_crossings(v, 1, &near);
+        else
+            find_crossings_direct(v, &near);
+        benchmark::DoNotOptimize(near.bits.data());
+    }
+    state.SetLabel(rows ? "rows of 64 points" : "point by point (reference)");
+    state.counters["points"] = double(f.lx) * f.ly * f.lz / 2;
+}
+
+BENCHMARK(BM_FindCrossings)->ArgNames({"n", "rows"})->Args({80, 1})->Args({80, 0})->Args({160, 1})->Args({160, 0})
+    ->Unit(benchmark::kMillisecond);
+
+struct ValuesContext {
+    const FrameValues* values;
+};
+int16_t read_value(void* context, int i, int j, int k, Vector3, uint32_t* colour)
+{
+    *colour = 0;
+    const FrameValues& v = *static_cast<ValuesContext*>(context)->values;
+    return v.value[v.index(i, j, k)];
+}
+bool read_crossing(void* context, int i, int j, int k)
+{
+    return point_crosses(*static_cast<ValuesContext*>(context)->values, i, j, k);
+}
+
+// Arguments: n, the walk over the crossing points alone (1) or over every
+// point through the sampling callbacks (0); the same mesh either way.
+void BM_WalkOverValues(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const bool sparse = state.range(1) != 0;
+    FrameValues v;
+    LatticeField f = ball_values(n, v);
+    RowBits near;
+    find_crossings(v, 1, &near);
+    ValuesContext context{&v};
+    if (sparse) {
+        f.values = &v;
+    } else {
+        f.sample = read_value;
+        f.near_surface = read_crossing;
+        f.context = &context;
+    }
+    size_t triangles = 0;
+    for (auto _ : state) {
+        SurfaceMesh mesh;
+        triangulate_lattice(f, &mesh);
+        triangles = mesh.triangles.size();
+    }
+    state.SetLabel(sparse ? "crossing points" : "every point (reference)");
+    state.counters["triangles"] = double(triangles);
+}
+
+BENCHMARK(BM_WalkOverValues)->ArgNames({"n", "sparse"})->Args({80, 1})->Args({80, 0})->Args({160, 1})->Args({160, 0})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
