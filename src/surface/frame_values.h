@@ -18,7 +18,7 @@
 // walk puts on the mesh; the others read as 0).
 // Memory: 2 bytes and a bit per lattice point (its value and whether it
 // ends a crossing edge) and 1 KB per block with colours, freed with the
-// FrameValues.
+// FrameValues; two bits more a point while the crossings are found.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
