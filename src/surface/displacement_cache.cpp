@@ -30,6 +30,19 @@ DisplacementBlock* block_for_keeping(DisplacementCache& cache, long b)
     return block;
 }
 
+// Half `box` of block b keeps its shift, from its box's bound (how = 1) or
+// its points (2): one from its points is never replaced by a looser one.
+void keep_half_shift(DisplacementCache& cache, long b, int box, const BoxShift& shift, uint8_t how)
+{
+    if (box < 1 || box > INNER_BOXES) return;
+    DisplacementBlock* block = block_for_keeping(cache, b);
+    if (!block) return;
+    std::lock_guard<std::mutex> hold(block->lock);
+    if (block->box_kept[box - 1] > how) return;
+    block->box[box - 1] = shift;
+    block->box_kept[box - 1] = how;
+}
+
 }  // namespace
 
 DisplacementCache::~DisplacementCache()
@@ -179,23 +192,12 @@ void keep_box_shift(DisplacementCache& cache, long b, int box, const BoxShift& s
         cache.shift_state[at].store(2, std::memory_order_release);
         return;
     }
-    if (box < 1 || box > INNER_BOXES) return;
-    DisplacementBlock* block = block_for_keeping(cache, b);
-    if (!block) return;
-    std::lock_guard<std::mutex> hold(block->lock);
-    block->box[box - 1] = shift;
-    block->box_kept[box - 1] = 1;
+    keep_half_shift(cache, b, box, shift, 1);
 }
-
 
 void keep_points_shift(DisplacementCache& cache, long b, int box, const BoxShift& shift)
 {
-    if (box < 1 || box > INNER_BOXES) return;
-    DisplacementBlock* block = block_for_keeping(cache, b);
-    if (!block) return;
-    std::lock_guard<std::mutex> hold(block->lock);
-    block->box[box - 1] = shift;
-    block->box_kept[box - 1] = 2;
+    keep_half_shift(cache, b, box, shift, 2);
 }
 
 unsigned points_shifts_kept(DisplacementCache& cache, long b)

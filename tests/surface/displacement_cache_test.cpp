@@ -120,6 +120,25 @@ TEST(DisplacementCache, KeepsTheShiftOfEveryBoxApart)
     EXPECT_FALSE(kept_box_shift(*cache, 3, INNER_BOXES + 1, &back));
 }
 
+TEST(DisplacementCache, AHalfsShiftFromItsPointsStaysOverABoundsShift)
+{
+    auto cache = make_displacement_cache(lattice(16, 16, 16), 1 << 20);
+    ASSERT_TRUE(cache);
+    BoxShift back;
+    EXPECT_EQ(points_shifts_kept(*cache, 2), 0u);
+    keep_box_shift(*cache, 2, 3, shift_of(9));
+    keep_points_shift(*cache, 2, 3, shift_of(1));
+    keep_points_shift(*cache, 2, INNER_BOXES, shift_of(2));
+    keep_box_shift(*cache, 2, 3, shift_of(9));  // a later, looser one is not kept
+    EXPECT_EQ(points_shifts_kept(*cache, 2), (1u << 2) | (1u << (INNER_BOXES - 1)));
+    ASSERT_TRUE(kept_box_shift(*cache, 2, 3, &back));
+    EXPECT_EQ(back.lo[0][0], -1);
+    ASSERT_TRUE(kept_box_shift(*cache, 2, INNER_BOXES, &back));
+    EXPECT_EQ(back.hi[1][2], 4);
+    keep_points_shift(*cache, 2, 0, shift_of(5));  // the whole block has none from its points
+    EXPECT_EQ(points_shifts_kept(*cache, 2), (1u << 2) | (1u << (INNER_BOXES - 1)));
+}
+
 TEST(DisplacementCache, ServesOnlyTheLatticeItWasMadeFor)
 {
     auto cache = make_displacement_cache(lattice(20, 17, 9), 1 << 20);
