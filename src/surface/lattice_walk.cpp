@@ -57,6 +57,20 @@ void keep_as_previous(SampleRecord& r)
     r.previous_position = r.position;
 }
 
+// The edge vertices and tetrahedra of point (i, j - 1, k - 1), once the
+// walk has sampled (i, j, k). Returns 0 or the walk's failure status.
+int finish_point(LatticeState& l, int i, int j, int k)
+{
+    int status = place_edge_vertices(l, i, j, k);
+    if (status != APPEND_DONE) return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
+    if (k > 1) {
+        status = emit_tetrahedra(l, i, j, k);
+        if (status != APPEND_DONE)
+            return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
+    }
+    return LATTICE_DONE;
+}
+
 // One row of the walk at slice k (k = lz: the closing pass, which samples
 // nothing). Returns 0 or the walk's failure status.
 int walk_row(Walk& w, int j, int k)
@@ -74,14 +88,8 @@ int walk_row(Walk& w, int j, int k)
             // A point with every neighbour on its own side has no edges and no
             // mixed tetrahedra.
             if (!may_cross(w.field, i, j - 1, k - 1)) continue;
-            int status = place_edge_vertices(l, i, j, k);
-            if (status != APPEND_DONE)
-                return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
-            if (k > 1) {
-                status = emit_tetrahedra(l, i, j, k);
-                if (status != APPEND_DONE)
-                    return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
-            }
+            const int status = finish_point(l, i, j, k);
+            if (status != LATTICE_DONE) return status;
         }
     }
     return LATTICE_DONE;
@@ -122,14 +130,8 @@ int walk_crossing_row(Walk& w, int j, int k)
                 mark_crossings(l, i, j, k);
             }
             if (!(finish >> bit & 1)) continue;
-            int status = place_edge_vertices(l, i, j, k);
-            if (status != APPEND_DONE)
-                return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
-            if (k > 1) {
-                status = emit_tetrahedra(l, i, j, k);
-                if (status != APPEND_DONE)
-                    return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
-            }
+            const int status = finish_point(l, i, j, k);
+            if (status != LATTICE_DONE) return status;
         }
     }
     return LATTICE_DONE;
