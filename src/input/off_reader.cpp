@@ -121,7 +121,7 @@ struct Reader {
     long face_count = 0;
     long vertices_read = 0;
     long faces_read = 0;
-    std::vector<uint32_t> vertex_colours;  // conversion of coloured objects
+    std::vector<uint32_t> vertex_colours;  // of coloured objects
     std::vector<int32_t> indices;
 
     void end_object()
@@ -152,7 +152,7 @@ struct Reader {
         if (std::fscanf(stream, "%ld%ld", &face_count, &edge_count) != 2) return SURFACE_BAD_COUNTS;
         if (!fits_count(vertex_count) || !fits_count(face_count)) return SURFACE_BAD_COUNTS;
         vertices_read = faces_read = 0;
-        if (pass == ReadPass::Conversion && has_colour) {
+        if (has_colour) {
             // Grown as vertices arrive, so a wild count costs nothing up front.
             vertex_colours.reserve(static_cast<size_t>(std::min(vertex_count, 1L << 16)));
         }
@@ -200,7 +200,7 @@ struct Reader {
         }
         // "nan" and "inf" read as numbers; they would poison the bounding box.
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return failure;
-        if (conversion && has_colour) vertex_colours.push_back(colour_from_components(r, g, b));
+        if (has_colour) vertex_colours.push_back(colour_from_components(r, g, b));
         if (sink.vertex) {
             int status = sink.vertex(sink.context, Vector3{x, y, z});
             if (status != 0) return status;
@@ -241,9 +241,7 @@ struct Reader {
                 indices[i] = static_cast<int32_t>(index);
             }
             face_indices = indices.data();
-            if (pass == ReadPass::Sizing) {
-                skip_rest_of_line(stream);
-            } else if (has_colour) {
+            if (has_colour) {
                 if (n > 0) colour = vertex_colours[indices[0]];
                 skip_rest_of_line(stream);
             } else {

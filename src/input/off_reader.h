@@ -59,7 +59,8 @@ struct SurfaceSink {
     int (*begin_object)(void* context, int32_t vertex_count, int32_t face_count) = nullptr;
     // Each vertex, already transformed when the pass transforms.
     int (*vertex)(void* context, Vector3 position) = nullptr;
-    // Each face with its colour (the default colour in the sizing pass).
+    // Each face with its colour (both passes read the colours: the sizing
+    // pass tells the load whether a surface has more than one).
     // Faces over MAX_FACE_VERTICES are not kept: indices is null for them.
     // Both passes read a face the same way, so both see the same objects.
     int (*face)(void* context, int32_t n, const int32_t* indices, uint32_t colour) = nullptr;

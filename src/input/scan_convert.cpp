@@ -124,11 +124,17 @@ int end_object(void* context)
 
 }  // namespace
 
-// The antialiased marks counted as the 3 bytes a voxel of plain arrays:
-// more than their tiles and bits can ever hold.
-int64_t conversion_working_bytes(int64_t voxels, bool antialias)
+int64_t conversion_working_bytes(int nx, int ny, int nz, bool antialias, bool several_objects)
 {
-    return voxels * static_cast<int64_t>(sizeof(Voxel) + (antialias ? sizeof(int16_t) + sizeof(uint8_t) : 0));
+    const int64_t voxels = static_cast<int64_t>(nx) * ny * nz;
+    int64_t bytes = several_objects ? voxels * static_cast<int64_t>(sizeof(Voxel)) : 0;
+    if (antialias) {
+        const int64_t tiles = static_cast<int64_t>(tiles_along(nx)) * tiles_along(ny) * tiles_along(nz);
+        const int64_t tie_breaks = tiles * (TILE_ENTRIES * static_cast<int64_t>(sizeof(int16_t)) + 8);
+        const int64_t row_sides = static_cast<int64_t>(ny) * nz * ((nx + 63) / 64) * 8;
+        bytes += tie_breaks + row_sides;
+    }
+    return bytes;
 }
 
 int convert_surface(const SurfaceInput& input, const ConversionParameters& p, const ConversionProgress& progress)

@@ -36,7 +36,9 @@ struct ConversionProgress {
 int convert_surface(const SurfaceInput& input, const ConversionParameters& parameters,
                     const ConversionProgress& progress);
 
-// Bytes of the working grids convert_surface holds besides the grid it fills.
-int64_t conversion_working_bytes(int64_t voxels, bool antialias);
+// The most convert_surface holds besides the grid it fills: the antialiased
+// marks (tie breaks in tiles, every tile counted; row sides in bits) and,
+// for a surface of several objects, the grid the later ones are drawn in.
+int64_t conversion_working_bytes(int nx, int ny, int nz, bool antialias, bool several_objects);
 
 }  // namespace kestrane

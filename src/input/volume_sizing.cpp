@@ -20,6 +20,10 @@ struct Box {
                      -std::numeric_limits<double>::infinity()};
     long vertices = 0;
     BoundaryEdges boundary;
+    long objects = 0;
+    long faces = 0;
+    uint32_t colour = 0;  // the first face's
+    bool one_colour = true;
 
     double extent(int axis) const { return max[axis] - min[axis]; }
     double centre(int axis) const { return (max[axis] + min[axis]) * 0.5; }
@@ -41,13 +45,18 @@ int add_vertex(void* context, Vector3 p)
 
 int begin_object(void* context, int32_t, int32_t)
 {
-    static_cast<Box*>(context)->boundary.begin_object();
+    Box& box = *static_cast<Box*>(context);
+    ++box.objects;
+    box.boundary.begin_object();
     return SURFACE_OK;
 }
 
-int add_face(void* context, int32_t n, const int32_t* indices, uint32_t)
+int add_face(void* context, int32_t n, const int32_t* indices, uint32_t colour)
 {
-    static_cast<Box*>(context)->boundary.face(n, indices);
+    Box& box = *static_cast<Box*>(context);
+    if (box.faces++ == 0) box.colour = colour;
+    else if (colour != box.colour) box.one_colour = false;
+    box.boundary.face(n, indices);
     return SURFACE_OK;
 }
 
@@ -146,6 +155,10 @@ int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, con
     out->view_scale = 2.0 / std::max({counts[0], counts[1], counts[2]});
     out->boundary_edges[0] = boxes[0].boundary.count();
     out->boundary_edges[1] = boxes[1].boundary.count();
+    for (int b = 0; b < 2; ++b) {
+        out->one_colour[b] = boxes[b].one_colour;
+        out->objects[b] = boxes[b].objects;
+    }
     return SURFACE_OK;
 }
 

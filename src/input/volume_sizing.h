@@ -37,6 +37,12 @@ struct VolumeSizing {
     // Edges only one face uses, per side (boundary_edges.h): 0 for a
     // closed surface.
     long boundary_edges[2];
+    // What the load's memory depends on, per side: every face has the same
+    // colour (its field then holds colours only in the tiles of the grid's
+    // outer layer), and the objects the surface has (from the second on,
+    // conversion draws each in a grid of its own).
+    bool one_colour[2];
+    long objects[2];
 };
 
 int measure_surfaces(const SurfaceInput& source, const SurfaceInput& target, const SizingParameters& parameters,

@@ -44,6 +44,32 @@ TEST_F(VolumeSizingTest, TwoCubesOfSideTwo)
     EXPECT_EQ(lattice(), (Dims{13, 18, 13}));
 }
 
+// What the load's memory depends on: one colour or several (a face's own
+// colour, vertex colours), and the objects of a list.
+TEST_F(VolumeSizingTest, TellsEachSidesColoursAndObjects)
+{
+    const std::string plain = box_object({-1, -1, -1}, {1, 1, 1});
+    std::string one_face_red = plain;
+    one_face_red.insert(one_face_red.rfind('\n'), " 1 0 0");
+    const std::string vertex_coloured = box_object({-1, -1, -1}, {1, 1, 1}, false, "COFF", " 0.5 0.2 0.1 1");
+    const std::string two = "LIST\n{ " + plain + " }\n{ " + box_object({2, 2, 2}, {3, 3, 3}) + " }\n";
+    auto sizing = [](const std::string& source, const std::string& target) {
+        TempFile s = file_with(source), t = file_with(target);
+        VolumeSizing out{};
+        EXPECT_EQ(measure_surfaces(SurfaceInput(s.get()), SurfaceInput(t.get()), SizingParameters{}, &out), 0);
+        return out;
+    };
+    VolumeSizing a = sizing(plain, one_face_red);
+    EXPECT_TRUE(a.one_colour[0]);
+    EXPECT_FALSE(a.one_colour[1]);
+    EXPECT_EQ(a.objects[0], 1);
+    // Every vertex the same colour: one colour still.
+    VolumeSizing b = sizing(vertex_coloured, two);
+    EXPECT_TRUE(b.one_colour[0]);
+    EXPECT_TRUE(b.one_colour[1]);
+    EXPECT_EQ(b.objects[1], 2);
+}
+
 TEST_F(VolumeSizingTest, AVoxelSizeSetsTheGridInsteadOfThePoints)
 {
     // 0.125 is the voxel 16 points give the cube of side 2: the same grid.
