@@ -416,11 +416,19 @@ struct Engine {
 
 int64_t frame_values_working_bytes(int lx, int ly, int lz)
 {
-    // Counted as if every block had colours: the most a frame can hold.
     const int64_t slots = static_cast<int64_t>((lx + 1) / 2) * ly * lz;
-    // Beside them while the crossings are found: two bits a slot in rows.
+    // The crossing bits, and beside them while the crossings are found two
+    // bits a slot in rows.
     const int64_t row_words = static_cast<int64_t>(ly) * lz * (((lx + 1) / 2 + 63) / 64);
-    return slots * static_cast<int64_t>(sizeof(int16_t) + sizeof(uint32_t)) + (slots + 63) / 64 * 8 + 2 * row_words * 8;
+    const int64_t bits = (slots + 63) / 64 * 8 + 2 * row_words * 8;
+    // Colours only in the blocks the mesh goes through, counted as one for
+    // every 32 triangles of the frame's estimated mesh (a block the surface
+    // crosses holds about a hundred).
+    const int64_t blocks = static_cast<int64_t>((lx + VALUE_BLOCK - 1) / VALUE_BLOCK) *
+                           ((ly + VALUE_BLOCK - 1) / VALUE_BLOCK) * ((lz + VALUE_BLOCK - 1) / VALUE_BLOCK);
+    const int64_t coloured = std::min(blocks, frame_mesh_triangles(lx, ly, lz) / 32 + 1);
+    const int64_t block_bytes = BLOCK_POINTS * static_cast<int64_t>(sizeof(uint32_t));
+    return slots * static_cast<int64_t>(sizeof(int16_t)) + bits + blocks * 8 + coloured * block_bytes;
 }
 
 bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries, const LatticeField& lattice,

@@ -74,7 +74,8 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                           const std::atomic<bool>* cancel = nullptr, DisplacementCache* displacements = nullptr);
 
 // Bytes compute_frame_values holds for a lattice of lx x ly x lz positions:
-// value, colour and crossing bit of every other position.
+// the value and crossing bits of every other position, and the colours of
+// the blocks a mesh of frame_mesh_triangles goes through.
 int64_t frame_values_working_bytes(int lx, int ly, int lz);
 
 // Whether an edge from the point in slot `slot`, or at (i, j, k), crosses the

@@ -224,12 +224,20 @@ int walk_until_sound(const LatticeField& field, SampleRecord* buffer, std::vecto
 
 }  // namespace
 
+int64_t frame_mesh_triangles(int lx, int ly, int lz)
+{
+    const int64_t faces = 2 * (static_cast<int64_t>(lx) * ly + static_cast<int64_t>(ly) * lz +
+                               static_cast<int64_t>(lz) * lx);
+    return std::min(2 * faces, static_cast<int64_t>(lx) * ly * lz / 16);
+}
+
 int64_t lattice_walk_working_bytes(int lx, int ly, int lz)
 {
     const int64_t records = static_cast<int64_t>(lx) * ly;
-    const int64_t points = records * lz;
-    return records * static_cast<int64_t>(sizeof(SampleRecord)) + points / 32 * static_cast<int64_t>(sizeof(MeshVertex)) +
-           points / 32 * 2 * static_cast<int64_t>(sizeof(MeshTriangle));
+    const int64_t triangles = frame_mesh_triangles(lx, ly, lz);
+    const int64_t mesh = triangles * static_cast<int64_t>(sizeof(MeshTriangle)) +
+                         triangles / 2 * static_cast<int64_t>(sizeof(MeshVertex));
+    return records * static_cast<int64_t>(sizeof(SampleRecord)) + 4 * mesh;
 }
 
 int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh)

@@ -79,8 +79,15 @@ inline bool on_lattice_border(const LatticeField& f, int i, int j, int k)
 // the status describes.
 int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh);
 
-// Bytes a walk over lx x ly x lz points holds before its mesh grows: the
-// slice buffer and the first block of each mesh list.
+// The triangles a frame over lx x ly x lz points is counted at, for its
+// memory: two for each position on the faces of the lattice's box (about
+// three times what the corpus' surfaces make), and no more than one for
+// every 16 positions.
+int64_t frame_mesh_triangles(int lx, int ly, int lz);
+// Bytes a walk over lx x ly x lz points holds: the slice buffer, and the
+// mesh of frame_mesh_triangles (with half as many vertices) four times: the
+// walk's lists, the mesh they are copied into, and what the soundness check
+// and the joining of vertices hold at the end of the walk.
 int64_t lattice_walk_working_bytes(int lx, int ly, int lz);
 
 }  // namespace kestrane
