@@ -10,7 +10,10 @@
 
 #include "base/lattice_geometry.h"
 #include "base/records.h"
+#include "base/voxel_grid.h"
 #include "input/scan_convert.h"
+#include "morph/morph_load.h"
+#include "morph/morph_state.h"
 #include "shape/distance_transform.h"
 #include "surface/frame_values.h"
 #include "surface/lattice_walk.h"
@@ -56,33 +59,128 @@ int64_t address_space_left()
     return cap > used ? cap - used : 0;
 }
 
+// Memory the system could give now, read from /proc/meminfo
+// (MemAvailable), or INT64_MAX when it cannot be read.
+int64_t available_memory()
+{
+    std::ifstream in("/proc/meminfo");
+    std::string key;
+    int64_t kilobytes = 0;
+    std::string unit;
+    while (in >> key >> kilobytes) {
+        std::getline(in, unit);
+        if (key == "MemAvailable:") return kilobytes * 1024;
+    }
+    return INT64_MAX;
+}
+
+// What this process holds resident now.
+int64_t resident_bytes()
+{
+    long pages = 0, resident = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm) {
+        if (std::fscanf(statm, "%ld%ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<int64_t>(resident) * sysconf(_SC_PAGE_SIZE);
+}
+
+int64_t tiles_of(const int16_t dims[3])
+{
+    return static_cast<int64_t>(tiles_along(dims[0])) * tiles_along(dims[1]) * tiles_along(dims[2]);
+}
+
 }  // namespace
 
-int64_t load_memory_bytes(const int16_t volume_dims[3], bool antialias, int worker_threads)
+int64_t field_memory_bytes(const int16_t dims[3], bool one_colour)
 {
-    const int nx = volume_dims[0], ny = volume_dims[1], nz = volume_dims[2];
+    if (dims[0] <= 0 || dims[1] <= 0 || dims[2] <= 0) return 0;
+    const int64_t voxels = static_cast<int64_t>(dims[0]) * dims[1] * dims[2];
+    const int64_t tiles = tiles_of(dims);
+    // Blank outside and one colour within, a one-coloured side's field mixes
+    // colours only in the tiles that hold the outer layer.
+    int64_t own = tiles;
+    if (one_colour) {
+        const int16_t inner[3] = {static_cast<int16_t>(std::max(tiles_along(dims[0]) - 2, 0)),
+                                  static_cast<int16_t>(std::max(tiles_along(dims[1]) - 2, 0)),
+                                  static_cast<int16_t>(std::max(tiles_along(dims[2]) - 2, 0))};
+        own = tiles - static_cast<int64_t>(inner[0]) * inner[1] * inner[2];
+    }
+    const int64_t tile_words = tiles * static_cast<int64_t>(sizeof(uint32_t) + sizeof(void*));
+    return voxels * static_cast<int64_t>(sizeof(int16_t)) + tile_words +
+           own * TILE_ENTRIES * static_cast<int64_t>(sizeof(uint32_t));
+}
+
+int64_t load_memory_bytes(const LoadLayout& layout)
+{
+    const int16_t* d = layout.dims;
+    const int nx = d[0], ny = d[1], nz = d[2];
     if (nx <= 0 || ny <= 0 || nz <= 0) return 0;
-    const int64_t voxels = static_cast<int64_t>(nx) * ny * nz;
-    const int64_t volumes = 2 * voxels * static_cast<int64_t>(sizeof(Voxel));
+    const int64_t voxels = static_cast<int64_t>(nx) * ny * nz * static_cast<int64_t>(sizeof(Voxel));
+    int64_t converting[2], fields[2];
+    for (int side = 0; side < 2; ++side) {
+        converting[side] = conversion_working_bytes(nx, ny, nz, layout.antialias, layout.several_objects[side]);
+        fields[side] = field_memory_bytes(d, layout.one_colour[side]);
+    }
+    const int64_t transforming = distance_transform_working_bytes(nx, ny);
+
+    int64_t load = 0;
+    if (layout.in_turn) {
+        // The source's field is made before the target's voxels.
+        load = std::max({voxels + converting[0], voxels + transforming,
+                         fields[0] + voxels + std::max(converting[1], transforming)});
+    } else if (layout.threads > 1) {
+        load = 2 * voxels + std::max(converting[0] + converting[1], 2 * transforming);
+    } else {
+        load = 2 * voxels + std::max({converting[0], converting[1], transforming});
+    }
 
     // The lattice at resolution 1, counted as lattice_counts does (here
     // without its 16-bit limit).
     const int lx = nx + 1, lz = nz + 1;
     const int ly = static_cast<int>((ny - 1) / LATTICE_Y_FACTOR) + 2;
-    // Each thread may hold a frame under way; with two threads or more the
-    // two surfaces are converted and analysed at the same time.
-    const int threads = std::max(worker_threads, 1);
-    const int64_t frames = threads * (lattice_walk_working_bytes(lx, ly, lz) + frame_values_working_bytes(lx, ly, lz));
-    const int64_t sides = threads > 1 ? 2 : 1;
-    const int64_t working = std::max({sides * conversion_working_bytes(voxels, antialias),
-                                      sides * distance_transform_working_bytes(nx, ny), frames});
-    return volumes + working;
+    const int64_t frame = lattice_walk_working_bytes(lx, ly, lz) + frame_values_working_bytes(lx, ly, lz);
+    // The shared displacements: 48 bytes a point kept and about 1 KB a block
+    // (counted as 8 bytes more a point), up to their budget.
+    const int64_t points = static_cast<int64_t>(lx) * ly * lz / 2;
+    const int64_t shared = std::min(displacement_cache_budget(), points * 56);
+    const int64_t frames = fields[0] + fields[1] + shared + std::max(layout.frames_at_once, 1) * frame;
+    return std::max(load, frames);
+}
+
+LoadLayout load_layout(const MorphState& morph, int frames_at_once)
+{
+    LoadLayout layout;
+    std::copy(morph.volume_dims, morph.volume_dims + 3, layout.dims);
+    layout.antialias = morph.parameters.antialias;
+    layout.threads = worker_threads(morph.parameters);
+    layout.in_turn = sides_in_turn(morph);
+    for (int side = 0; side < 2; ++side) {
+        layout.one_colour[side] = morph.one_colour[side];
+        layout.several_objects[side] = morph.objects[side] > 1;
+    }
+    layout.frames_at_once = frames_at_once;
+    return layout;
+}
+
+int frames_that_fit(const MorphState& morph, int wanted)
+{
+    const int64_t budget = load_memory_budget();
+    int n = std::max(wanted, 1);
+    while (n > 1 && load_memory_bytes(load_layout(morph, n)) > budget) --n;
+    return n;
 }
 
 int64_t load_memory_budget()
 {
     const int64_t memory = std::min(physical_memory_bytes(), control_group_limit());
-    return std::min(memory / 2, address_space_left());
+    // What the system has free counts this process's own memory as its
+    // own, so that the budget stays the same once the load holds its part.
+    const int64_t available = available_memory();
+    const int64_t free_now =
+        available == INT64_MAX ? INT64_MAX : available + resident_bytes() - std::min<int64_t>(memory / 16, 1 << 30);
+    return std::max<int64_t>(0, std::min({memory / 4 * 3, free_now, address_space_left()}));
 }
 
 int64_t displacement_cache_budget()

@@ -52,7 +52,7 @@ LoadCost load_cost(const MorphState& morph)
 {
     LoadCost cost;
     const MorphParameters& p = morph.parameters;
-    cost.bytes = load_memory_bytes(morph.volume_dims, p.antialias, worker_threads(p));
+    cost.bytes = load_memory_bytes(load_layout(morph, frames_that_fit(morph, worker_threads(p))));
     const double voxels = static_cast<double>(morph.volume_dims[0]) * morph.volume_dims[1] * morph.volume_dims[2];
     // The two sides load at once when there are two threads.
     const int sides_at_once = worker_threads(p) > 1 ? 2 : 1;

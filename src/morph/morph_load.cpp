@@ -98,12 +98,11 @@ std::string memory_failure(const MorphState& morph, int side)
 {
     char text[240];
     const int16_t* d = morph.volume_dims;
-    const int threads = worker_threads(morph.parameters);
     std::snprintf(text, sizeof text,
                   "Not enough memory for %s data: two volumes of %i by %i by %i voxels and the work on them need "
                   "about %.0f MB, more than the %.0f MB available (fewer points with -p help)",
                   side_word(side), d[0], d[1], d[2],
-                  load_memory_bytes(d, morph.parameters.antialias, threads) / 1e6, load_memory_budget() / 1e6);
+                  load_memory_bytes(load_layout(morph, 1)) / 1e6, load_memory_budget() / 1e6);
     return grid_hint(morph, text);
 }
 
@@ -203,6 +202,8 @@ Result size_volumes(MorphState& morph, const SurfaceInput inputs[2], long bounda
     for (int s = 0; s < 2; ++s) {
         morph.volumes[s].centre = sizing_out.centre[s];
         morph.volumes[s].scale = sizing_out.scale[s];
+        morph.one_colour[s] = sizing_out.one_colour[s];
+        morph.objects[s] = sizing_out.objects[s];
     }
     morph.view_scale = sizing_out.view_scale;
     if (boundary_edges) {
@@ -381,9 +382,8 @@ Result read_and_size(MorphState& morph, const Surface& source, const Surface& ta
     if (!sized) return sized;
     if (cancelled(morph)) return cancelled_result(Stage::Sizing);
     // Everything the load and its frames will hold is counted before any of
-    // it is allocated.
-    const MorphParameters& p = morph.parameters;
-    if (load_memory_bytes(morph.volume_dims, p.antialias, worker_threads(p)) > load_memory_budget())
+    // it is allocated; frames that do not fit side by side are built in turn.
+    if (load_memory_bytes(load_layout(morph, 1)) > load_memory_budget())
         return failure(Problem::NotEnoughMemory, 0, morph, memory_failure(morph, 0));
     return Result{};
 }

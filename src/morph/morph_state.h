@@ -36,6 +36,10 @@ struct MorphState {
     int16_t volume_dims[3] = {0, 0, 0};
     int16_t sample_grid_dims[3] = {0, 0, 0};
     double view_scale = 0;  // drawing units per voxel
+    // From the sizing pass, for the memory the load will hold: each side's
+    // faces share one colour, and its objects.
+    bool one_colour[2] = {false, false};
+    long objects[2] = {1, 1};
     // The lattice step and source transform the volumes were made with:
     // the parameters may change before the next load.
     uint16_t loaded_resolution = 1;

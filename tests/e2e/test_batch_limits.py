@@ -32,9 +32,9 @@ def run(argv, cwd, preexec_fn=None, timeout=600):
 
 
 with tempfile.TemporaryDirectory() as work:
-    # The thin slab: two 6837 x 6837 x 25 grids and the conversion's working
-    # grids, about 20 GB at once; refused on the spot.
-    slab = box(os.path.join(work, "slab.off"), 341.6, 341.6, 1)
+    # The thin slab: a 13669 x 13669 x 25 grid a side, 28 GB of voxels for
+    # one side alone; refused on the spot.
+    slab = box(os.path.join(work, "slab.off"), 683.2, 683.2, 1)
     code, out, err = run([slab, slab], work)
     check("the slab is refused with status 2", code == 2, err)
     check("the slab is refused with the memory message before conversion",
@@ -50,11 +50,17 @@ with tempfile.TemporaryDirectory() as work:
         def limit():
             gigabyte = 1 << 30
             resource.setrlimit(resource.RLIMIT_AS, (gigabyte, gigabyte))
+        code, out, err = run(["-p", "400", "-f", "2", example("icosphere.off"), example("torus.off")], work,
+                             preexec_fn=limit)
+        # One side's 612 x 612 x 405 voxels (910 MB) and the other's field do
+        # not fit.
+        check("ulimit -v 1 GB: -p 400 is refused with the memory message before conversion",
+              code == 2 and "error: Not enough memory for source data" in err and "Sampling" not in err, err)
+        # Taken in turn, -p 300's sides (390 MB of voxels each) fit, and a
+        # load the check lets through runs to its end within the limit.
         code, out, err = run(["-p", "300", "-f", "2", example("icosphere.off"), example("torus.off")], work,
                              preexec_fn=limit)
-        # One 460 x 460 x 305 grid (390 MB) would fit, everything at once not.
-        check("ulimit -v 1 GB: -p 300 is refused with the memory message before conversion",
-              code == 2 and "error: Not enough memory for source data" in err and "Sampling" not in err, err)
+        check("ulimit -v 1 GB: -p 300, its sides in turn, runs to its end", code == 0, err[-800:])
         code, out, err = run(["-q", "-p", "20", "-f", "2", example("icosphere.off"), example("torus.off")], work,
                              preexec_fn=limit)
         check("ulimit -v 1 GB: a small morph still runs", code == 0, err)

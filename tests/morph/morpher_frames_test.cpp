@@ -2,6 +2,7 @@
 // time, on any number of threads, beside another morpher, in one call), and
 // ends that are the two surfaces.
 #include "morph/morph_support.h"
+#include "morph/load_memory.h"
 
 namespace {
 
@@ -122,10 +123,14 @@ TEST(MorpherFrames, ALoadKeepsTheFieldsAndFreesTheVoxels)
         ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
         const MorphState& s = m.state();
         const int64_t voxels = int64_t(s.volume_dims[0]) * s.volume_dims[1] * s.volume_dims[2];
-        for (const Volume& v : s.volumes) {
+        for (int side = 0; side < 2; ++side) {
+            const Volume& v = s.volumes[side];
             EXPECT_FALSE(v.voxels);
             ASSERT_TRUE(v.field.distances);
             EXPECT_LT(volume_field_bytes(v.field), voxels * int64_t(sizeof(Voxel)) / 2);
+            // What the load's memory check counted for it holds.
+            EXPECT_TRUE(s.one_colour[side]);
+            EXPECT_LE(volume_field_bytes(v.field), field_memory_bytes(s.volume_dims, true));
         }
         const size_t spheres = s.volumes[0].spheres.size();
         Mesh before, after;
@@ -136,6 +141,20 @@ TEST(MorpherFrames, ALoadKeepsTheFieldsAndFreesTheVoxels)
         ASSERT_TRUE(m.frame(1, 3, &after).ok());
         EXPECT_TRUE(same_frames({before}, {after}));
     }
+}
+
+// The sizing pass tells a surface of many colours from a one-coloured one,
+// and each field stays within what the memory check counted for it.
+TEST(MorpherFrames, TheMemoryCheckCountsAColouredFieldAsSuch)
+{
+    Morpher m(small_parameters(24, 3));
+    ASSERT_TRUE(m.load(Surface::file(example("cube_coloured.off")), TORUS).ok());
+    const MorphState& s = m.state();
+    EXPECT_FALSE(s.one_colour[0]);
+    EXPECT_TRUE(s.one_colour[1]);
+    EXPECT_EQ(s.objects[0], 1);
+    for (int side = 0; side < 2; ++side)
+        EXPECT_LE(volume_field_bytes(s.volumes[side].field), field_memory_bytes(s.volume_dims, s.one_colour[side]));
 }
 
 // Loaded side by side or in turn (as a large grid is), the volumes, spheres
