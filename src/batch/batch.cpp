@@ -21,6 +21,7 @@
 #include "app/frame_driver.h"
 #include "app/frame_formats.h"
 #include "morph/frame_pool.h"
+#include "morph/load_memory.h"
 #include "batch/interrupts.h"
 #include "batch/video_program.h"
 #include "batch/video_run.h"
@@ -294,7 +295,14 @@ int write_frames_together(int workers)
 int write_frames()
 {
     console.slices_per_frame = app.sample_grid_dims[2];
-    const int workers = std::min<int>(app.threads, last_frame() - first_frame());
+    // As many frames side by side as the threads, and as memory allows.
+    const int wanted = std::min<int>(app.threads, last_frame() - first_frame());
+    const int workers = frames_that_fit(app.morph, wanted);
+    if (workers < wanted) {
+        const std::string at_once = workers == 1 ? "one" : std::to_string(workers);
+        say(StatusKind::Info, "Frames are built " + at_once + " at a time: " + std::to_string(wanted) +
+                                  " side by side would not fit in memory");
+    }
     return workers > 1 ? write_frames_together(workers) : write_frames_in_turn();
 }
 

@@ -8,6 +8,7 @@
 #include "app/analysis.h"
 #include "app/frame_driver.h"
 #include "morph/frame_pool.h"
+#include "morph/load_memory.h"
 #include "morph/morph_cost.h"
 #include "app/app_state.h"
 #include "app/status.h"
@@ -40,7 +41,7 @@ void cancel_sequence()
 void start_workers()
 {
     stop_workers();
-    const int workers = std::max(1, std::min<int>(app.threads, app.frame_count));
+    const int workers = frames_that_fit(app.morph, std::max(1, std::min<int>(app.threads, app.frame_count)));
     const MorphInputs inputs = morph_inputs();
     FrameRequest request = frame_request(inputs, 0);
     request.threads = std::max(1, app.threads / workers);
