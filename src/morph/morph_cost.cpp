@@ -10,11 +10,12 @@ namespace kestrane {
 
 namespace {
 
-// Lattice points times linked spheres per second of one thread. Frames
-// evaluate the sums only near the surface, several points per vector
-// lane, so the rate depends on the shape: about 2e9 for a bunny-like
-// shape, 3e8 to 5e8 for a long thin rod whose lattice is nearly all near
-// its surface. The slow end is taken, so the estimate errs long.
+// Lattice points near the surfaces (near_fraction) times linked spheres per
+// second of one thread, over a sequence whose frames share displacements:
+// about 7e8 for the armadillo to the bunny at 128 and 256 points, 4.2e8 at
+// 512 (where the shared displacements no longer hold them all), about 5e8
+// for a long thin rod's middle frame built alone. The slow end is taken,
+// so the estimate errs long.
 constexpr double SAMPLES_PER_SECOND = 4.0e8;
 // A sequence longer than this is worth a word before it starts.
 constexpr double LARGE_SECONDS = 60.0;
@@ -31,6 +32,30 @@ double linked_spheres(const Volume& v)
     return n;
 }
 
+// The share of the grid near either surface, or between them, where a
+// frame's values are worked out exactly: blocks of 4 voxels whose ranges in
+// either field come within NEAR_DISTANCE of zero, or whose two fields keep
+// opposite signs. 1 without the fields' summaries.
+constexpr int NEAR_DISTANCE = 4 * 22;  // about 4 voxels of distance units
+
+double near_fraction(const MorphState& morph)
+{
+    const FieldSummary* s = morph.summaries;
+    if (!s[0].usable || !s[1].usable || s[0].levels.size() < 2 || s[1].levels.size() < 2) return 1.0;
+    const FieldLevel& a = s[0].levels[1];
+    const FieldLevel& b = s[1].levels[1];
+    if (a.least.size() != b.least.size() || a.least.empty()) return 1.0;
+    size_t near = 0;
+    for (size_t i = 0; i < a.least.size(); ++i) {
+        const int alo = a.least[i], ahi = a.greatest[i], blo = b.least[i], bhi = b.greatest[i];
+        const bool near_a = alo <= NEAR_DISTANCE && ahi >= -NEAR_DISTANCE;
+        const bool near_b = blo <= NEAR_DISTANCE && bhi >= -NEAR_DISTANCE;
+        const bool between = (alo > 0 && bhi < 0) || (ahi < 0 && blo > 0);
+        near += near_a || near_b || between;
+    }
+    return static_cast<double>(near) / a.least.size();
+}
+
 }  // namespace
 
 MorphCost morph_cost(const MorphState& morph)
@@ -41,7 +66,9 @@ MorphCost morph_cost(const MorphState& morph)
     const double points = static_cast<double>(morph.sample_grid_dims[0]) * morph.sample_grid_dims[1] *
                           morph.sample_grid_dims[2] / 2;  // body-centred: every other point
     cost.samples_per_frame = points * (linked_spheres(morph.volumes[0]) + linked_spheres(morph.volumes[1]));
-    cost.seconds_per_frame = cost.samples_per_frame / (SAMPLES_PER_SECOND * std::max<int>(worker_threads(p), 1));
+    cost.near_fraction = near_fraction(morph);
+    cost.seconds_per_frame =
+        cost.samples_per_frame * cost.near_fraction / (SAMPLES_PER_SECOND * std::max<int>(worker_threads(p), 1));
     const int middle_frames = p.frame_count > 2 ? p.frame_count - 2 : 0;
     cost.seconds = cost.seconds_per_frame * middle_frames;
     cost.large = cost.seconds > LARGE_SECONDS;

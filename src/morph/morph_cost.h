@@ -1,7 +1,8 @@
 #pragma once
 // What a sphere-based sequence will cost, told before it starts so that the
-// user can choose quick morphing or fewer points. Every lattice point of a
-// middle frame weighs every linked sphere of both sides.
+// user can choose quick morphing or fewer points. Every lattice point near
+// the surfaces of a middle frame weighs every linked sphere of both sides;
+// the others are settled by bounds, at little cost.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@ struct MorphState;
 
 struct MorphCost {
     double samples_per_frame = 0;  // lattice points x linked spheres
+    double near_fraction = 1;      // of the lattice, near the surfaces (1 without the fields)
     double seconds_per_frame = 0;  // on the morph's threads, at a rate measured on this project's machine
     double seconds = 0;            // every middle frame of the sequence
     bool large = false;            // worth saying before the sequence starts

@@ -3,6 +3,7 @@
 // ends that are the two surfaces.
 #include "morph/morph_support.h"
 #include "morph/load_memory.h"
+#include "morph/morph_cost.h"
 
 namespace {
 
@@ -141,6 +142,24 @@ TEST(MorpherFrames, ALoadKeepsTheFieldsAndFreesTheVoxels)
         ASSERT_TRUE(m.frame(1, 3, &after).ok());
         EXPECT_TRUE(same_frames({before}, {after}));
     }
+}
+
+// The cost told before a sequence counts the lattice near the surfaces:
+// a part of it, less as the grid gets finer.
+TEST(MorpherFrames, TheCostCountsTheLatticeNearTheSurfaces)
+{
+    double near[2];
+    for (int i = 0; i < 2; ++i) {
+        Morpher m(small_parameters(i == 0 ? 24 : 48, 5));
+        ASSERT_TRUE(m.load(ICOSPHERE, TORUS).ok());
+        ASSERT_TRUE(m.link().ok());
+        const MorphCost cost = morph_cost(m.state());
+        near[i] = cost.near_fraction;
+        EXPECT_GT(near[i], 0.0);
+        EXPECT_LT(near[i], 1.0);
+        EXPECT_GT(cost.seconds, 0.0);
+    }
+    EXPECT_LT(near[1], near[0]);
 }
 
 // The sizing pass tells a surface of many colours from a one-coloured one,
