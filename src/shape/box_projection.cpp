@@ -27,11 +27,6 @@ double denormalised(double u, int n)
 
 }  // namespace
 
-bool inside_inner_box(double x, double y, double z, int nx, int ny, int nz)
-{
-    return x >= 1.0 && x <= nx - 2 && y >= 1.0 && y <= ny - 2 && z >= 1.0 && z <= nz - 2;
-}
-
 BoxPoint project_to_inner_box(double x, double y, double z, int nx, int ny, int nz)
 {
     double u[3] = {normalised(x, nx), normalised(y, ny), normalised(z, nz)};

@@ -10,8 +10,11 @@ struct BoxPoint {
     double x, y, z;
 };
 
-// True when 1 <= a <= n - 2 on every axis.
-bool inside_inner_box(double x, double y, double z, int nx, int ny, int nz);
+// True when 1 <= a <= n - 2 on every axis (inline: every sample asks).
+inline bool inside_inner_box(double x, double y, double z, int nx, int ny, int nz)
+{
+    return x >= 1.0 && x <= nx - 2 && y >= 1.0 && y <= ny - 2 && z >= 1.0 && z <= nz - 2;
+}
 
 // The crossing point for a point outside the inner box, clamped into the box
 // against rounding. The grid must have at least 3 voxels on every axis and

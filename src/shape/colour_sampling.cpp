@@ -27,9 +27,13 @@ uint32_t blend_colour(double t, uint32_t a, uint32_t b)
     if (t == 1.0)
         return make_colour(static_cast<uint8_t>(colour_byte(a, 0)), static_cast<uint8_t>(colour_byte(a, 1)),
                            static_cast<uint8_t>(colour_byte(a, 2)), colour_flag(b));
-    return make_colour(blended_byte(t, colour_byte(a, 0), colour_byte(b, 0)),
-                       blended_byte(t, colour_byte(a, 1), colour_byte(b, 1)),
-                       blended_byte(t, colour_byte(a, 2), colour_byte(b, 2)), colour_flag(b));
+    const uint8_t red = blended_byte(t, colour_byte(a, 0), colour_byte(b, 0));
+    const uint8_t green = blended_byte(t, colour_byte(a, 1), colour_byte(b, 1));
+    // Red and blue often match on both sides (the blank colour's do).
+    const uint8_t blue = colour_byte(a, 2) == colour_byte(a, 0) && colour_byte(b, 2) == colour_byte(b, 0)
+                             ? red
+                             : blended_byte(t, colour_byte(a, 2), colour_byte(b, 2));
+    return make_colour(red, green, blue, colour_flag(b));
 }
 
 // A volume without a grid (or with no inner box) and a point with a
@@ -45,12 +49,22 @@ uint32_t sample_colour(const FieldView& field, double x, double y, double z)
     }
     int xi = static_cast<int>(x), yi = static_cast<int>(y), zi = static_cast<int>(z);
     double fx = x - xi, fy = y - yi, fz = z - zi;
-    auto col = [&](int dx, int dy, int dz) { return field.colour(xi + dx, yi + dy, zi + dz); };
-    uint32_t m = blend_colour(fx, col(1, 0, 0), col(0, 0, 0));
-    uint32_t o = blend_colour(fx, col(1, 1, 0), col(0, 1, 0));
+    uint32_t c[8];  // corner x + 2y + 4z
+    for (int corner = 0; corner < 8; ++corner)
+        c[corner] = field.colour(xi + (corner & 1), yi + (corner >> 1 & 1), zi + (corner >> 2));
+    // Eight equal corners (most of a one-coloured surface) make equal pairs
+    // at every step: one blend a step gives the very same word.
+    if (c[1] == c[0] && c[2] == c[0] && c[3] == c[0] && c[4] == c[0] && c[5] == c[0] && c[6] == c[0] &&
+        c[7] == c[0]) {
+        const uint32_t m = blend_colour(fx, c[0], c[0]);
+        const uint32_t r = blend_colour(fy, m, m);
+        return blend_colour(fz, r, r);
+    }
+    uint32_t m = blend_colour(fx, c[1], c[0]);
+    uint32_t o = blend_colour(fx, c[3], c[2]);
     uint32_t r = blend_colour(fy, o, m);
-    uint32_t u = blend_colour(fx, col(1, 0, 1), col(0, 0, 1));
-    uint32_t w = blend_colour(fx, col(1, 1, 1), col(0, 1, 1));
+    uint32_t u = blend_colour(fx, c[5], c[4]);
+    uint32_t w = blend_colour(fx, c[7], c[6]);
     return blend_colour(fz, blend_colour(fy, w, u), r);
 }
 

@@ -32,9 +32,7 @@ inline double chamfer_length(double dx, double dy, double dz)
     if (a < b) std::swap(a, b);
     return CHAMFER_FACE * a + (CHAMFER_EDGE - CHAMFER_FACE) * b + (CHAMFER_CORNER - CHAMFER_EDGE) * c;
 }
-// Four times the distance at a real voxel position, -31999..31999. Points
-// outside the inner box read the box surface plus the chamfer distance to it;
-// a view without voxels and a non-finite point read as far outside.
-int16_t sample_distance(const FieldView& field, double x, double y, double z);
-
 }  // namespace kestrane
+
+#include "shape/distance_sampling.h"
+
