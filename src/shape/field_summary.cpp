@@ -9,7 +9,7 @@ namespace kestrane {
 namespace {
 
 // The coarsest blocks a query reads at most this many of per axis.
-constexpr int MOST_PER_AXIS = 3;
+constexpr int MOST_PER_AXIS = 8;
 
 size_t at(const int dims[3], int x, int y, int z)
 {

@@ -39,6 +39,15 @@ struct Interval {
     double lo, hi;
 };
 
+// [lo, hi] as floats that hold it.
+void outward_floats(double lo, double hi, float* l, float* h)
+{
+    *l = static_cast<float>(lo);
+    *h = static_cast<float>(hi);
+    if (*l > lo) *l = std::nextafter(*l, -HUGE_VALF);
+    if (*h < hi) *h = std::nextafter(*h, HUGE_VALF);
+}
+
 // Distance along one axis from c to the interval [lo, hi], least and most.
 Interval axis_gap(double c, double lo, double hi)
 {
@@ -150,6 +159,14 @@ MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummar
             std::iota(order.begin(), order.end(), 0);
             const double* v = shifts[a];
             std::stable_sort(order.begin(), order.end(), [v](int i, int j) { return v[i] < v[j]; });
+            double lo = 0, hi = 0;
+            for (size_t i = 0; i < s.count; ++i) {
+                lo = std::min(lo, v[i]);
+                hi = std::max(hi, v[i]);
+            }
+            // Sums round: the room displacement_range leaves.
+            const double room = 1e-6 + 1e-9 * (std::fabs(lo) + std::fabs(hi));
+            outward_floats(lo - room - pad(lo), hi + room + pad(hi), &f.any_lo[side][a], &f.any_hi[side][a]);
         }
     }
     return f;
@@ -199,12 +216,17 @@ BoxShift box_shift(const MorphBoundsFrame& f, const PointBox& box)
     shifts_of(f, s, g, lo, hi);
     BoxShift out;
     for (int side = 0; side < 2; ++side)
+        for (int a = 0; a < 3; ++a) outward_floats(lo[side][a], hi[side][a], &out.lo[side][a], &out.hi[side][a]);
+    return out;
+}
+
+BoxShift any_box_shift(const MorphBoundsFrame& f)
+{
+    BoxShift out;
+    for (int side = 0; side < 2; ++side)
         for (int a = 0; a < 3; ++a) {
-            float l = static_cast<float>(lo[side][a]), h = static_cast<float>(hi[side][a]);
-            if (l > lo[side][a]) l = std::nextafter(l, -HUGE_VALF);
-            if (h < hi[side][a]) h = std::nextafter(h, HUGE_VALF);
-            out.lo[side][a] = l;
-            out.hi[side][a] = h;
+            out.lo[side][a] = f.any_lo[side][a];
+            out.hi[side][a] = f.any_hi[side][a];
         }
     return out;
 }

@@ -30,6 +30,11 @@ struct MorphBoundsFrame {
     const LinkedSpheres* linked[2] = {nullptr, nullptr};
     // Per side and axis, the linked spheres by increasing shift.
     std::vector<int> by_shift[2][3];
+    // Where the spheres can move any point at all: a displacement is a
+    // weighted mean of its side's shifts (or none), so it lies within their
+    // range and 0's. Far from both surfaces this settles a box without a
+    // pass over the spheres.
+    float any_lo[2][3], any_hi[2][3];
 };
 
 // summaries: of the two fields; linked: the linked spheres of both sides
@@ -49,6 +54,8 @@ struct BoxShift {
     float lo[2][3], hi[2][3];
 };
 BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
+// The shift of any box (from the range of every sphere's shift).
+BoxShift any_box_shift(const MorphBoundsFrame& frame);
 // A range of morph_sample over the box from its shift (possibly wider than
 // morph_range's, never narrower than the values).
 FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);

@@ -119,6 +119,16 @@ void kept_displacements(DisplacementCache& cache, long b, const int* entries, in
     }
 }
 
+bool displacements_kept(DisplacementCache& cache, long b, const int* entries, int n)
+{
+    DisplacementBlock* block = cache.blocks[static_cast<size_t>(b)].load(std::memory_order_acquire);
+    if (!block) return n == 0;
+    std::lock_guard<std::mutex> hold(block->lock);
+    for (int m = 0; m < n; ++m)
+        if (!block->entry[entries[m]]) return false;
+    return true;
+}
+
 bool keep_displacements(DisplacementCache& cache, long b, const int* entries, const Vector3* source,
                         const Vector3* target, int n)
 {

@@ -79,6 +79,8 @@ inline int block_entry(int i, int j, int k)
 // where kept, else 0.
 void kept_displacements(DisplacementCache& cache, long block, const int* entries, int n, Vector3* source,
                         Vector3* target, uint8_t* found);
+// Whether block b keeps the displacements of all points entries[0..n).
+bool displacements_kept(DisplacementCache& cache, long block, const int* entries, int n);
 // Keeps the displacements of points entries[0..n) of block b, while the
 // budget lasts: false when some were not kept.
 bool keep_displacements(DisplacementCache& cache, long block, const int* entries, const Vector3* source,

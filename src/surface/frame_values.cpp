@@ -21,6 +21,7 @@ namespace {
 // the mesh), or those of the points that end a crossing edge.
 enum ColourNeed { ALL_COLOURS, COLOURS_LATER, CROSSING_COLOURS };
 constexpr int BLOCK = VALUE_BLOCK;  // lattice positions per side of the blocks first bounded
+static_assert(64 % (BLOCK / 2) == 0, "a block's row of points lies in one word of row bits");
 // How near the surface (in distance units, 22 a voxel) a point must be for
 // its displacement to be kept once the cache is half full.
 constexpr int KEPT_WITHIN = 400;
@@ -285,6 +286,13 @@ struct Engine {
     FieldRange box_range(long b, int box, const PointBox& points, BoxShift* shift)
     {
         if (kept_box_shift(*cache, b, box, shift)) return shifted_range(bounds, points, *shift);
+        if (box == 0) {
+            // Far from both surfaces every sphere's shift at once settles
+            // the block; its own shift waits for a frame that needs it.
+            *shift = any_box_shift(bounds);
+            const FieldRange any = shifted_range(bounds, points, *shift);
+            if (any.hi < 0 || any.lo >= 0) return any;
+        }
         *shift = box_shift(bounds, points);
         keep_box_shift(*cache, b, box, *shift);
         return shifted_range(bounds, points, *shift);
@@ -314,6 +322,16 @@ struct Engine {
         const Vector3 lo = position(i0, j0, k0), hi = position(i1 - 1, j1 - 1, k1 - 1);
         const PointBox points{{lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z}};
         const bool cached = bounded && spheres && cache;
+        // A box of the smallest size whose points' displacements are kept
+        // costs less to evaluate than to bound: its few points take two
+        // trilinear reads each, its bound up to 64 voxels a field, and most
+        // such boxes stay uncertain anyway. Where a displacement would cost
+        // a pass over the spheres, the bound is worth it.
+        if (cached && box < 0 && halving(b) && i1 - i0 <= smallest && j1 - j0 <= smallest && k1 - k0 <= smallest &&
+            points_kept(b, i0, i1, j0, j1, k0, k1)) {
+            add_points(w, i0, i1, j0, j1, k0, k1);
+            return 0;
+        }
         BoxShift shift;
         FieldRange range{-FIELD_LIMIT, FIELD_LIMIT};
         if (cached) {
@@ -325,7 +343,8 @@ struct Engine {
                 range = box_range(b, box, points, &shift);
             }
         } else if (bounded) {
-            range = morph_range(bounds, points);
+            range = spheres ? shifted_range(bounds, points, any_box_shift(bounds)) : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
+            if (!(range.hi < 0 || range.lo >= 0)) range = morph_range(bounds, points);
         }
         if (range.hi < 0 || range.lo >= 0) {
             const int16_t sign = range.hi < 0 ? -SIGN_ONLY_VALUE : SIGN_ONLY_VALUE;
@@ -353,9 +372,7 @@ struct Engine {
             if (bounded && !halving(b))
                 list_points(w, i0, i1, j0, j1, k0, k1);
             else
-                for (int k = k0; k < k1; ++k)
-                    for (int j = j0; j < j1; ++j)
-                        for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) add(w, i, j, k);
+                add_points(w, i0, i1, j0, j1, k0, k1);
             return 0;
         }
         // Where the displacements are kept a half is evaluated whole until
@@ -379,6 +396,22 @@ struct Engine {
         // The block's points left uncertain, ranged with its spheres.
         if (box == 0 && !w.listed.empty()) settle_listed(w, points);
         return 0;
+    }
+
+    bool points_kept(long b, int i0, int i1, int j0, int j1, int k0, int k1) const
+    {
+        int entries[BLOCK_POINTS], n = 0;
+        for (int k = k0; k < k1; ++k)
+            for (int j = j0; j < j1; ++j)
+                for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) entries[n++] = block_entry(i, j, k);
+        return displacements_kept(*cache, b, entries, n);
+    }
+
+    void add_points(Worker& w, int i0, int i1, int j0, int j1, int k0, int k1)
+    {
+        for (int k = k0; k < k1; ++k)
+            for (int j = j0; j < j1; ++j)
+                for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) add(w, i, j, k);
     }
 
     void list_points(Worker& w, int i0, int i1, int j0, int j1, int k0, int k1)
@@ -507,8 +540,24 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
             for (int j = j0; j < j1; ++j)
                 for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) visit(i, j, k);
     };
-    const long block_count = static_cast<long>(bx) * by * bz;
     RowBits near;
+    // The points of block b that near marks, in the order of for_points: a
+    // block's row of points is a few bits of one word.
+    auto for_near_points = [&](long b, const auto& visit) {
+        const int i0 = static_cast<int>(b % bx) * BLOCK, j0 = static_cast<int>(b / bx % by) * BLOCK,
+                  k0 = static_cast<int>(b / bx / by) * BLOCK;
+        const int i1 = std::min(i0 + BLOCK, out.lx), j1 = std::min(j0 + BLOCK, out.ly), k1 = std::min(k0 + BLOCK, out.lz);
+        for (int k = k0; k < k1; ++k)
+            for (int j = j0; j < j1; ++j) {
+                const int parity = (j + k) & 1, first = i0 + parity;
+                if (first >= i1) continue;
+                const int s0 = first / 2, s1 = (i1 - 1 - ((i1 - 1 + j + k) & 1)) / 2;
+                const uint64_t word = near.bits[(static_cast<size_t>(k) * out.ly + j) * near.words_per_row + s0 / 64];
+                uint64_t marked = word >> (s0 & 63) & ((uint64_t{2} << (s1 - s0)) - 1);
+                for (; marked; marked &= marked - 1) visit(2 * (s0 + __builtin_ctzll(marked)) + parity, j, k);
+            }
+    };
+    const long block_count = static_cast<long>(bx) * by * bz;
     try {
         find_crossings(out, threads, &near);
     } catch (const std::bad_alloc&) {
@@ -523,14 +572,12 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
         if (e.colours_later[static_cast<size_t>(b)]) {
             for_points(b, [&](int i, int j, int k) {
                 const size_t at = out.index(i, j, k);
-                if (e.computed(at) && e.crosses(at)) e.add(w, i, j, k);
+                if (e.crosses(at) && e.computed(at)) e.add(w, i, j, k);
             });
             e.colour(w, b);
         }
-        for_points(b, [&](int i, int j, int k) {
-            const size_t at = out.index(i, j, k);
-            if (e.computed(at)) return;
-            if (near.test(out, i, j, k)) e.add(w, i, j, k);
+        for_near_points(b, [&](int i, int j, int k) {
+            if (!e.computed(out.index(i, j, k))) e.add(w, i, j, k);
         });
         e.evaluate(w, b, CROSSING_COLOURS);
     });
