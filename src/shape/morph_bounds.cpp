@@ -166,7 +166,7 @@ MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummar
             }
             // Sums round: the room displacement_range leaves.
             const double room = 1e-6 + 1e-9 * (std::fabs(lo) + std::fabs(hi));
-            outward_floats(lo - room - pad(lo), hi + room + pad(hi), &f.any_lo[side][a], &f.any_hi[side][a]);
+            outward_floats(lo - room - pad(lo), hi + room + pad(hi), &f.any_shift.lo[side][a], &f.any_shift.hi[side][a]);
         }
     }
     return f;
@@ -217,17 +217,6 @@ BoxShift box_shift(const MorphBoundsFrame& f, const PointBox& box)
     BoxShift out;
     for (int side = 0; side < 2; ++side)
         for (int a = 0; a < 3; ++a) outward_floats(lo[side][a], hi[side][a], &out.lo[side][a], &out.hi[side][a]);
-    return out;
-}
-
-BoxShift any_box_shift(const MorphBoundsFrame& f)
-{
-    BoxShift out;
-    for (int side = 0; side < 2; ++side)
-        for (int a = 0; a < 3; ++a) {
-            out.lo[side][a] = f.any_lo[side][a];
-            out.hi[side][a] = f.any_hi[side][a];
-        }
     return out;
 }
 

@@ -21,6 +21,11 @@
 #include "shape/sphere_sums.h"
 
 namespace kestrane {
+// Where the linked spheres of each side can move points, per axis, as floats.
+struct BoxShift {
+    float lo[2][3], hi[2][3];
+};
+
 struct MorphBoundsFrame {
     const FieldSummary* summaries[2] = {nullptr, nullptr};
     double t = 0;
@@ -34,7 +39,7 @@ struct MorphBoundsFrame {
     // weighted mean of its side's shifts (or none), so it lies within their
     // range and 0's. Far from both surfaces this settles a box without a
     // pass over the spheres.
-    float any_lo[2][3], any_hi[2][3];
+    BoxShift any_shift;
 };
 
 // summaries: of the two fields; linked: the linked spheres of both sides
@@ -50,12 +55,7 @@ FieldRange morph_range(const MorphBoundsFrame& frame, const PointBox& box);
 // vectors it does not depend on the frame's time, so the frames of a
 // sequence may compute it once per box and keep it (for a sphere-based
 // frame between the ends).
-struct BoxShift {
-    float lo[2][3], hi[2][3];
-};
 BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
-// The shift of any box (from the range of every sphere's shift).
-BoxShift any_box_shift(const MorphBoundsFrame& frame);
 // A range of morph_sample over the box from its shift (possibly wider than
 // morph_range's, never narrower than the values).
 FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);

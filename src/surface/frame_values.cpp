@@ -289,7 +289,7 @@ struct Engine {
         if (box == 0) {
             // Far from both surfaces every sphere's shift at once settles
             // the block; its own shift waits for a frame that needs it.
-            *shift = any_box_shift(bounds);
+            *shift = bounds.any_shift;
             const FieldRange any = shifted_range(bounds, points, *shift);
             if (any.hi < 0 || any.lo >= 0) return any;
         }
@@ -324,7 +324,7 @@ struct Engine {
         const bool cached = bounded && spheres && cache;
         // A box of the smallest size whose points' displacements are kept
         // costs less to evaluate than to bound: its few points take two
-        // trilinear reads each, its bound up to 64 voxels a field, and most
+        // trilinear reads each, its bound dozens of voxels a field, and most
         // such boxes stay uncertain anyway. Where a displacement would cost
         // a pass over the spheres, the bound is worth it.
         if (cached && box < 0 && halving(b) && i1 - i0 <= smallest && j1 - j0 <= smallest && k1 - k0 <= smallest &&
@@ -343,7 +343,7 @@ struct Engine {
                 range = box_range(b, box, points, &shift);
             }
         } else if (bounded) {
-            range = spheres ? shifted_range(bounds, points, any_box_shift(bounds)) : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
+            range = spheres ? shifted_range(bounds, points, bounds.any_shift) : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
             if (!(range.hi < 0 || range.lo >= 0)) range = morph_range(bounds, points);
         }
         if (range.hi < 0 || range.lo >= 0) {
