@@ -122,17 +122,14 @@ LatticeField ball_values(int n, FrameValues& v)
     surface_test::BallField field;
     field.balls = {{{n * 0.45, n * 0.5, n * 0.5}, n * 0.3}, {{n * 0.65, n * 0.55, n * 0.45}, n * 0.2}};
     LatticeField f = surface_test::ball_lattice(field, n, 1);
-    v.lx = f.lx, v.ly = f.ly, v.lz = f.lz, v.half = (f.lx + 1) / 2;
-    v.value.assign(static_cast<size_t>(v.half) * v.ly * v.lz, 0);
-    v.crossing.assign((v.value.size() + 63) / 64, 0);
-    v.bx = (f.lx + VALUE_BLOCK - 1) / VALUE_BLOCK, v.by = (f.ly + VALUE_BLOCK - 1) / VALUE_BLOCK;
-    v.colour_blocks.resize(static_cast<size_t>(v.bx * v.by * ((f.lz + VALUE_BLOCK - 1) / VALUE_BLOCK)));
+    reset_frame_values(&v, f.lx, f.ly, f.lz);
     for (int k = 0; k < f.lz; ++k)
         for (int j = 0; j < f.ly; ++j)
             for (int i = (j + k) & 1; i < f.lx; i += 2) {
                 uint32_t colour;
                 const Vector3 x{double(i), j * LATTICE_Y_FACTOR, double(k)};
-                v.value[v.index(i, j, k)] = surface_test::sample_balls(&field, i, j, k, x, &colour);
+                value_page(v, v.block(i, j, k))[block_entry(i, j, k)] =
+                    surface_test::sample_balls(&field, i, j, k, x, &colour);
             }
     f.sample = nullptr;
     f.context = nullptr;
@@ -169,7 +166,7 @@ int16_t read_value(void* context, int i, int j, int k, Vector3, uint32_t* colour
 {
     *colour = 0;
     const FrameValues& v = *static_cast<ValuesContext*>(context)->values;
-    return v.value[v.index(i, j, k)];
+    return value_at(v, i, j, k);
 }
 bool read_crossing(void* context, int i, int j, int k)
 {

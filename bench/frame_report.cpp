@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     if (run_pipeline() != PIPELINE_DONE) return 2;
     if (!app.quick_morph && link_spheres() != 0) return 3;
     const MorphInputs inputs = morph_inputs();
-    std::printf("frame triangles extra_walks kept_apart plain joined zero_area closed points exact later cpu_s\n");
+    std::printf("frame triangles extra_walks kept_apart plain joined zero_area closed points exact later cpu_s paged\n");
     long walks = 0, kept = 0, plain = 0, joined = 0, zero = 0, open = 0;
     for (int frame = 0; frame < app.frame_count; ++frame) {
         FrameRequest request = frame_request(inputs, frame);
@@ -39,10 +39,10 @@ int main(int argc, char** argv)
         if (triangulate_frame(request, &mesh) != 0) return 4;
         const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
         const surface_test::MeshReport r = surface_test::check_mesh(mesh);
-        std::printf("%5d %9zu %11d %10ld %5d %6ld %9ld %6s %7ld %7ld %6ld %6.2f\n", frame + 1, mesh.triangles.size(),
+        std::printf("%5d %9zu %11d %10ld %5d %6ld %9ld %6s %7ld %7ld %6ld %6.2f %5.3f\n", frame + 1, mesh.triangles.size(),
                     report.extra_walks, report.points_kept_apart, report.plain ? 1 : 0, report.vertices_joined,
                     r.zero_area, r.closed() ? "yes" : "NO", stats.points, stats.exact, stats.exact_afterwards,
-                    seconds);
+                    seconds, stats.blocks ? double(stats.value_blocks) / stats.blocks : 0.0);
         walks += report.extra_walks;
         kept += report.points_kept_apart;
         plain += report.plain;

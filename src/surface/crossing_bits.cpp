@@ -1,10 +1,7 @@
 #include "surface/crossing_bits.h"
 
 #include <algorithm>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <cstring>
 
 #include "base/parallel.h"
 #include "surface/lattice_tables.h"
@@ -46,23 +43,12 @@ inline int slot_shift(int parity, const LatticeOffset& o)
     return i < 0 ? -1 : i / 2;
 }
 
-// 64 signs at once: bit b is v[b] < 0.
-inline uint64_t negative_bits(const int16_t* v)
+// The sign bits of the four values a row of a block holds: bit b is v[b] < 0.
+inline uint64_t negative_bits4(const int16_t* v)
 {
-#if defined(__SSE2__)
-    uint64_t out = 0;
-    for (int q = 0; q < 4; ++q) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + 16 * q));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + 16 * q + 8));
-        const uint64_t mask = static_cast<uint16_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
-        out |= mask << (16 * q);
-    }
-    return out;
-#else
-    uint64_t out = 0;
-    for (int b = 0; b < 64; ++b) out |= static_cast<uint64_t>(v[b] < 0) << b;
-    return out;
-#endif
+    uint64_t q;
+    std::memcpy(&q, v, sizeof q);
+    return (q >> 15 & 1) | (q >> 30 & 2) | (q >> 45 & 4) | (q >> 60 & 8);
 }
 
 // Row (j, k) of the outside points: below zero, or on the border.
@@ -74,10 +60,17 @@ void outside_row(const FrameValues& values, const Rows& r, int j, int k, uint64_
         for (int s = 0; s < count; ++s) out[s / 64] |= uint64_t(1) << (s & 63);
         return;
     }
-    const int16_t* v = values.value.data() + r.row(j, k) * static_cast<size_t>(r.half);
-    int s = 0;
-    for (; s + 64 <= count; s += 64) out[s / 64] = negative_bits(v + s);
-    for (; s < count; ++s) out[s / 64] |= static_cast<uint64_t>(v[s] < 0) << (s & 63);
+    // Slot s lies in block s / 4 along x, at entry s % 4 of the block's row.
+    static_assert(VALUE_BLOCK == 8, "four slots a block's row");
+    const size_t first = (static_cast<size_t>(k / VALUE_BLOCK) * values.by + j / VALUE_BLOCK) * values.bx;
+    const int entry = block_entry(0, j, k);
+    for (long x = 0; x < values.bx; ++x) {
+        const int16_t* page = values.value_blocks[first + static_cast<size_t>(x)].get();
+        const uint64_t bits = page ? negative_bits4(page + entry) : values.block_sign[first + x] < 0 ? 0xF : 0;
+        out[x / 16] |= bits << (x % 16 * 4);
+    }
+    // The last block's entries beyond the row.
+    for (int x = count / 64; x < r.words; ++x) out[x] &= x == count / 64 ? (uint64_t(1) << (count % 64)) - 1 : 0;
     if (parity == 0) out[0] |= 1;  // i = 0
     if ((r.lx - 1 - parity) % 2 == 0 && r.lx - 1 >= parity) {
         const int last = (r.lx - 1 - parity) / 2;
@@ -163,7 +156,7 @@ void find_crossings_direct(FrameValues& values, RowBits* near)
     };
     auto outside = [&](int i, int j, int k) {
         const bool border = i == 0 || i == lx - 1 || j <= 1 || j >= ly - 2 || k == 0 || k == lz - 1;
-        return border || values.value[values.index(i, j, k)] < 0;
+        return border || value_at(values, i, j, k) < 0;
     };
     for (int k = 0; k < lz; ++k)
         for (int j = 0; j < ly; ++j)

@@ -24,7 +24,7 @@ struct RowBits {
     }
 };
 
-// Sets values.crossing (cleared beforehand) from the signs in values.value,
+// Sets values.crossing (cleared beforehand) from the signs of the values,
 // on up to `threads` threads, and returns in *near the points that cross or
 // have a neighbour that does. Throws std::bad_alloc when its rows cannot be
 // had.

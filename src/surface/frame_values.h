@@ -16,9 +16,10 @@
 // and of the exact values comes from what earlier frames kept, and colours
 // are worked out last, only at the ends of crossing edges (the only ones the
 // walk puts on the mesh; the others read as 0).
-// Memory: 2 bytes and a bit per lattice point (its value and whether it
-// ends a crossing edge) and 1 KB per block with colours, freed with the
-// FrameValues; two bits more a point while the crossings are found.
+// Memory: a bit per lattice point (whether it ends a crossing edge), 10
+// bytes a block, 512 bytes per block with values of its own and 1 KB per
+// block with colours, freed with the FrameValues; two bits more a point
+// while the crossings are found.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -38,11 +39,15 @@ constexpr int16_t SIGN_ONLY_VALUE = INT16_MAX;
 
 struct FrameValues {
     int lx = 0, ly = 0, lz = 0, half = 0;  // half: points per row, (lx + 1) / 2
-    std::vector<int16_t> value;
-    // Colours per block of VALUE_BLOCK positions, only for the blocks that
-    // have any (a block without reads as 0): colours are worked out where
-    // the mesh takes them, a small part of the lattice.
-    long bx = 0, by = 0;  // blocks along x and y
+    long bx = 0, by = 0;  // blocks of VALUE_BLOCK positions along x and y
+    // Values per block, by block_entry: a block without a page holds one
+    // sign for all its points (block_sign), as most blocks away from the
+    // surface do, so the values take memory near the surface alone.
+    std::vector<std::unique_ptr<int16_t[]>> value_blocks;
+    std::vector<int16_t> block_sign;
+    // Colours per block, only for the blocks that have any (a block without
+    // reads as 0): colours are worked out where the mesh takes them, a small
+    // part of the lattice.
     std::vector<std::unique_ptr<uint32_t[]>> colour_blocks;
     // One bit per point, by slot: an edge from the point crosses the surface.
     std::vector<uint64_t> crossing;
@@ -61,6 +66,8 @@ struct FrameValueStats {
     long points = 0;          // lattice points
     long exact = 0;           // evaluated exactly
     long exact_afterwards = 0;  // of those, next to a crossing only found later
+    long value_blocks = 0;      // blocks with values of their own (the others hold one sign)
+    long blocks = 0;
 };
 
 // Fills values over the lattice (counts, resolution) for the morph at frame.t,
@@ -74,9 +81,26 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                           const std::atomic<bool>* cancel = nullptr, DisplacementCache* displacements = nullptr);
 
 // Bytes compute_frame_values holds for a lattice of lx x ly x lz positions:
-// the value and crossing bits of every other position, and the colours of
-// the blocks a mesh of frame_mesh_triangles goes through.
+// the crossing bits of every other position, the blocks' tables, the
+// colours of the blocks a mesh of frame_mesh_triangles goes through and the
+// values of twice as many blocks.
 int64_t frame_values_working_bytes(int lx, int ly, int lz);
+
+// Sizes values for a lattice of lx x ly x lz positions, every block one
+// sign (outside) without a page, no colours and no crossing bits set.
+// Throws std::bad_alloc.
+void reset_frame_values(FrameValues* values, int lx, int ly, int lz);
+// Block b's page of values, made (holding the block's sign) if it has none;
+// null when there is no memory for it.
+int16_t* value_page(FrameValues& values, size_t block);
+
+// The value of point (i, j, k): worked out, or SIGN_ONLY_VALUE with its sign.
+inline int16_t value_at(const FrameValues& values, int i, int j, int k)
+{
+    const size_t b = values.block(i, j, k);
+    const int16_t* page = values.value_blocks[b].get();
+    return page ? page[block_entry(i, j, k)] : values.block_sign[b];
+}
 
 // Whether an edge from the point in slot `slot`, or at (i, j, k), crosses the
 // surface.

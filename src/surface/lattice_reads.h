@@ -23,7 +23,7 @@ inline Vector3 lattice_position(const LatticeField& f, int i, int j, int k)
 // (at least -1), so that no surface ends at the border.
 inline int16_t worked_out_value(const LatticeField& f, int i, int j, int k)
 {
-    const int16_t v = f.values->value[f.values->index(i, j, k)];
+    const int16_t v = value_at(*f.values, i, j, k);
     return v >= 0 && on_lattice_border(f, i, j, k) ? int16_t(-1) : v;
 }
 

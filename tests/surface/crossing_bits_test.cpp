@@ -12,17 +12,24 @@ using namespace kestrane;
 
 namespace {
 
+void set_value(FrameValues& v, int i, int j, int k, int16_t value)
+{
+    value_page(v, v.block(i, j, k))[block_entry(i, j, k)] = value;
+}
+
+// A ball's values with noise, some points holding a sign alone, and some
+// blocks one sign without a page of values.
 FrameValues lattice_values(int lx, int ly, int lz, unsigned seed, double noise)
 {
     FrameValues v;
-    v.lx = lx, v.ly = ly, v.lz = lz, v.half = (lx + 1) / 2;
-    const size_t slots = static_cast<size_t>(v.half) * ly * lz;
-    v.value.assign(slots, 0);
-    v.crossing.assign((slots + 63) / 64, 0);
+    reset_frame_values(&v, lx, ly, lz);
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> unit(0, 1);
     const double cx = lx * unit(random), cy = ly * unit(random), cz = lz * unit(random);
     const double radius = 1 + 0.4 * std::min({lx, ly, lz}) * unit(random);
+    std::vector<char> one_sign(v.block_sign.size());
+    for (size_t b = 0; b < v.block_sign.size(); ++b)
+        if ((one_sign[b] = unit(random) < 0.2)) v.block_sign[b] = unit(random) < 0.5 ? SIGN_ONLY_VALUE : -SIGN_ONLY_VALUE;
     for (int k = 0; k < lz; ++k)
         for (int j = 0; j < ly; ++j)
             for (int i = (j + k) & 1; i < lx; i += 2) {
@@ -30,7 +37,8 @@ FrameValues lattice_values(int lx, int ly, int lz, unsigned seed, double noise)
                 int value = static_cast<int>(d * 100);
                 if (unit(random) < noise) value = -value - 1;
                 if (unit(random) < 0.3) value = value < 0 ? -SIGN_ONLY_VALUE : SIGN_ONLY_VALUE;
-                v.value[v.index(i, j, k)] = static_cast<int16_t>(std::max(-32767, std::min(32767, value)));
+                if (!one_sign[v.block(i, j, k)])
+                    set_value(v, i, j, k, static_cast<int16_t>(std::max(-32767, std::min(32767, value))));
             }
     return v;
 }
@@ -42,14 +50,11 @@ TEST(CrossingBits, RowsOfWordsFindWhatPointByPointFinds)
     unsigned seed = 1;
     for (const auto& size : sizes)
         for (double noise : {0.0, 0.02, 0.5}) {
-            FrameValues direct = lattice_values(size[0], size[1], size[2], seed++, noise);
+            FrameValues direct = lattice_values(size[0], size[1], size[2], seed, noise);
             RowBits near_direct;
             find_crossings_direct(direct, &near_direct);
             for (int threads : {1, 3}) {
-                FrameValues fast;
-                fast.lx = direct.lx, fast.ly = direct.ly, fast.lz = direct.lz, fast.half = direct.half;
-                fast.value = direct.value;
-                fast.crossing.assign(direct.crossing.size(), 0);
+                FrameValues fast = lattice_values(size[0], size[1], size[2], seed, noise);
                 RowBits near;
                 find_crossings(fast, threads, &near);
                 SCOPED_TRACE(testing::Message() << size[0] << " x " << size[1] << " x " << size[2] << ", noise "
@@ -58,6 +63,7 @@ TEST(CrossingBits, RowsOfWordsFindWhatPointByPointFinds)
                 EXPECT_EQ(near.words_per_row, near_direct.words_per_row);
                 EXPECT_EQ(near.bits, near_direct.bits);
             }
+            ++seed;
         }
 }
 
@@ -66,10 +72,8 @@ TEST(CrossingBits, NearPointsAreTheCrossingOnesAndTheirNeighbours)
     // One point inside in the middle of a 9 x 12 x 9 lattice: it and its
     // 14 neighbours cross, and those and theirs are near.
     FrameValues v;
-    v.lx = 9, v.ly = 12, v.lz = 9, v.half = 5;
-    v.value.assign(static_cast<size_t>(v.half) * v.ly * v.lz, -100);
-    v.crossing.assign((v.value.size() + 63) / 64, 0);
-    v.value[v.index(4, 6, 4)] = 50;
+    reset_frame_values(&v, 9, 12, 9);
+    set_value(v, 4, 6, 4, 50);
     RowBits near;
     find_crossings(v, 2, &near);
     long crossing = 0, near_count = 0;
