@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "shape/field_value.h"
 
 namespace kestrane {
@@ -26,21 +30,24 @@ void voxel_span(double lo, double hi, int n, int& first, int& last)
     last = std::min(std::max(last, 0), n - 1);
 }
 
-FieldLevel halve(const FieldLevel& finer, const int finer_blocks[3], const std::vector<int16_t>& finer_least,
-                 const std::vector<int16_t>& finer_greatest)
+FieldLevel halve(const FieldLevel& finer)
 {
+    const int* finer_blocks = finer.blocks;
     FieldLevel level;
     level.size = finer.size * 2;
     for (int a = 0; a < 3; ++a) level.blocks[a] = (finer_blocks[a] + 1) / 2;
     const size_t count = static_cast<size_t>(level.blocks[0]) * level.blocks[1] * level.blocks[2];
-    level.least.assign(count, 32767);
-    level.greatest.assign(count, -32768);
+    level.bounds.resize(2 * count);
+    for (size_t b = 0; b < count; ++b) {
+        level.bounds[2 * b] = 32767;
+        level.bounds[2 * b + 1] = -32768;
+    }
     for (int z = 0; z < finer_blocks[2]; ++z)
         for (int y = 0; y < finer_blocks[1]; ++y)
             for (int x = 0; x < finer_blocks[0]; ++x) {
                 const size_t from = at(finer_blocks, x, y, z), to = at(level.blocks, x / 2, y / 2, z / 2);
-                level.least[to] = std::min(level.least[to], finer_least[from]);
-                level.greatest[to] = std::max(level.greatest[to], finer_greatest[from]);
+                level.bounds[2 * to] = std::min(level.bounds[2 * to], finer.bounds[2 * from]);
+                level.bounds[2 * to + 1] = std::max(level.bounds[2 * to + 1], finer.bounds[2 * from + 1]);
             }
     return level;
 }
@@ -53,15 +60,9 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
     int span = 0;
     for (int a = 0; a < 3; ++a) span = std::max(span, last[a] - first[a] + 1);
     if (span <= MOST_PER_AXIS || s.levels.empty()) {
-        const FieldView& f = s.field;
-        const int dims[3] = {f.nx, f.ny, f.nz};
-        for (int z = first[2]; z <= last[2]; ++z)
-            for (int y = first[1]; y <= last[1]; ++y)
-                for (int x = first[0]; x <= last[0]; ++x) {
-                    const int d = f.distance(at(dims, x, y, z));
-                    lo = std::min(lo, d);
-                    hi = std::max(hi, d);
-                }
+        const FieldRange r = voxel_range(s.field, first, last);
+        lo = r.lo;
+        hi = r.hi;
         return;
     }
     // The finest level at which the box spans few blocks.
@@ -77,12 +78,63 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
         for (int y = b0[1]; y <= b1[1]; ++y)
             for (int x = b0[0]; x <= b1[0]; ++x) {
                 const size_t b = at(level.blocks, x, y, z);
-                lo = std::min<int>(lo, level.least[b]);
-                hi = std::max<int>(hi, level.greatest[b]);
+                lo = std::min<int>(lo, level.bounds[2 * b]);
+                hi = std::max<int>(hi, level.bounds[2 * b + 1]);
             }
 }
 
 }  // namespace
+
+FieldRange voxel_range_direct(const FieldView& f, const int first[3], const int last[3])
+{
+    int lo = 32767, hi = -32768;
+    const int dims[3] = {f.nx, f.ny, f.nz};
+    for (int z = first[2]; z <= last[2]; ++z)
+        for (int y = first[1]; y <= last[1]; ++y)
+            for (int x = first[0]; x <= last[0]; ++x) {
+                const int d = f.distance(at(dims, x, y, z));
+                lo = std::min(lo, d);
+                hi = std::max(hi, d);
+            }
+    return {lo, hi};
+}
+
+FieldRange voxel_range(const FieldView& f, const int first[3], const int last[3])
+{
+#if defined(__SSE2__)
+    // Packed distances, rows of at most 8: one 16-byte read a row, the
+    // lanes beyond the row masked off. The last row's read must stay
+    // within the voxels.
+    const int width = last[0] - first[0] + 1;
+    const size_t dims[3] = {static_cast<size_t>(f.nx), static_cast<size_t>(f.ny), static_cast<size_t>(f.nz)};
+    if (f.stride == sizeof(int16_t) && width >= 1 && width <= 8 && last[1] >= first[1] && last[2] >= first[2] &&
+        (static_cast<size_t>(last[2]) * dims[1] + last[1]) * dims[0] + first[0] + 8 <= dims[0] * dims[1] * dims[2]) {
+        const __m128i keep =
+            _mm_cmplt_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7), _mm_set1_epi16(static_cast<short>(width)));
+        const __m128i top = _mm_andnot_si128(keep, _mm_set1_epi16(32767));
+        const __m128i bottom = _mm_andnot_si128(keep, _mm_set1_epi16(-32768));
+        __m128i least = _mm_set1_epi16(32767), greatest = _mm_set1_epi16(-32768);
+        const int16_t* voxels = reinterpret_cast<const int16_t*>(f.distances);
+        for (int z = first[2]; z <= last[2]; ++z)
+            for (int y = first[1]; y <= last[1]; ++y) {
+                const int16_t* row = voxels + (static_cast<size_t>(z) * dims[1] + y) * dims[0] + first[0];
+                const __m128i v = _mm_and_si128(keep, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
+                least = _mm_min_epi16(least, _mm_or_si128(v, top));
+                greatest = _mm_max_epi16(greatest, _mm_or_si128(v, bottom));
+            }
+        alignas(16) int16_t l[8], g[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
+        _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
+        int lo = l[0], hi = g[0];
+        for (int lane = 1; lane < 8; ++lane) {
+            lo = std::min<int>(lo, l[lane]);
+            hi = std::max<int>(hi, g[lane]);
+        }
+        return {lo, hi};
+    }
+#endif
+    return voxel_range_direct(f, first, last);
+}
 
 FieldSummary summarise_field(const FieldView& field)
 {
@@ -96,8 +148,11 @@ FieldSummary summarise_field(const FieldView& field)
     const int dims[3] = {field.nx, field.ny, field.nz};
     for (int a = 0; a < 3; ++a) first.blocks[a] = (dims[a] + 1) / 2;
     const size_t count = static_cast<size_t>(first.blocks[0]) * first.blocks[1] * first.blocks[2];
-    first.least.assign(count, 32767);
-    first.greatest.assign(count, -32768);
+    first.bounds.resize(2 * count);
+    for (size_t b = 0; b < count; ++b) {
+        first.bounds[2 * b] = 32767;
+        first.bounds[2 * b + 1] = -32768;
+    }
     s.shell_greatest = -32768;
     for (int z = 0; z < field.nz; ++z)
         for (int y = 0; y < field.ny; ++y) {
@@ -106,15 +161,15 @@ FieldSummary summarise_field(const FieldView& field)
             for (int x = 0; x < field.nx; ++x) {
                 const int16_t d = field.distance(row + x);
                 const size_t b = at(first.blocks, x / 2, y / 2, z / 2);
-                if (d < first.least[b]) first.least[b] = d;
-                if (d > first.greatest[b]) first.greatest[b] = d;
+                if (d < first.bounds[2 * b]) first.bounds[2 * b] = d;
+                if (d > first.bounds[2 * b + 1]) first.bounds[2 * b + 1] = d;
                 if ((shell_row || x <= 2 || x >= field.nx - 3) && d > s.shell_greatest) s.shell_greatest = d;
             }
         }
     s.levels.push_back(std::move(first));
     while (s.levels.back().blocks[0] > 1 || s.levels.back().blocks[1] > 1 || s.levels.back().blocks[2] > 1) {
         const FieldLevel& finer = s.levels.back();
-        FieldLevel next = halve(finer, finer.blocks, finer.least, finer.greatest);
+        FieldLevel next = halve(finer);
         s.levels.push_back(std::move(next));
     }
     return s;

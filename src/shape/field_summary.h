@@ -27,7 +27,10 @@ struct PointBox {
 struct FieldLevel {
     int size = 1;          // voxels per block side
     int blocks[3] = {0, 0, 0};
-    std::vector<int16_t> least, greatest;
+    // Block b's least distance at 2 b, its greatest at 2 b + 1: a query
+    // reads both, so side by side.
+    std::vector<int16_t> bounds;
+    size_t count() const { return bounds.size() / 2; }
 };
 
 struct FieldSummary {
@@ -41,5 +44,11 @@ FieldSummary summarise_field(const FieldView& field);
 
 // The range of sample_distance over every point of the box.
 FieldRange distance_range(const FieldSummary& summary, const PointBox& box);
+
+// The least and greatest distance of voxels [first, last] on every axis
+// (within the field): packed distances a row of up to 8 at a time;
+// voxel_range_direct, voxel by voxel, is the reference.
+FieldRange voxel_range(const FieldView& field, const int first[3], const int last[3]);
+FieldRange voxel_range_direct(const FieldView& field, const int first[3], const int last[3]);
 
 }  // namespace kestrane
