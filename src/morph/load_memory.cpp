@@ -185,7 +185,7 @@ int64_t load_memory_budget()
 
 int64_t displacement_cache_budget()
 {
-    constexpr int64_t MOST = int64_t(256) << 20;
+    constexpr int64_t MOST = int64_t(512) << 20;
     const int64_t eighth = load_memory_budget() / 8;
     return eighth < MOST ? eighth : MOST;
 }
