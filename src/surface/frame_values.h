@@ -16,7 +16,7 @@
 // and of the exact values comes from what earlier frames kept, and colours
 // are worked out last, only at the ends of crossing edges (the only ones the
 // walk puts on the mesh; the others read as 0).
-// Memory: a bit per lattice point (whether it ends a crossing edge), 10
+// Memory: a bit per lattice point (whether it ends a crossing edge), 18
 // bytes a block, 512 bytes per block with values of its own and 1 KB per
 // block with colours, freed with the FrameValues; two bits more a point
 // while the crossings are found.

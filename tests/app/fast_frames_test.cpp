@@ -52,6 +52,7 @@ void expect_fast_equals_exhaustive(const std::string& source, const std::string&
     }
     const MorphInputs in = morph_inputs();
     ASSERT_NE(in.summaries, nullptr);
+    long blocks = 0, paged = 0;
     for (int frame = 0; frame < frames; ++frame) {
         FrameRequest request = frame_request(in, frame);
         request.exhaustive = true;
@@ -59,9 +60,16 @@ void expect_fast_equals_exhaustive(const std::string& source, const std::string&
         ASSERT_EQ(triangulate_frame(request, &exhaustive), 0);
         request.exhaustive = false;
         request.threads = 2;
+        FrameValueStats stats;
+        request.stats = &stats;
         ASSERT_EQ(triangulate_frame(request, &fast), 0);
         EXPECT_TRUE(same_mesh(fast, exhaustive)) << source << " -> " << target << " frame " << frame;
+        blocks += stats.blocks;
+        paged += stats.value_blocks;
     }
+    // Blocks settled whole hold one sign and no page of values.
+    EXPECT_GT(paged, 0) << source;
+    EXPECT_LT(paged, blocks) << source;
     release_volumes();
 }
 
