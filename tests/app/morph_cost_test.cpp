@@ -26,7 +26,7 @@ TEST(MorphCost, LatticePointsTimesLinkedSpheresOfBothSides)
     EXPECT_DOUBLE_EQ(cost.seconds, cost.seconds_per_frame * 10) << "the end frames sample no sphere";
     EXPECT_FALSE(cost.large);
 
-    app.volumes[1].spheres.assign(40000, Sphere{1, 1, 1, 10, 1});
+    app.volumes[1].spheres.assign(100000, Sphere{1, 1, 1, 10, 1});
     EXPECT_TRUE(morph_cost(app.morph).large);
     const double one_thread = morph_cost(app.morph).seconds;
     app.threads = 4;
