@@ -24,7 +24,9 @@ PointBox padded(PointBox b)
 }
 
 // The box plus every offset in [lo, hi] (scaled by f >= 0 or f <= 0).
-PointBox moved(const PointBox& b, const double lo[3], const double hi[3], double f)
+// Inline: returned through memory, the box's halves were stored as
+// doubles and read back as pairs, a stall on every call of the bounds.
+[[gnu::always_inline]] inline PointBox moved(const PointBox& b, const double lo[3], const double hi[3], double f)
 {
     PointBox out;
     for (int a = 0; a < 3; ++a) {
