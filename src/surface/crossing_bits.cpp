@@ -1,7 +1,6 @@
 #include "surface/crossing_bits.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/parallel.h"
 #include "surface/lattice_tables.h"
@@ -46,9 +45,7 @@ inline int slot_shift(int parity, const LatticeOffset& o)
 // The sign bits of the four values a row of a block holds: bit b is v[b] < 0.
 inline uint64_t negative_bits4(const int16_t* v)
 {
-    uint64_t q;
-    std::memcpy(&q, v, sizeof q);
-    return (q >> 15 & 1) | (q >> 30 & 2) | (q >> 45 & 4) | (q >> 60 & 8);
+    return uint64_t(v[0] < 0) | uint64_t(v[1] < 0) << 1 | uint64_t(v[2] < 0) << 2 | uint64_t(v[3] < 0) << 3;
 }
 
 // Row (j, k) of the outside points: below zero, or on the border.
