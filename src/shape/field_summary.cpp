@@ -30,6 +30,17 @@ void voxel_span(double lo, double hi, int n, int& first, int& last)
     last = std::min(std::max(last, 0), n - 1);
 }
 
+// Bounds of `count` blocks that nothing has been seen in yet.
+std::vector<int16_t> empty_bounds(size_t count)
+{
+    std::vector<int16_t> bounds(2 * count);
+    for (size_t b = 0; b < count; ++b) {
+        bounds[2 * b] = 32767;
+        bounds[2 * b + 1] = -32768;
+    }
+    return bounds;
+}
+
 FieldLevel halve(const FieldLevel& finer)
 {
     const int* finer_blocks = finer.blocks;
@@ -37,11 +48,7 @@ FieldLevel halve(const FieldLevel& finer)
     level.size = finer.size * 2;
     for (int a = 0; a < 3; ++a) level.blocks[a] = (finer_blocks[a] + 1) / 2;
     const size_t count = static_cast<size_t>(level.blocks[0]) * level.blocks[1] * level.blocks[2];
-    level.bounds.resize(2 * count);
-    for (size_t b = 0; b < count; ++b) {
-        level.bounds[2 * b] = 32767;
-        level.bounds[2 * b + 1] = -32768;
-    }
+    level.bounds = empty_bounds(count);
     for (int z = 0; z < finer_blocks[2]; ++z)
         for (int y = 0; y < finer_blocks[1]; ++y)
             for (int x = 0; x < finer_blocks[0]; ++x) {
@@ -148,11 +155,7 @@ FieldSummary summarise_field(const FieldView& field)
     const int dims[3] = {field.nx, field.ny, field.nz};
     for (int a = 0; a < 3; ++a) first.blocks[a] = (dims[a] + 1) / 2;
     const size_t count = static_cast<size_t>(first.blocks[0]) * first.blocks[1] * first.blocks[2];
-    first.bounds.resize(2 * count);
-    for (size_t b = 0; b < count; ++b) {
-        first.bounds[2 * b] = 32767;
-        first.bounds[2 * b + 1] = -32768;
-    }
+    first.bounds = empty_bounds(count);
     s.shell_greatest = -32768;
     for (int z = 0; z < field.nz; ++z)
         for (int y = 0; y < field.ny; ++y) {
