@@ -235,6 +235,29 @@ FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const B
     return range_after_shifts(f, s, g, lo, hi);
 }
 
+FieldRange all_times_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift)
+{
+    PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
+    PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    if (!f.quick) {
+        // The source's points move by -t times a shift, the target's by
+        // (1 - t) times one: every such offset for t in [0, 1] lies between
+        // 0 and the whole shift.
+        double lo[2][3], hi[2][3];
+        for (int side = 0; side < 2; ++side)
+            for (int a = 0; a < 3; ++a) {
+                lo[side][a] = std::min<double>(shift.lo[side][a], 0.0);
+                hi[side][a] = std::max<double>(shift.hi[side][a], 0.0);
+            }
+        s = moved(s, lo[0], hi[0], -1.0);
+        g = moved(g, lo[1], hi[1], 1.0);
+    }
+    const FieldRange a = distance_range(*f.summaries[0], s), b = distance_range(*f.summaries[1], g);
+    // A blend of the two lies between them, give or take its rounding
+    // (far below a unit), truncated toward zero.
+    return {field_value(std::min(a.lo, b.lo) - 1.0), field_value(std::max(a.hi, b.hi) + 1.0)};
+}
+
 namespace {
 
 // Spheres whose weights add up to at most this share of the surest weight

@@ -59,6 +59,11 @@ BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
 // A range of morph_sample over the box from its shift (possibly wider than
 // morph_range's, never narrower than the values).
 FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
+// The same at every time strictly between the ends at once, for a box whose
+// shift holds at every time (the displacements do not depend on it without
+// manual vectors): with a unit of room for the blend's rounding, so that a
+// sign it proves holds for every frame of a sequence.
+FieldRange all_times_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
 
 // Tighter ranges point by point near the surface, for a sphere-based frame
 // between its ends. Over a block the spheres of each side split into the

@@ -64,16 +64,18 @@ std::shared_ptr<DisplacementCache> make_displacement_cache(const LatticeField& l
     cache->bz = (lattice.lz + VALUE_BLOCK - 1) / VALUE_BLOCK;
     const long count = cache->bx * cache->by * cache->bz;
     const int64_t table = count * static_cast<int64_t>(sizeof(std::atomic<DisplacementBlock*>) +
-                                                       sizeof(std::atomic<uint8_t>) + sizeof(BoxShift));
+                                                       2 * sizeof(std::atomic<uint8_t>) + sizeof(BoxShift));
     if (table > budget) return nullptr;
     const size_t n = static_cast<size_t>(count);
     cache->blocks.reset(new (std::nothrow) std::atomic<DisplacementBlock*>[n]);
     cache->shift_state.reset(new (std::nothrow) std::atomic<uint8_t>[n]);
     cache->shift.reset(new (std::nothrow) BoxShift[n]);
-    if (!cache->blocks || !cache->shift_state || !cache->shift) return nullptr;
+    cache->all_times.reset(new (std::nothrow) std::atomic<uint8_t>[n]);
+    if (!cache->blocks || !cache->shift_state || !cache->shift || !cache->all_times) return nullptr;
     for (size_t b = 0; b < n; ++b) {
         cache->blocks[b].store(nullptr);
         cache->shift_state[b].store(0);
+        cache->all_times[b].store(ALL_TIMES_UNTRIED);
     }
     cache->budget = budget;
     cache->bytes = table;

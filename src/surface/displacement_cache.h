@@ -52,6 +52,8 @@ struct DisplacementCache {
     // The whole blocks' shifts: 0 not kept, 1 being written, 2 kept.
     std::unique_ptr<std::atomic<uint8_t>[]> shift_state;
     std::unique_ptr<BoxShift[]> shift;
+    // The whole blocks' signs at every time between the ends (AllTimes).
+    std::unique_ptr<std::atomic<uint8_t>[]> all_times;
     DisplacementCache() = default;
     DisplacementCache(const DisplacementCache&) = delete;
     DisplacementCache& operator=(const DisplacementCache&) = delete;
@@ -85,6 +87,20 @@ bool displacements_kept(DisplacementCache& cache, long block, const int* entries
 // budget lasts: false when some were not kept.
 bool keep_displacements(DisplacementCache& cache, long block, const int* entries, const Vector3* source,
                         const Vector3* target, int n);
+
+// What the bounds prove of block b's sign at every time between the ends:
+// not tried yet, not proven by every sphere's shift, nor by the block's own,
+// or the sign itself. Every frame may take a proven sign.
+enum AllTimes : uint8_t { ALL_TIMES_UNTRIED, ALL_TIMES_NOT_BY_ANY_SHIFT, ALL_TIMES_NOT_BY_OWN_SHIFT, ALL_TIMES_OUTSIDE,
+                          ALL_TIMES_INSIDE };
+inline AllTimes all_times(const DisplacementCache& cache, long block)
+{
+    return static_cast<AllTimes>(cache.all_times[static_cast<size_t>(block)].load(std::memory_order_relaxed));
+}
+inline void keep_all_times(DisplacementCache& cache, long block, AllTimes what)
+{
+    cache.all_times[static_cast<size_t>(block)].store(what, std::memory_order_relaxed);
+}
 
 // Box `box` of block b: 0 the whole block, 1 + c its half c (c = x + 2y +
 // 4z). Whether it is kept (with it in *shift), and keeping one while the

@@ -300,6 +300,17 @@ struct Engine {
     // has it; the shift used in *shift.
     FieldRange box_range(long b, int box, const PointBox& points, BoxShift* shift)
     {
+        if (box == 0) {
+            // A block whose sign holds at every time is settled once for
+            // the sequence: first by every sphere's shift, then, once the
+            // cache keeps it, by the block's own.
+            AllTimes known = all_times(*cache, b);
+            if (known == ALL_TIMES_UNTRIED) known = settle_all_times(b, points, bounds.any_shift, known);
+            if (known == ALL_TIMES_NOT_BY_ANY_SHIFT && kept_box_shift(*cache, b, 0, shift))
+                known = settle_all_times(b, points, *shift, known);
+            if (known == ALL_TIMES_OUTSIDE) return {-FIELD_LIMIT, -1};
+            if (known == ALL_TIMES_INSIDE) return {0, FIELD_LIMIT};
+        }
         if (kept_box_shift(*cache, b, box, shift)) return shifted_range(bounds, points, *shift);
         if (box == 0) {
             // Far from both surfaces every sphere's shift at once settles
@@ -311,6 +322,18 @@ struct Engine {
         *shift = box_shift(bounds, points);
         keep_box_shift(*cache, b, box, *shift);
         return shifted_range(bounds, points, *shift);
+    }
+
+    // What the shift proves of block b's sign at every time, kept.
+    AllTimes settle_all_times(long b, const PointBox& points, const BoxShift& shift, AllTimes tried)
+    {
+        const FieldRange range = all_times_range(bounds, points, shift);
+        const AllTimes known = range.hi < 0    ? ALL_TIMES_OUTSIDE
+                               : range.lo >= 0 ? ALL_TIMES_INSIDE
+                               : tried == ALL_TIMES_UNTRIED ? ALL_TIMES_NOT_BY_ANY_SHIFT
+                                                            : ALL_TIMES_NOT_BY_OWN_SHIFT;
+        keep_all_times(*cache, b, known);
+        return known;
     }
 
     // Where the cache keeps (or can keep) the points' displacements of block

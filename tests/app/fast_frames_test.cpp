@@ -212,7 +212,7 @@ TEST_F(FastFramesSharingDisplacements, ABudgetSpentMidwayChangesNothing)
     const LatticeField lattice = frame_request(inputs, 0).lattice;
     const long blocks = static_cast<long>((lattice.lx + 7) / 8) * ((lattice.ly + 7) / 8) * ((lattice.lz + 7) / 8);
     for (int64_t room : {int64_t(0), int64_t(20000), int64_t(400000)}) {
-        auto cache = make_displacement_cache(lattice, blocks * (8 + 1 + int64_t(sizeof(BoxShift))) + room);
+        auto cache = make_displacement_cache(lattice, blocks * (8 + 2 + int64_t(sizeof(BoxShift))) + room);
         ASSERT_TRUE(cache);
         for (int frame = 1; frame < app.frame_count - 1; ++frame)
             EXPECT_TRUE(same_mesh(shared(frame, cache, 2), alone[frame])) << frame << ", room " << room;

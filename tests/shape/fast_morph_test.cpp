@@ -134,7 +134,7 @@ TEST_F(FastMorphTest, BatchSamplesEqualMorphSampleBitForBit)
 // point's own range.
 TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
 {
-    long certain = 0, checked = 0;
+    long certain = 0, checked = 0, all_times_certain = 0;
     for (int trial = 0; trial < 10; ++trial) {
         random_morph(22, trial % 3 == 2, trial % 2);
         const MorphInputs in = inputs();
@@ -159,6 +159,16 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                 const bool spheres = !in.quick_morph && t != 0.0 && t != 1.0;
                 if (spheres)
                     block_point_ranges(bounds, box, points.data(), static_cast<int>(points.size()), own.data(), scratch);
+                // Without manual vectors a box's shift holds at every time,
+                // and so do the ranges over all times from it.
+                const bool every_time = spheres && in.vectors.count == 0;
+                FieldRange all[2] = {};
+                if (every_time) {
+                    all[0] = all_times_range(bounds, box, box_shift(bounds, box));
+                    all[1] = all_times_range(bounds, box, bounds.any_shift);
+                    all_times_certain += all[0].hi < 0 || all[0].lo >= 0;
+                }
+                const double other_t = uniform(0.001, 0.999);
                 for (size_t k = 0; k < points.size(); ++k) {
                     uint32_t colour;
                     const int v = morph_sample(points[k], t, &colour);
@@ -168,6 +178,15 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                         ASSERT_LE(own[k].lo, v) << trial << " t " << t << " point " << k;
                         ASSERT_GE(own[k].hi, v) << trial << " t " << t << " point " << k;
                     }
+                    if (every_time) {
+                        const int other = morph_sample(points[k], other_t, &colour);
+                        for (const FieldRange& r : all) {
+                            ASSERT_LE(r.lo, v) << trial << " t " << t;
+                            ASSERT_GE(r.hi, v) << trial << " t " << t;
+                            ASSERT_LE(r.lo, other) << trial << " t " << other_t;
+                            ASSERT_GE(r.hi, other) << trial << " t " << other_t;
+                        }
+                    }
                     ++checked;
                 }
             }
@@ -176,6 +195,7 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
     }
     // The bounds decide something: a good share of boxes get one sign.
     EXPECT_GT(certain, 200);
+    EXPECT_GT(all_times_certain, 3);
     EXPECT_GT(checked, 20000);
 }
 

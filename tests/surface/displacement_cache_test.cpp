@@ -51,7 +51,7 @@ TEST(DisplacementCache, KeepsNothingBeyondItsBudget)
 {
     const LatticeField l = lattice(16, 16, 16);
     EXPECT_FALSE(make_displacement_cache(l, 10));  // not even the table
-    const int64_t table = 8 * (sizeof(void*) + 1 + sizeof(BoxShift));
+    const int64_t table = 8 * (sizeof(void*) + 2 + sizeof(BoxShift));
     auto cache = make_displacement_cache(l, table + sizeof(DisplacementBlock) + 2 * 2 * sizeof(Vector3));
     ASSERT_TRUE(cache);
     const int entries[3] = {1, 2, 3};
@@ -74,7 +74,7 @@ TEST(DisplacementCache, KeepsNothingBeyondItsBudget)
 TEST(DisplacementCache, ItsArraysHoldNoMoreThanTheBudget)
 {
     const LatticeField l = lattice(16, 16, 16);
-    const int64_t table = 8 * (sizeof(void*) + 1 + sizeof(BoxShift)), point = 2 * sizeof(Vector3);
+    const int64_t table = 8 * (sizeof(void*) + 2 + sizeof(BoxShift)), point = 2 * sizeof(Vector3);
     auto cache = make_displacement_cache(l, table + sizeof(DisplacementBlock) + 40 * point);
     ASSERT_TRUE(cache);
     int entries[10];
