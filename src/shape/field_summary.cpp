@@ -12,7 +12,8 @@
 namespace kestrane {
 namespace {
 
-// The coarsest blocks a query reads at most this many of per axis.
+// A query reads voxels directly up to this many a side, and beyond that
+// the finest blocks of which it reads at most this many a side.
 constexpr int MOST_PER_AXIS = 8;
 
 size_t at(const int dims[3], int x, int y, int z)

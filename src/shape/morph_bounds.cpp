@@ -41,14 +41,6 @@ struct Interval {
     double lo, hi;
 };
 
-// [lo, hi] as floats that hold it.
-void outward_floats(double lo, double hi, float* l, float* h)
-{
-    *l = static_cast<float>(lo);
-    *h = static_cast<float>(hi);
-    if (*l > lo) *l = std::nextafter(*l, -HUGE_VALF);
-    if (*h < hi) *h = std::nextafter(*h, HUGE_VALF);
-}
 
 // Distance along one axis from c to the interval [lo, hi], least and most.
 Interval axis_gap(double c, double lo, double hi)
@@ -233,6 +225,15 @@ FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const B
             hi[side][a] = shift.hi[side][a];
         }
     return range_after_shifts(f, s, g, lo, hi);
+}
+
+// [lo, hi] as floats that hold it.
+void outward_floats(double lo, double hi, float* l, float* h)
+{
+    *l = static_cast<float>(lo);
+    *h = static_cast<float>(hi);
+    if (*l > lo) *l = std::nextafter(*l, -HUGE_VALF);
+    if (*h < hi) *h = std::nextafter(*h, HUGE_VALF);
 }
 
 FieldRange all_times_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift)

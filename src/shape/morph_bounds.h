@@ -59,6 +59,8 @@ BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
 // A range of morph_sample over the box from its shift (possibly wider than
 // morph_range's, never narrower than the values).
 FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
+// [lo, hi] as floats that hold it: each end rounded outward.
+void outward_floats(double lo, double hi, float* l, float* h);
 // The same at every time strictly between the ends at once, for a box whose
 // shift holds at every time (the displacements do not depend on it without
 // manual vectors): with a unit of room for the blend's rounding, so that a

@@ -195,13 +195,8 @@ struct Engine {
             if (count[c] == 0 || count[c] != points[c]) continue;
             BoxShift shift;
             for (int side = 0; side < 2; ++side)
-                for (int a = 0; a < 3; ++a) {
-                    float l = static_cast<float>(lo[c][side][a]), h = static_cast<float>(hi[c][side][a]);
-                    if (l > lo[c][side][a]) l = std::nextafter(l, -HUGE_VALF);
-                    if (h < hi[c][side][a]) h = std::nextafter(h, HUGE_VALF);
-                    shift.lo[side][a] = l;
-                    shift.hi[side][a] = h;
-                }
+                for (int a = 0; a < 3; ++a)
+                    outward_floats(lo[c][side][a], hi[c][side][a], &shift.lo[side][a], &shift.hi[side][a]);
             keep_points_shift(*cache, b, 1 + c, shift);
         }
     }
