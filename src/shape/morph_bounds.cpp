@@ -51,7 +51,10 @@ Interval axis_gap(double c, double lo, double hi)
 
 // Least and greatest of a weighted mean of values[i] with weights in
 // [low[i], high[i]], values visited in increasing order: the extremes put the
-// high weights on a run of the largest (or smallest) values.
+// high weights on a run of the largest (or smallest) values. Along such a run
+// the mean rises while the next value lies beyond it and turns back at the
+// first one that does not (every later value lies behind the mean too), so
+// each run stops there; the weights being positive, the test multiplies.
 Interval weighted_mean_range(const std::vector<int>& order, const double* values, const std::vector<double>& low,
                              const std::vector<double>& high)
 {
@@ -60,19 +63,17 @@ Interval weighted_mean_range(const std::vector<int>& order, const double* values
         n += low[i] * values[i];
         d += low[i];
     }
-    double best_low = n / d, best_high = n / d;
+    double nh = n, dh = d;
+    for (auto it = order.rbegin(); it != order.rend() && values[*it] * dh > nh; ++it) {  // largest first
+        nh += (high[*it] - low[*it]) * values[*it];
+        dh += high[*it] - low[*it];
+    }
     double nl = n, dl = d;
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {  // largest first
-        n += (high[*it] - low[*it]) * values[*it];
-        d += high[*it] - low[*it];
-        best_high = std::max(best_high, n / d);
+    for (auto it = order.begin(); it != order.end() && values[*it] * dl < nl; ++it) {  // smallest first
+        nl += (high[*it] - low[*it]) * values[*it];
+        dl += high[*it] - low[*it];
     }
-    for (int i : order) {  // smallest first
-        nl += (high[i] - low[i]) * values[i];
-        dl += high[i] - low[i];
-        best_low = std::min(best_low, nl / dl);
-    }
-    return {best_low, best_high};
+    return {std::min(n / d, nl / dl), std::max(n / d, nh / dh)};
 }
 
 // The least and greatest weight each linked sphere of one side can give a
