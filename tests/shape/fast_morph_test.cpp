@@ -163,8 +163,10 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                 // and so do the ranges over all times from it.
                 const bool every_time = spheres && in.vectors.count == 0;
                 FieldRange all[2] = {};
+                BoxShift shift{};
                 if (every_time) {
-                    all[0] = all_times_range(bounds, box, box_shift(bounds, box));
+                    shift = box_shift(bounds, box);
+                    all[0] = all_times_range(bounds, box, shift);
                     all[1] = all_times_range(bounds, box, bounds.any_shift);
                     all_times_certain += all[0].hi < 0 || all[0].lo >= 0;
                 }
@@ -179,6 +181,17 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                         ASSERT_GE(own[k].hi, v) << trial << " t " << t << " point " << k;
                     }
                     if (every_time) {
+                        // The box's shift holds every point's own displacements.
+                        Vector3 moved[2];
+                        MorphBatch batch;
+                        morph_displacements(frame, &points[k], 1, &moved[0], &moved[1], batch);
+                        for (int side = 0; side < 2; ++side) {
+                            const double d[3] = {moved[side].x, moved[side].y, moved[side].z};
+                            for (int a = 0; a < 3; ++a) {
+                                ASSERT_LE(shift.lo[side][a], d[a]) << trial << " side " << side << " axis " << a;
+                                ASSERT_GE(shift.hi[side][a], d[a]) << trial << " side " << side << " axis " << a;
+                            }
+                        }
                         const int other = morph_sample(points[k], other_t, &colour);
                         for (const FieldRange& r : all) {
                             ASSERT_LE(r.lo, v) << trial << " t " << t;
