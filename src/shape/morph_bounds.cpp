@@ -37,17 +37,24 @@ PointBox padded(PointBox b)
     return padded(out);
 }
 
+// The loop over the spheres of weight_ranges runs in vector lanes: its
+// helpers have no branches (minima and maxima), and the file is built
+// without trapping math, so that the compiler may select a comparison's
+// value.
+
+// Distance along one axis from c to the interval [lo, hi], least and most.
+[[gnu::always_inline]] inline void axis_gaps(double c, double lo, double hi, double* least, double* most)
+{
+    const double below = lo - c, above = c - hi;
+    const double gap = below > above ? below : above;
+    *least = gap > 0.0 ? gap : 0.0;
+    const double l = std::fabs(below), h = std::fabs(hi - c);
+    *most = l < h ? h : l;
+}
+
 struct Interval {
     double lo, hi;
 };
-
-
-// Distance along one axis from c to the interval [lo, hi], least and most.
-Interval axis_gap(double c, double lo, double hi)
-{
-    const double least = c < lo ? lo - c : c > hi ? c - hi : 0.0;
-    return {least, std::max(std::fabs(lo - c), std::fabs(hi - c))};
-}
 
 // Least and greatest of a weighted mean of values[i] with weights in
 // [low[i], high[i]], values visited in increasing order: the extremes put the
@@ -76,6 +83,10 @@ Interval weighted_mean_range(const std::vector<int>& order, const double* values
     return {std::min(n / d, nl / dl), std::max(n / d, nh / dh)};
 }
 
+// Far beyond the relative rounding of the three operations that give a
+// weight its bound.
+constexpr double WEIGHT_ROUNDING = 1e-14;
+
 // The least and greatest weight each linked sphere of one side can give a
 // point of q whose distance read lies in depth_read.
 void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& depth_read, std::vector<double>& low,
@@ -84,17 +95,28 @@ void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& 
     const double depth_lo = depth_read.lo * 0.25, depth_hi = depth_read.hi * 0.25;
     low.resize(s.count);
     high.resize(s.count);
-    for (size_t i = 0; i < s.count; ++i) {
-        const Interval gx = axis_gap(s.x[i], q.lo[0], q.hi[0]);
-        const Interval gy = axis_gap(s.y[i], q.lo[1], q.hi[1]);
-        const Interval gz = axis_gap(s.z[i], q.lo[2], q.hi[2]);
+    const double *cx = s.x.data(), *cy = s.y.data(), *cz = s.z.data(), *cr = s.radius.data();
+    double *lo = low.data(), *hi = high.data();
+    const size_t count = s.count;
+#pragma GCC ivdep
+    for (size_t i = 0; i < count; ++i) {
+        double g_lo[3], g_hi[3];
+        axis_gaps(cx[i], q.lo[0], q.hi[0], &g_lo[0], &g_hi[0]);
+        axis_gaps(cy[i], q.lo[1], q.hi[1], &g_lo[1], &g_hi[1]);
+        axis_gaps(cz[i], q.lo[2], q.hi[2], &g_lo[2], &g_hi[2]);
         // The chamfer length grows with every offset.
-        const double near = chamfer_length(gx.lo, gy.lo, gz.lo), far = chamfer_length(gx.hi, gy.hi, gz.hi);
-        const double e_lo = near - s.radius[i] + depth_lo, e_hi = far - s.radius[i] + depth_hi;
-        const double e2_lo = e_lo <= 0 && e_hi >= 0 ? 0.0 : std::min(e_lo * e_lo, e_hi * e_hi);
-        const double e2_hi = std::max(e_lo * e_lo, e_hi * e_hi);
-        low[i] = 1.0 / (e2_hi + 100.0);
-        high[i] = 1.0 / (e2_lo + 100.0);
+        const double near = ordered_chamfer_length(g_lo[0], g_lo[1], g_lo[2]),
+                     far = ordered_chamfer_length(g_hi[0], g_hi[1], g_hi[2]);
+        const double e_lo = near - cr[i] + depth_lo, e_hi = far - cr[i] + depth_hi;
+        const double sq_lo = e_lo * e_lo, sq_hi = e_hi * e_hi;
+        const double least_sq = sq_lo < sq_hi ? sq_lo : sq_hi;
+        const double e2_lo = (e_lo <= 0) & (e_hi >= 0) ? 0.0 : least_sq;
+        const double e2_hi = sq_lo < sq_hi ? sq_hi : sq_lo;
+        // One division for both weights (divisions bound the loop): each
+        // then carries two roundings more, which the factors put outside.
+        const double a = e2_hi + 100.0, b = e2_lo + 100.0, r = 1.0 / (a * b);
+        lo[i] = b * r * (1 - WEIGHT_ROUNDING);
+        hi[i] = a * r * (1 + WEIGHT_ROUNDING);
     }
 }
 

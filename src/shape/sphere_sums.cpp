@@ -28,19 +28,8 @@ inline __attribute__((always_inline)) void sum_lanes(const LinkedSpheres& s, Gro
         const double x = cx[i], y = cy[i], z = cz[i], r = cr[i], shift_x = hx[i], shift_y = hy[i], shift_z = hz[i];
 #pragma GCC ivdep
         for (int l = 0; l < LANES; ++l) {
-            double a = std::fabs(g.qx[l] - x), b = std::fabs(g.qy[l] - y), c = std::fabs(g.qz[l] - z);
-            // chamfer_length's three exchanges.
-            double t = a < b ? b : a;
-            b = a < b ? a : b;
-            a = t;
-            t = b < c ? c : b;
-            c = b < c ? b : c;
-            b = t;
-            t = a < b ? b : a;
-            b = a < b ? a : b;
-            a = t;
-            const double chamfer = CHAMFER_FACE * a + (CHAMFER_EDGE - CHAMFER_FACE) * b +
-                                   (CHAMFER_CORNER - CHAMFER_EDGE) * c;
+            const double chamfer = ordered_chamfer_length(std::fabs(g.qx[l] - x), std::fabs(g.qy[l] - y),
+                                                          std::fabs(g.qz[l] - z));
             const double e = chamfer - (r - g.depth[l]);
             const double w = 1.0 / (e * e + 100.0);
             w_sum[l] += w;
