@@ -37,12 +37,8 @@ PointBox padded(PointBox b)
     return padded(out);
 }
 
-// The loop over the spheres of weight_ranges runs in vector lanes: its
-// helpers have no branches (minima and maxima), and the file is built
-// without trapping math, so that the compiler may select a comparison's
-// value.
-
-// Distance along one axis from c to the interval [lo, hi], least and most.
+// Distance along one axis from c to the interval [lo, hi], least and most;
+// without branches, for weight_ranges' loop.
 [[gnu::always_inline]] inline void axis_gaps(double c, double lo, double hi, double* least, double* most)
 {
     const double below = lo - c, above = c - hi;
@@ -88,7 +84,10 @@ Interval weighted_mean_range(const std::vector<int>& order, const double* values
 constexpr double WEIGHT_ROUNDING = 1e-14;
 
 // The least and greatest weight each linked sphere of one side can give a
-// point of q whose distance read lies in depth_read.
+// point of q whose distance read lies in depth_read. The loop runs in
+// vector lanes: its helpers have no branches (minima and maxima), and the
+// file is built without trapping math, so that the compiler may select a
+// comparison's value.
 void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& depth_read, std::vector<double>& low,
                    std::vector<double>& high)
 {
