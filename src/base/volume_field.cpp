@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace kestrane {
@@ -68,9 +69,77 @@ struct PageGiver {
     }
 };
 
+// The ranges of slab `slab` of tiles (DISTANCE_TILE slices), a row's tiles
+// four voxels at a time.
+void slab_ranges(const VoxelGrid& grid, DistanceTiles& t, int slab)
+{
+    const int z0 = slab * DISTANCE_TILE, z1 = std::min(z0 + DISTANCE_TILE, grid.nz);
+    TileRange* ranges = t.ranges.data() + static_cast<size_t>(slab) * t.tiles[1] * t.tiles[0];
+    for (int z = z0; z < z1; ++z)
+        for (int y = 0; y < grid.ny; ++y) {
+            const Voxel* row = &grid.at(0, y, z);
+            TileRange* along = ranges + static_cast<size_t>(y / DISTANCE_TILE) * t.tiles[0];
+            for (int tx = 0, x0 = 0; x0 < grid.nx; ++tx, x0 += DISTANCE_TILE) {
+                const int x1 = std::min(x0 + DISTANCE_TILE, grid.nx);
+                int16_t lo = along[tx].lo, hi = along[tx].hi;
+                for (int x = x0; x < x1; ++x) {
+                    lo = std::min(lo, row[x].distance);
+                    hi = std::max(hi, row[x].distance);
+                }
+                along[tx] = {lo, hi};
+            }
+        }
+}
+
+// Room for the distances of the tiles that spread too wide for a byte, each
+// one's place among them in its first offsets; false without the memory.
+bool place_wide_tiles(DistanceTiles& t)
+{
+    const size_t wide = static_cast<size_t>(std::count_if(t.ranges.begin(), t.ranges.end(), wide_tile));
+    try {
+        t.wide.assign(wide * DISTANCE_TILE_ENTRIES, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    uint32_t place = 0;
+    for (size_t tile = 0; tile < t.ranges.size(); ++tile)
+        if (wide_tile(t.ranges[tile])) {
+            std::memcpy(&t.offsets[tile * DISTANCE_TILE_ENTRIES], &place, sizeof place);
+            ++place;
+        }
+    return true;
+}
+
+// The distances of slab `slab` of tiles, as offsets or, in a wide tile, whole.
+void slab_distances(const VoxelGrid& grid, DistanceTiles& t, int slab)
+{
+    const int z0 = slab * DISTANCE_TILE, z1 = std::min(z0 + DISTANCE_TILE, grid.nz);
+    const size_t first = static_cast<size_t>(slab) * t.tiles[1] * t.tiles[0];
+    for (int z = z0; z < z1; ++z)
+        for (int y = 0; y < grid.ny; ++y) {
+            const Voxel* row = &grid.at(0, y, z);
+            const size_t along = first + static_cast<size_t>(y / DISTANCE_TILE) * t.tiles[0];
+            const int entry = distance_tile_entry(0, y, z);
+            for (int tx = 0, x0 = 0; x0 < grid.nx; ++tx, x0 += DISTANCE_TILE) {
+                const int n = std::min(DISTANCE_TILE, grid.nx - x0);
+                const size_t tile = along + static_cast<size_t>(tx);
+                const TileRange r = t.ranges[tile];
+                if (!wide_tile(r)) {
+                    uint8_t* o = &t.offsets[tile * DISTANCE_TILE_ENTRIES + entry];
+                    for (int k = 0; k < n; ++k) o[k] = static_cast<uint8_t>(row[x0 + k].distance - r.lo);
+                } else {
+                    uint32_t place;
+                    std::memcpy(&place, &t.offsets[tile * DISTANCE_TILE_ENTRIES], sizeof place);
+                    int16_t* w = &t.wide[static_cast<size_t>(place) * DISTANCE_TILE_ENTRIES + entry];
+                    for (int k = 0; k < n; ++k) w[k] = row[x0 + k].distance;
+                }
+            }
+        }
+}
+
 }  // namespace
 
-bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back)
+bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back, int64_t tiled_from)
 {
     *field = VolumeField{};
     if (!grid.voxels || grid.nx <= 0 || grid.ny <= 0 || grid.nz <= 0) return false;
@@ -93,16 +162,36 @@ bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back)
         for (int ty = 0; ty < t.tiles[1]; ++ty)
             for (int tx = 0; tx < t.tiles[0]; ++tx, ++i)
                 if (!fill_tile(grid, tx, ty, tz, t.uniform[i], t.own[i])) return false;
-    f.distances.reset(new (std::nothrow) int16_t[count]);
-    if (!f.distances) return false;
     give_back = give_back && static_cast<int64_t>(count * sizeof(Voxel)) >= GIVE_BACK_BYTES;
-    // In slabs of about 16 MB of voxels, each given back once copied.
-    const size_t slab = give_back ? (size_t(16) << 20) / sizeof(Voxel) : count;
     PageGiver giver(grid.voxels);
-    for (size_t start = 0; start < count; start += slab) {
-        const size_t end = std::min(count, start + slab);
-        for (size_t v = start; v < end; ++v) f.distances[v] = grid.voxels[v].distance;
-        if (give_back) giver.give_back(grid.voxels + end);
+    if (static_cast<int64_t>(count) < tiled_from) {
+        f.packed.reset(new (std::nothrow) int16_t[count]);
+        if (!f.packed) return false;
+        // In slabs of about 16 MB of voxels, each given back once copied.
+        const size_t slab = give_back ? (size_t(16) << 20) / sizeof(Voxel) : count;
+        for (size_t start = 0; start < count; start += slab) {
+            const size_t end = std::min(count, start + slab);
+            for (size_t v = start; v < end; ++v) f.packed[v] = grid.voxels[v].distance;
+            if (give_back) giver.give_back(grid.voxels + end);
+        }
+        *field = std::move(f);
+        return true;
+    }
+    DistanceTiles& d = f.tiles;
+    try {
+        size_distance_tiles(d, grid.nx, grid.ny, grid.nz);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // Every tile's range first: the memory the wide tiles need is had
+    // before any of the voxels' goes back.
+    for (int slab = 0; slab < d.tiles[2]; ++slab) slab_ranges(grid, d, slab);
+    if (!place_wide_tiles(d)) return false;
+    // A slab of tiles at a time, its voxels given back once it is made.
+    for (int slab = 0; slab < d.tiles[2]; ++slab) {
+        slab_distances(grid, d, slab);
+        const int end = std::min((slab + 1) * DISTANCE_TILE, grid.nz);
+        if (give_back) giver.give_back(grid.voxels + static_cast<size_t>(end) * grid.nx * grid.ny);
     }
     *field = std::move(f);
     return true;
@@ -111,9 +200,16 @@ bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back)
 FieldView field_view(const VolumeField& field)
 {
     FieldView v;
-    if (!field.distances) return v;
-    v.distances = reinterpret_cast<const char*>(field.distances.get());
-    v.stride = sizeof(int16_t);
+    if (field.packed) {
+        v.distances = reinterpret_cast<const char*>(field.packed.get());
+        v.stride = sizeof(int16_t);
+    } else if (field.tiles) {
+        v.tiled = field.tiles.reads();
+        v.distances = reinterpret_cast<const char*>(v.tiled.offsets);
+        v.stride = 1;
+    } else {
+        return v;
+    }
     v.tile_uniform = field.colours.uniform.data();
     v.tile_own = field.colours.own.data();
     v.tiles_x = field.colours.tiles[0];
@@ -130,11 +226,10 @@ size_t tiles_with_own_colours(const ColourTiles& tiles)
 
 int64_t volume_field_bytes(const VolumeField& field)
 {
-    if (!field.distances) return 0;
+    if (!field.present()) return 0;
     const ColourTiles& t = field.colours;
-    const int64_t voxels = static_cast<int64_t>(field.nx) * field.ny * field.nz;
-    return voxels * static_cast<int64_t>(sizeof(int16_t)) +
-           static_cast<int64_t>(t.uniform.size()) * (sizeof(uint32_t) + sizeof(void*)) +
+    const int64_t distances = field.packed ? static_cast<int64_t>(field.nx) * field.ny * field.nz * 2 : field.tiles.bytes();
+    return distances + static_cast<int64_t>(t.uniform.size()) * (sizeof(uint32_t) + sizeof(void*)) +
            static_cast<int64_t>(tiles_with_own_colours(t)) * TILE_ENTRIES * static_cast<int64_t>(sizeof(uint32_t));
 }
 

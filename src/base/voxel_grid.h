@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/colour.h"
+#include "base/distance_tiles.h"
 #include "base/records.h"
 
 namespace kestrane {
@@ -67,12 +68,15 @@ struct ColourTiles {
 };
 
 // A read-only view, for the steps that only sample a volume; safe to share
-// between threads. It reads either a finished volume (its 16-bit distances
-// packed, its colours in tiles) or voxels still being built (the distance
-// and colour of each 6-byte voxel), with the same results.
+// between threads. It reads a finished volume (its 16-bit distances in
+// tiles, or packed, its colours in tiles) or voxels still being built (the
+// distance and colour of each 6-byte voxel), with the same results.
 struct FieldView {
-    const char* distances = nullptr;  // voxel 0's distance, then one every `stride` bytes
+    // Voxel 0's distance, then one every `stride` bytes; for tiled
+    // distances, the tiles' offsets (stride 1).
+    const char* distances = nullptr;
     int stride = sizeof(Voxel);
+    TiledDistances tiled;  // its ranges set: the distances are tiled
     // Colours: tiles when tile_uniform is set, else the voxels' own colour
     // words (the 4 bytes after each distance).
     const uint32_t* tile_uniform = nullptr;
@@ -81,8 +85,19 @@ struct FieldView {
     int nx = 0, ny = 0, nz = 0;
 
     bool present() const { return distances != nullptr; }
+    bool tiles() const { return tiled.ranges != nullptr; }
+    int16_t distance_at(int x, int y, int z) const
+    {
+        if (tiles()) return tiled.at(x, y, z);
+        return distance((static_cast<size_t>(z) * ny + y) * nx + x);
+    }
     int16_t distance(size_t i) const
     {
+        if (tiles()) {
+            const size_t row = i / static_cast<size_t>(nx);
+            return tiled.at(static_cast<int>(i % static_cast<size_t>(nx)), static_cast<int>(row % static_cast<size_t>(ny)),
+                            static_cast<int>(row / static_cast<size_t>(ny)));
+        }
         int16_t d;
         std::memcpy(&d, distances + i * stride, sizeof d);
         return d;

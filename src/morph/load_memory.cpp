@@ -108,7 +108,10 @@ int64_t field_memory_bytes(const int16_t dims[3], bool one_colour)
         own = tiles - static_cast<int64_t>(inner[0]) * inner[1] * inner[2];
     }
     const int64_t tile_words = tiles * static_cast<int64_t>(sizeof(uint32_t) + sizeof(void*));
-    return voxels * static_cast<int64_t>(sizeof(int16_t)) + tile_words +
+    // A chamfer field's tiles all fit a byte a voxel.
+    const int64_t distances = voxels < TILED_FROM_VOXELS ? voxels * static_cast<int64_t>(sizeof(int16_t))
+                                                         : distance_tiles_bytes(dims[0], dims[1], dims[2]);
+    return distances + tile_words +
            own * TILE_ENTRIES * static_cast<int64_t>(sizeof(uint32_t));
 }
 
@@ -185,7 +188,7 @@ int64_t load_memory_budget()
 
 int64_t displacement_cache_budget()
 {
-    constexpr int64_t MOST = int64_t(512) << 20;
+    constexpr int64_t MOST = int64_t(768) << 20;
     const int64_t eighth = load_memory_budget() / 8;
     return eighth < MOST ? eighth : MOST;
 }

@@ -56,7 +56,7 @@ int frames_that_fit(const MorphState& morph, int wanted);
 int64_t load_memory_budget();
 
 // What the sphere displacements frames share may hold: an eighth of the
-// load's budget, at most 512 MiB (enough for a whole 128-point morph; finer
+// load's budget, at most 768 MiB (enough for a whole 128-point morph; finer
 // ones keep what fits and bound the rest point by point).
 int64_t displacement_cache_budget();
 

@@ -483,7 +483,7 @@ void extract_volume_work(VolumeWork& work, const SphereExtractionOptions& option
 void install_transform(MorphState& morph, int side, VolumeWork& work)
 {
     Volume& volume = morph.volumes[side];
-    if (work.field.distances) {
+    if (work.field.present()) {
         volume.field = std::move(work.field);
         volume.voxels.reset();
     } else if (work.voxels) {

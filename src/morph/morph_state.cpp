@@ -29,7 +29,7 @@ int64_t voxel_count(const MorphState& morph)
     return static_cast<int64_t>(morph.volume_dims[0]) * morph.volume_dims[1] * morph.volume_dims[2];
 }
 
-bool volume_present(const Volume& volume) { return volume.voxels || volume.field.distances; }
+bool volume_present(const Volume& volume) { return volume.voxels || volume.field.present(); }
 
 bool morph_loaded(const MorphState& morph)
 {
@@ -57,7 +57,7 @@ void release_morph(MorphState& morph)
 FieldView volume_field(const MorphState& morph, int side)
 {
     const Volume& v = morph.volumes[side];
-    if (v.field.distances) return field_view(v.field);
+    if (v.field.present()) return field_view(v.field);
     return field_of(v.voxels.get(), morph.volume_dims);
 }
 

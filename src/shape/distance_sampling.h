@@ -31,8 +31,39 @@ inline double interpolate_over(const FieldView& field, double x, double y, doubl
     return lerp(lerp(d00, d10, fy), lerp(d01, d11, fy), fz);
 }
 
+// The same over tiled distances: each corner from its tile, which along an
+// axis is the next one only where the read starts on a tile's last voxel.
+inline double interpolate_tiled(const FieldView& field, double x, double y, double z)
+{
+    int ix = static_cast<int>(x), iy = static_cast<int>(y), iz = static_cast<int>(z);
+    double fx = x - ix, fy = y - iy, fz = z - iz;
+    constexpr int last = DISTANCE_TILE - 1, sy = DISTANCE_TILE, sz = DISTANCE_TILE * DISTANCE_TILE;
+    const TiledDistances& t = field.tiled;
+    const size_t t0 = distance_tile_index(t.tiles_x, t.tiles_y, ix, iy, iz);
+    const int e0 = distance_tile_entry(ix, iy, iz);
+    const bool cx = (ix & last) == last, cy = (iy & last) == last, cz = (iz & last) == last;
+    const size_t tile_step[3] = {cx ? 1u : 0u, cy ? static_cast<size_t>(t.tiles_x) : 0u,
+                                 cz ? static_cast<size_t>(t.tiles_x) * t.tiles_y : 0u};
+    const int entry_step[3] = {cx ? -last : 1, cy ? -last * sy : sy, cz ? -last * sz : sz};
+    double c[8];
+    for (int k = 0; k < 8; ++k) {
+        const int bx = k & 1, by = k >> 1 & 1, bz = k >> 2;
+        const size_t tile = t0 + bx * tile_step[0] + by * tile_step[1] + bz * tile_step[2];
+        const int e = e0 + bx * entry_step[0] + by * entry_step[1] + bz * entry_step[2];
+        const TileRange r = t.ranges[tile];
+        c[k] = static_cast<double>(wide_tile(r) ? t.wide_distance(tile, e)
+                                                : static_cast<int16_t>(r.lo + t.offsets[tile * DISTANCE_TILE_ENTRIES + e]));
+    }
+    double d00 = lerp(c[0], c[1], fx);
+    double d10 = lerp(c[2], c[3], fx);
+    double d01 = lerp(c[4], c[5], fx);
+    double d11 = lerp(c[6], c[7], fx);
+    return lerp(lerp(d00, d10, fy), lerp(d01, d11, fy), fz);
+}
+
 inline double interpolate(const FieldView& field, double x, double y, double z)
 {
+    if (field.tiles()) return interpolate_tiled(field, x, y, z);
     if (field.stride == sizeof(int16_t)) return interpolate_over<sizeof(int16_t)>(field, x, y, z);
     return interpolate_over<sizeof(Voxel)>(field, x, y, z);
 }

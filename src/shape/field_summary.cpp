@@ -91,16 +91,100 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
             }
 }
 
+// The least and greatest offset of the voxels [lo, hi] (on every axis, in
+// tile coordinates) of one tile's offsets.
+void offset_range(const uint8_t* offsets, const int lo[3], const int hi[3], int& least, int& greatest)
+{
+#if defined(__SSE2__)
+    static_assert(DISTANCE_TILE == 4, "a slice of a tile is one 16-byte read");
+    // Lane l of a slice's read is voxel (l % 4, l / 4).
+    const __m128i xs = _mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3);
+    const __m128i ys = _mm_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+    auto within = [](__m128i v, int l, int h) {
+        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(l - 1))),
+                             _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(h + 1))));
+    };
+    const __m128i keep = _mm_and_si128(within(xs, lo[0], hi[0]), within(ys, lo[1], hi[1]));
+    __m128i least_v = _mm_set1_epi8(static_cast<char>(0xff)), greatest_v = _mm_setzero_si128();
+    for (int z = lo[2]; z <= hi[2]; ++z) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets + z * 16));
+        least_v = _mm_min_epu8(least_v, _mm_or_si128(v, _mm_andnot_si128(keep, _mm_set1_epi8(static_cast<char>(0xff)))));
+        greatest_v = _mm_max_epu8(greatest_v, _mm_and_si128(v, keep));
+    }
+    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 8));
+    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 4));
+    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 2));
+    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 1));
+    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 8));
+    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 4));
+    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 2));
+    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 1));
+    least = _mm_cvtsi128_si32(least_v) & 0xff;
+    greatest = _mm_cvtsi128_si32(greatest_v) & 0xff;
+#else
+    least = 255;
+    greatest = 0;
+    for (int z = lo[2]; z <= hi[2]; ++z)
+        for (int y = lo[1]; y <= hi[1]; ++y)
+            for (int x = lo[0]; x <= hi[0]; ++x) {
+                const int o = offsets[(z * DISTANCE_TILE + y) * DISTANCE_TILE + x];
+                least = std::min(least, o);
+                greatest = std::max(greatest, o);
+            }
+#endif
+}
+
+// voxel_range over tiled distances: a tile the box holds whole gives its
+// range, others their offsets' within the box.
+FieldRange tiled_range(const TiledDistances& t, const int first[3], const int last[3])
+{
+    int lo = 32767, hi = -32768;
+    const int t0[3] = {first[0] / DISTANCE_TILE, first[1] / DISTANCE_TILE, first[2] / DISTANCE_TILE};
+    const int t1[3] = {last[0] / DISTANCE_TILE, last[1] / DISTANCE_TILE, last[2] / DISTANCE_TILE};
+    int in_lo[3], in_hi[3];
+    for (int tz = t0[2]; tz <= t1[2]; ++tz)
+        for (int ty = t0[1]; ty <= t1[1]; ++ty)
+            for (int tx = t0[0]; tx <= t1[0]; ++tx) {
+                const int at_tile[3] = {tx, ty, tz};
+                bool whole = true;
+                for (int a = 0; a < 3; ++a) {
+                    const int base = at_tile[a] * DISTANCE_TILE;
+                    in_lo[a] = std::max(first[a], base) - base;
+                    in_hi[a] = std::min(last[a], base + DISTANCE_TILE - 1) - base;
+                    whole = whole && in_lo[a] == 0 && in_hi[a] == DISTANCE_TILE - 1;
+                }
+                const size_t tile = (static_cast<size_t>(tz) * t.tiles_y + ty) * t.tiles_x + tx;
+                const TileRange r = t.ranges[tile];
+                if (whole) {
+                    lo = std::min<int>(lo, r.lo);
+                    hi = std::max<int>(hi, r.hi);
+                } else if (wide_tile(r)) {
+                    for (int z = in_lo[2]; z <= in_hi[2]; ++z)
+                        for (int y = in_lo[1]; y <= in_hi[1]; ++y)
+                            for (int x = in_lo[0]; x <= in_hi[0]; ++x) {
+                                const int d = t.wide_distance(tile, (z * DISTANCE_TILE + y) * DISTANCE_TILE + x);
+                                lo = std::min(lo, d);
+                                hi = std::max(hi, d);
+                            }
+                } else {
+                    int least, greatest;
+                    offset_range(t.offsets + tile * DISTANCE_TILE_ENTRIES, in_lo, in_hi, least, greatest);
+                    lo = std::min(lo, r.lo + least);
+                    hi = std::max(hi, r.lo + greatest);
+                }
+            }
+    return {lo, hi};
+}
+
 }  // namespace
 
 FieldRange voxel_range_direct(const FieldView& f, const int first[3], const int last[3])
 {
     int lo = 32767, hi = -32768;
-    const int dims[3] = {f.nx, f.ny, f.nz};
     for (int z = first[2]; z <= last[2]; ++z)
         for (int y = first[1]; y <= last[1]; ++y)
             for (int x = first[0]; x <= last[0]; ++x) {
-                const int d = f.distance(at(dims, x, y, z));
+                const int d = f.distance_at(x, y, z);
                 lo = std::min(lo, d);
                 hi = std::max(hi, d);
             }
@@ -109,6 +193,7 @@ FieldRange voxel_range_direct(const FieldView& f, const int first[3], const int 
 
 FieldRange voxel_range(const FieldView& f, const int first[3], const int last[3])
 {
+    if (f.tiles()) return tiled_range(f.tiled, first, last);
 #if defined(__SSE2__)
     // Packed distances, rows of at most 8: one 16-byte read a row, the
     // lanes beyond the row masked off. The last row's read must stay
@@ -158,12 +243,17 @@ FieldSummary summarise_field(const FieldView& field)
     const size_t count = static_cast<size_t>(first.blocks[0]) * first.blocks[1] * first.blocks[2];
     first.bounds = empty_bounds(count);
     s.shell_greatest = -32768;
+    std::vector<int16_t> distances(static_cast<size_t>(field.nx));
     for (int z = 0; z < field.nz; ++z)
         for (int y = 0; y < field.ny; ++y) {
             const size_t row = (static_cast<size_t>(z) * field.ny + y) * field.nx;
+            if (field.tiles())
+                field.tiled.row(y, z, field.nx, distances.data());
+            else
+                for (int x = 0; x < field.nx; ++x) distances[static_cast<size_t>(x)] = field.distance(row + x);
             const bool shell_row = y <= 2 || y >= field.ny - 3 || z <= 2 || z >= field.nz - 3;
             for (int x = 0; x < field.nx; ++x) {
-                const int16_t d = field.distance(row + x);
+                const int16_t d = distances[static_cast<size_t>(x)];
                 const size_t b = at(first.blocks, x / 2, y / 2, z / 2);
                 if (d < first.bounds[2 * b]) first.bounds[2 * b] = d;
                 if (d > first.bounds[2 * b + 1]) first.bounds[2 * b + 1] = d;

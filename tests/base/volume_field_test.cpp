@@ -46,24 +46,32 @@ TEST(VolumeField, ReadsWhatItsVoxelsRead)
     std::vector<Voxel> voxels = mixed_grid(nx, ny, nz);
     const VoxelGrid grid{voxels.data(), nx, ny, nz};
     VolumeField field;
-    ASSERT_TRUE(split_voxels(grid, &field));
-    const FieldView split = field_view(field), whole = field_of(grid);
-    EXPECT_EQ(split.stride, 2);
-    for (int z = 0; z < nz; ++z)
-        for (int y = 0; y < ny; ++y)
-            for (int x = 0; x < nx; ++x) {
-                const size_t i = grid.index(x, y, z);
-                ASSERT_EQ(split.distance(i), whole.distance(i)) << x << " " << y << " " << z;
-                ASSERT_EQ(split.colour(x, y, z), whole.colour(x, y, z)) << x << " " << y << " " << z;
-                ASSERT_EQ(whole.colour(x, y, z), static_cast<uint32_t>(voxels[i].colour));
-            }
-    // 3 x 2 x 2 tiles: the ball's tiles and the odd voxel's hold colours.
-    EXPECT_EQ(field.colours.uniform.size(), 12u);
-    const size_t own = tiles_with_own_colours(field.colours);
-    EXPECT_GE(own, 2u);
-    EXPECT_LT(own, 12u);
-    EXPECT_EQ(volume_field_bytes(field),
-              int64_t(nx) * ny * nz * 2 + 12 * int64_t(sizeof(uint32_t) + sizeof(void*)) + int64_t(own) * 512 * 4);
+    // Packed, as a grid this small is by default, and in tiles.
+    for (const int64_t tiled_from : {TILED_FROM_VOXELS, int64_t(0)}) {
+        ASSERT_TRUE(split_voxels(grid, &field, false, tiled_from));
+        const FieldView split = field_view(field), whole = field_of(grid);
+        EXPECT_EQ(split.tiles(), tiled_from == 0);
+        for (int z = 0; z < nz; ++z)
+            for (int y = 0; y < ny; ++y)
+                for (int x = 0; x < nx; ++x) {
+                    const size_t i = grid.index(x, y, z);
+                    ASSERT_EQ(split.distance(i), whole.distance(i)) << x << " " << y << " " << z;
+                    ASSERT_EQ(split.colour(x, y, z), whole.colour(x, y, z)) << x << " " << y << " " << z;
+                    ASSERT_EQ(whole.colour(x, y, z), static_cast<uint32_t>(voxels[i].colour));
+                }
+        // 3 x 2 x 2 tiles: the ball's tiles and the odd voxel's hold colours.
+        EXPECT_EQ(field.colours.uniform.size(), 12u);
+        const size_t own = tiles_with_own_colours(field.colours);
+        EXPECT_GE(own, 2u);
+        EXPECT_LT(own, 12u);
+        // Random distances spread too wide for a byte in every tile of 4:
+        // each keeps them whole beside its offsets.
+        const int64_t distance_tiles = 5 * 4 * 3;
+        const int64_t distances = tiled_from == 0 ? distance_tiles * (64 + 4 + 64 * 2) : int64_t(nx) * ny * nz * 2;
+        EXPECT_EQ(field.tiles.wide.size(), tiled_from == 0 ? size_t(distance_tiles) * 64 : 0u);
+        EXPECT_EQ(volume_field_bytes(field),
+                  distances + 12 * int64_t(sizeof(uint32_t) + sizeof(void*)) + int64_t(own) * 512 * 4);
+    }
     // One colour inside a blank outer layer: no tile keeps colours. An
     // outer voxel of another colour is kept in its tile.
     for (int z = 0; z < nz; ++z)
@@ -102,7 +110,8 @@ TEST(VolumeField, ALargeGridGivesItsMemoryBackAsItIsSplit)
             }
     VolumeField kept, given;
     ASSERT_TRUE(split_voxels(grid, &kept));
-    ASSERT_TRUE(split_voxels(grid, &given, true));
+    ASSERT_TRUE(split_voxels(grid, &given, true, 0));
+    EXPECT_TRUE(kept.packed && given.tiles);
     const FieldView a = field_view(kept), b = field_view(given);
     for (size_t i = 0; i < count; ++i) ASSERT_EQ(a.distance(i), b.distance(i)) << i;
     for (int z = 0; z < nz; z += 3)

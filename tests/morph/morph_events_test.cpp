@@ -158,7 +158,7 @@ TEST(MorphEvents, ASurfaceThatEnclosesNothingHasNoSphereToMorph)
         expect_open_surface_warned(r);
         EXPECT_TRUE(loaded.problem == Problem::NoSpheres && loaded.side == 1 && loaded.file == "triangle");
         EXPECT_FALSE(m.loaded());
-        EXPECT_FALSE(m.state().volumes[0].field.distances) << "a failed load keeps nothing";
+        EXPECT_FALSE(m.state().volumes[0].field.present()) << "a failed load keeps nothing";
     }
 }
 

@@ -127,7 +127,7 @@ TEST(MorpherFrames, ALoadKeepsTheFieldsAndFreesTheVoxels)
         for (int side = 0; side < 2; ++side) {
             const Volume& v = s.volumes[side];
             EXPECT_FALSE(v.voxels);
-            ASSERT_TRUE(v.field.distances);
+            ASSERT_TRUE(v.field.present());
             EXPECT_LT(volume_field_bytes(v.field), voxels * int64_t(sizeof(Voxel)) / 2);
             // What the load's memory check counted for it holds.
             EXPECT_TRUE(s.one_colour[side]);
@@ -192,8 +192,9 @@ TEST(MorpherFrames, SidesLoadedInTurnGiveTheSameMorph)
         ASSERT_EQ(voxel_count(b), voxel_count(a));
         for (int side = 0; side < 2; ++side) {
             const Volume &u = a.volumes[side], &v = b.volumes[side];
-            ASSERT_TRUE(u.field.distances && v.field.distances && !v.voxels) << side;
-            EXPECT_TRUE(std::equal(u.field.distances.get(), u.field.distances.get() + voxels, v.field.distances.get()));
+            ASSERT_TRUE(u.field.present() && v.field.present() && !v.voxels) << side;
+            const FieldView fu = field_view(u.field), fv = field_view(v.field);
+            for (size_t i = 0; i < voxels; ++i) ASSERT_EQ(fu.distance(i), fv.distance(i)) << side << " " << i;
             EXPECT_EQ(u.field.colours.uniform, v.field.colours.uniform);
             ASSERT_EQ(u.spheres.size(), v.spheres.size()) << side;
             for (size_t k = 0; k < u.spheres.size(); ++k) {

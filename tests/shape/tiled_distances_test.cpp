@@ -1,0 +1,93 @@
+// A field whose distances are kept in tiles of a byte a voxel reads in every
+// way what its 6-byte voxels read: single voxels, trilinear samples inside
+// and beyond the box, the ranges of small boxes, the summaries and the
+// sphere candidates.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "base/volume_field.h"
+#include "shape/distance_transform.h"
+#include "shape/field_summary.h"
+#include "shape/sphere_candidates.h"
+
+using namespace kestrane;
+
+namespace {
+
+// Chamfer-like distances from two balls (a tile's spread fits a byte), with
+// a few spikes that no chamfer field has (their tiles are kept whole), on a
+// grid whose sides are not whole tiles.
+std::vector<Voxel> two_balls(int nx, int ny, int nz)
+{
+    std::vector<Voxel> voxels(static_cast<size_t>(nx) * ny * nz);
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x) {
+                const double a = 9 - chamfer_length(x - 9.3, y - 8.1, z - 7.7) / CHAMFER_FACE;
+                const double b = 6 - chamfer_length(x - 21.5, y - 12.2, z - 10.4) / CHAMFER_FACE;
+                Voxel& v = voxels[(static_cast<size_t>(z) * ny + y) * nx + x];
+                v.distance = static_cast<int16_t>(std::lround(CHAMFER_FACE * std::max(a, b)));
+                v.colour = make_colour(x % 32, y % 64, z % 32);
+            }
+    voxels[(static_cast<size_t>(5) * ny + 6) * nx + 7].distance = 30000;
+    voxels[(static_cast<size_t>(nz - 1) * ny + ny - 1) * nx + nx - 1].distance = -32000;
+    return voxels;
+}
+
+}  // namespace
+
+TEST(TiledDistances, ReadLikeTheirVoxels)
+{
+    const int nx = 31, ny = 22, nz = 19;
+    std::vector<Voxel> voxels = two_balls(nx, ny, nz);
+    const VoxelGrid grid{voxels.data(), nx, ny, nz};
+    VolumeField field;
+    ASSERT_TRUE(split_voxels(grid, &field, false, 0));
+    const FieldView tiled = field_view(field), whole = field_of(grid);
+    ASSERT_TRUE(tiled.tiles());
+    // Both spikes' tiles are wide, the others a byte a voxel.
+    EXPECT_EQ(field.tiles.wide.size(), 2u * DISTANCE_TILE_ENTRIES);
+
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x)
+                ASSERT_EQ(tiled.distance_at(x, y, z), whole.distance_at(x, y, z)) << x << " " << y << " " << z;
+
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> px(-3, nx + 3), py(-3, ny + 3), pz(-3, nz + 3);
+    for (int k = 0; k < 20000; ++k) {
+        const double x = px(random), y = py(random), z = pz(random);
+        ASSERT_EQ(sample_distance(tiled, x, y, z), sample_distance(whole, x, y, z)) << x << " " << y << " " << z;
+    }
+    // Whole tiles, parts of tiles and wide tiles in the boxes.
+    std::uniform_int_distribution<int> start(0, nx - 1), side(0, 7);
+    for (int k = 0; k < 20000; ++k) {
+        int first[3], last[3];
+        const int n[3] = {nx, ny, nz};
+        for (int a = 0; a < 3; ++a) {
+            first[a] = start(random) % n[a];
+            last[a] = std::min(first[a] + side(random), n[a] - 1);
+        }
+        const FieldRange a = voxel_range(tiled, first, last), b = voxel_range_direct(whole, first, last);
+        ASSERT_EQ(a.lo, b.lo) << first[0] << " " << first[1] << " " << first[2];
+        ASSERT_EQ(a.hi, b.hi) << first[0] << " " << first[1] << " " << first[2];
+    }
+
+    const FieldSummary s = summarise_field(tiled), w = summarise_field(whole);
+    EXPECT_EQ(s.shell_greatest, w.shell_greatest);
+    ASSERT_EQ(s.levels.size(), w.levels.size());
+    for (size_t l = 0; l < s.levels.size(); ++l) EXPECT_EQ(s.levels[l].bounds, w.levels[l].bounds) << l;
+
+    CandidateList from_tiles, from_voxels;
+    ASSERT_TRUE(scan_candidates(tiled, from_tiles));
+    ASSERT_TRUE(scan_candidates(whole, from_voxels));
+    ASSERT_EQ(from_tiles.count, from_voxels.count);
+    EXPECT_GT(from_tiles.count, 0u);
+    for (size_t i = 0; i < from_tiles.count; ++i) {
+        const Sphere &a = from_tiles[i], &b = from_voxels[i];
+        ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z && a.radius == b.radius) << i;
+    }
+}
