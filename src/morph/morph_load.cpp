@@ -432,6 +432,7 @@ VolumeWork take_volume_work(const MorphState& morph, int side)
     work.grid = grid_of(morph.volumes[side].voxels.get(), morph.volume_dims);
     work.view = volume_field(morph, side);
     work.locality = morph.parameters.locality;
+    work.tiled_from_voxels = morph.tiled_from_voxels;
     return work;
 }
 
@@ -466,7 +467,7 @@ void transform_volume_work(VolumeWork& work)
         const std::lock_guard<std::mutex> one_at_a_time(splitting);
         // The voxels' memory goes back as the field is made: a volume's
         // voxels and its field are never held whole at once.
-        if (split_voxels(work.grid, &work.field, true)) {
+        if (split_voxels(work.grid, &work.field, true, work.tiled_from_voxels)) {
             work.view = field_view(work.field);
             work.voxels.reset();
             work.grid.voxels = nullptr;

@@ -51,6 +51,7 @@ struct VolumeWork {
     VolumeField field;
     FieldView view;
     double locality = 1;
+    int64_t tiled_from_voxels = TILED_FROM_VOXELS;
     FieldSummary summary;
     std::vector<Sphere> spheres;
     ExtractionStatus status = EXTRACT_DONE;

@@ -56,6 +56,9 @@ struct MorphState {
     // From this size of one side's voxels on, the load takes the sides in
     // turn (morph_load.h); lower only to test that path on small grids.
     int64_t sides_in_turn_from = SIDES_IN_TURN_BYTES;
+    // From this many voxels on, a field keeps its distances in tiles
+    // (volume_field.h); lower only to test that path on small grids.
+    int64_t tiled_from_voxels = TILED_FROM_VOXELS;
     MorphObserver* observer = nullptr;
     const std::atomic<bool>* cancel = nullptr;
     // Counts the voxel arrays made, so that what was computed from the old

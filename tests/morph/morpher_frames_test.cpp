@@ -176,15 +176,16 @@ TEST(MorpherFrames, TheMemoryCheckCountsAColouredFieldAsSuch)
         EXPECT_LE(volume_field_bytes(s.volumes[side].field), field_memory_bytes(s.volume_dims, s.one_colour[side]));
 }
 
-// Loaded side by side or in turn (as a large grid is), the volumes, spheres
-// and frames are the same.
-TEST(MorpherFrames, SidesLoadedInTurnGiveTheSameMorph)
+// Loaded side by side or in turn, the distances packed or in tiles (as a
+// large grid's are), the volumes, spheres and frames are the same.
+TEST(MorpherFrames, SidesLoadedInTurnAndTiledGiveTheSameMorph)
 {
     for (int threads : {1, 2}) {
         MorphParameters p = small_parameters(16, 4);
         p.threads = threads;
         Morpher together(p), in_turn(p);
         in_turn.state().sides_in_turn_from = 0;
+        in_turn.state().tiled_from_voxels = 0;
         ASSERT_TRUE(together.load(ICOSPHERE, TORUS).ok());
         ASSERT_TRUE(in_turn.load(ICOSPHERE, TORUS).ok());
         const MorphState &a = together.state(), &b = in_turn.state();
@@ -192,7 +193,7 @@ TEST(MorpherFrames, SidesLoadedInTurnGiveTheSameMorph)
         ASSERT_EQ(voxel_count(b), voxel_count(a));
         for (int side = 0; side < 2; ++side) {
             const Volume &u = a.volumes[side], &v = b.volumes[side];
-            ASSERT_TRUE(u.field.present() && v.field.present() && !v.voxels) << side;
+            ASSERT_TRUE(u.field.packed && v.field.tiles && !v.voxels) << side;
             const FieldView fu = field_view(u.field), fv = field_view(v.field);
             for (size_t i = 0; i < voxels; ++i) ASSERT_EQ(fu.distance(i), fv.distance(i)) << side << " " << i;
             EXPECT_EQ(u.field.colours.uniform, v.field.colours.uniform);
