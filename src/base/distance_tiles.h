@@ -1,12 +1,13 @@
 #pragma once
 // A finished field's 16-bit distances in tiles of 4 voxels a side, a byte a
 // voxel: each tile holds its least and greatest distance, and its voxels as
-// offsets from the least. A chamfer field changes by at most 38 from a voxel
-// to its neighbour, so across a tile (3 steps an axis) by at most 114 and
-// the offsets fit a byte; a tile whose distances spread wider (only a field
-// that is not a chamfer field has such) keeps them whole, 2 bytes a voxel,
-// beside the others. The reads give back exactly the distances the tiles
-// were made from.
+// offsets from the least. Within the grid a chamfer field changes by at most
+// 38 from a voxel to its neighbour, so across a tile (3 steps an axis) by at
+// most 114 and the offsets fit a byte. A tile whose distances spread wider
+// keeps them whole, 2 bytes a voxel, beside the others: those on the grid's
+// outer layer, which holds the far-outside distance (2.5% of the tiles of a
+// 512-point grid), and any of a field made otherwise. The reads give back
+// exactly the distances the tiles were made from.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -94,7 +95,8 @@ struct DistanceTiles {
     }
 };
 
-// Bytes of the tiles of an nx x ny x nz grid none of whose tiles is wide.
+// Bytes of the tiles of an nx x ny x nz chamfer field: wide only on the
+// outer layer.
 int64_t distance_tiles_bytes(int nx, int ny, int nz);
 
 // Sizes tiles for an nx x ny x nz grid, every tile's range empty and no

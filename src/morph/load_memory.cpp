@@ -108,7 +108,7 @@ int64_t field_memory_bytes(const int16_t dims[3], bool one_colour)
         own = tiles - static_cast<int64_t>(inner[0]) * inner[1] * inner[2];
     }
     const int64_t tile_words = tiles * static_cast<int64_t>(sizeof(uint32_t) + sizeof(void*));
-    // A chamfer field's tiles all fit a byte a voxel.
+    // Large fields in tiles of a byte a voxel.
     const int64_t distances = voxels < TILED_FROM_VOXELS ? voxels * static_cast<int64_t>(sizeof(int16_t))
                                                          : distance_tiles_bytes(dims[0], dims[1], dims[2]);
     return distances + tile_words +
