@@ -60,6 +60,18 @@ const std::vector<Voxel>& cached_blob(int n)
     return it->second;
 }
 
+// The blob grid's chamfer field, as a finished volume holds it.
+const std::vector<Voxel>& cached_field(int n)
+{
+    static std::map<int, std::vector<Voxel>> cache;
+    auto it = cache.find(n);
+    if (it == cache.end()) {
+        it = cache.emplace(n, cached_blob(n)).first;
+        distance_transform(VoxelGrid{it->second.data(), n, n, n});
+    }
+    return it->second;
+}
+
 // Both volumes loaded from blob grids and transformed, as after a load.
 void load_blob_volumes(int n, double target_shift)
 {
@@ -264,21 +276,39 @@ BENCHMARK(BM_MorphSample)
     ->Args({0, 4})
     ->Unit(benchmark::kMillisecond);
 
-// Distance and colour reads at random points of a large grid, over its
-// 6-byte voxels (the reference) and over the field split from them, which
-// the frames read: same values, a third of the bytes.
+// The layouts of a field's distances: the 6-byte voxels (the reference),
+// packed, and in tiles of a byte a voxel (as a large grid keeps them).
+enum FieldLayout { VOXELS, PACKED, TILED };
+const char* layout_name(int layout)
+{
+    return layout == VOXELS ? "6-byte voxels (reference)" : layout == PACKED ? "packed" : "tiled";
+}
+bool split_field(const std::vector<Voxel>& grid, int n, int layout, VolumeField* split, FieldView* field)
+{
+    const int16_t dims[3] = {int16_t(n), int16_t(n), int16_t(n)};
+    if (layout == VOXELS) {
+        *field = field_of(grid.data(), dims);
+        return true;
+    }
+    if (!split_voxels(VoxelGrid{const_cast<Voxel*>(grid.data()), n, n, n}, split, false,
+                      layout == TILED ? 0 : INT64_MAX))
+        return false;
+    *field = field_view(*split);
+    return true;
+}
+
+// Distance and colour reads at random points of a large chamfer field, over
+// each layout: the same values, from a third and a sixth of the bytes.
 void BM_SampleField(benchmark::State& state)
 {
     const int n = 320;
-    const bool packed = state.range(0) != 0;
-    const std::vector<Voxel>& grid = cached_blob(n);
-    const int16_t dims[3] = {int16_t(n), int16_t(n), int16_t(n)};
+    const int layout = static_cast<int>(state.range(0));
     VolumeField split;
-    if (packed && !split_voxels(VoxelGrid{const_cast<Voxel*>(grid.data()), n, n, n}, &split)) {
+    FieldView field;
+    if (!split_field(cached_field(n), n, layout, &split, &field)) {
         state.SkipWithError("no memory for the field");
         return;
     }
-    const FieldView field = packed ? field_view(split) : field_of(grid.data(), dims);
     std::mt19937 random(5);
     std::uniform_real_distribution<double> at(1.0, n - 2.0);
     std::vector<Vector3> points(1 << 20);
@@ -292,38 +322,58 @@ void BM_SampleField(benchmark::State& state)
     }
     state.counters["per_sample"] = benchmark::Counter(static_cast<double>(points.size()) * state.iterations(),
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetLabel(layout_name(layout));
 }
-BENCHMARK(BM_SampleField)->ArgNames({"packed", "colour"})->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1})
+BENCHMARK(BM_SampleField)
+    ->ArgNames({"layout", "colour"})
+    ->Args({VOXELS, 0})
+    ->Args({PACKED, 0})
+    ->Args({TILED, 0})
+    ->Args({VOXELS, 1})
+    ->Args({PACKED, 1})
+    ->Args({TILED, 1})
     ->Unit(benchmark::kMillisecond);
 
-// The least and greatest distance over small boxes of voxels, as the frames'
-// bounds read them: packed distances a row at a time (1) against voxel by
-// voxel (0). Argument: the box's side (1 to 8 voxels).
+// The least and greatest distance over small boxes of voxels of a chamfer
+// field, as the frames' bounds read them: voxel by voxel (the reference),
+// packed distances a row at a time, and tiled ones a tile at a time.
+// Arguments: the box's side (1 to 8 voxels), the layout.
 void BM_VoxelRange(benchmark::State& state)
 {
     const int side = static_cast<int>(state.range(0));
-    const bool rows = state.range(1) != 0;
+    const int layout = static_cast<int>(state.range(1));
     const int n = 128;
-    std::vector<int16_t> distances(static_cast<size_t>(n) * n * n);
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> value(-3000, 3000), corner(0, n - 1 - side);
-    for (int16_t& d : distances) d = static_cast<int16_t>(value(random));
+    VolumeField split;
     FieldView field;
-    field.distances = reinterpret_cast<const char*>(distances.data());
-    field.stride = sizeof(int16_t);
-    field.nx = field.ny = field.nz = n;
+    if (!split_field(cached_field(n), n, layout == VOXELS ? PACKED : layout, &split, &field)) {
+        state.SkipWithError("no memory for the field");
+        return;
+    }
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> corner(0, n - 1 - side);
     std::vector<std::array<int, 3>> corners(4096);
     for (auto& c : corners) c = {corner(random), corner(random), corner(random)};
     size_t next = 0;
     for (auto _ : state) {
         const std::array<int, 3>& c = corners[next++ % corners.size()];
         const int last[3] = {c[0] + side - 1, c[1] + side - 1, c[2] + side - 1};
-        const FieldRange r = rows ? voxel_range(field, c.data(), last) : voxel_range_direct(field, c.data(), last);
+        const FieldRange r = layout == VOXELS ? voxel_range_direct(field, c.data(), last) : voxel_range(field, c.data(), last);
         benchmark::DoNotOptimize(r);
     }
-    state.SetLabel(rows ? "rows of packed distances" : "voxel by voxel (reference)");
+    state.SetLabel(layout == VOXELS ? "voxel by voxel (reference)" : layout == PACKED ? "rows of packed distances"
+                                                                                      : "tiles of a byte a voxel");
 }
-BENCHMARK(BM_VoxelRange)->ArgNames({"side", "rows"})->Args({4, 1})->Args({4, 0})->Args({8, 1})->Args({8, 0});
+BENCHMARK(BM_VoxelRange)
+    ->ArgNames({"side", "layout"})
+    ->Args({2, VOXELS})
+    ->Args({2, PACKED})
+    ->Args({2, TILED})
+    ->Args({4, VOXELS})
+    ->Args({4, PACKED})
+    ->Args({4, TILED})
+    ->Args({8, VOXELS})
+    ->Args({8, PACKED})
+    ->Args({8, TILED});
 
 }  // namespace
 
