@@ -91,88 +91,117 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
             }
 }
 
-// The least and greatest offset of the voxels [lo, hi] (on every axis, in
-// tile coordinates) of one tile's offsets.
-void offset_range(const uint8_t* offsets, const int lo[3], const int hi[3], int& least, int& greatest)
+// Where a box of voxels crosses the tiles along one axis: per tile, the
+// box's first and last voxel within it.
+struct TileSpan {
+    int tile, lo, hi;
+    bool whole() const { return lo == 0 && hi == DISTANCE_TILE - 1; }
+};
+int tile_spans(int first, int last, TileSpan spans[3])
 {
-#if defined(__SSE2__)
-    static_assert(DISTANCE_TILE == 4, "a slice of a tile is one 16-byte read");
-    // Lane l of a slice's read is voxel (l % 4, l / 4).
-    const __m128i xs = _mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3);
-    const __m128i ys = _mm_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
-    auto within = [](__m128i v, int l, int h) {
-        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(l - 1))),
-                             _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(h + 1))));
-    };
-    const __m128i keep = _mm_and_si128(within(xs, lo[0], hi[0]), within(ys, lo[1], hi[1]));
-    __m128i least_v = _mm_set1_epi8(static_cast<char>(0xff)), greatest_v = _mm_setzero_si128();
-    for (int z = lo[2]; z <= hi[2]; ++z) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets + z * 16));
-        least_v = _mm_min_epu8(least_v, _mm_or_si128(v, _mm_andnot_si128(keep, _mm_set1_epi8(static_cast<char>(0xff)))));
-        greatest_v = _mm_max_epu8(greatest_v, _mm_and_si128(v, keep));
+    int n = 0;
+    for (int t = first / DISTANCE_TILE; t <= last / DISTANCE_TILE; ++t) {
+        const int base = t * DISTANCE_TILE;
+        spans[n++] = {t, std::max(first, base) - base, std::min(last, base + DISTANCE_TILE - 1) - base};
     }
-    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 8));
-    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 4));
-    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 2));
-    least_v = _mm_min_epu8(least_v, _mm_srli_si128(least_v, 1));
-    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 8));
-    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 4));
-    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 2));
-    greatest_v = _mm_max_epu8(greatest_v, _mm_srli_si128(greatest_v, 1));
-    least = _mm_cvtsi128_si32(least_v) & 0xff;
-    greatest = _mm_cvtsi128_si32(greatest_v) & 0xff;
-#else
-    least = 255;
-    greatest = 0;
-    for (int z = lo[2]; z <= hi[2]; ++z)
-        for (int y = lo[1]; y <= hi[1]; ++y)
-            for (int x = lo[0]; x <= hi[0]; ++x) {
-                const int o = offsets[(z * DISTANCE_TILE + y) * DISTANCE_TILE + x];
-                least = std::min(least, o);
-                greatest = std::max(greatest, o);
-            }
-#endif
+    return n;
 }
 
 // voxel_range over tiled distances: a tile the box holds whole gives its
-// range, others their offsets' within the box.
+// range, others the least and greatest of their offsets within the box.
 FieldRange tiled_range(const TiledDistances& t, const int first[3], const int last[3])
 {
     int lo = 32767, hi = -32768;
-    const int t0[3] = {first[0] / DISTANCE_TILE, first[1] / DISTANCE_TILE, first[2] / DISTANCE_TILE};
-    const int t1[3] = {last[0] / DISTANCE_TILE, last[1] / DISTANCE_TILE, last[2] / DISTANCE_TILE};
-    int in_lo[3], in_hi[3];
-    for (int tz = t0[2]; tz <= t1[2]; ++tz)
-        for (int ty = t0[1]; ty <= t1[1]; ++ty)
-            for (int tx = t0[0]; tx <= t1[0]; ++tx) {
-                const int at_tile[3] = {tx, ty, tz};
-                bool whole = true;
-                for (int a = 0; a < 3; ++a) {
-                    const int base = at_tile[a] * DISTANCE_TILE;
-                    in_lo[a] = std::max(first[a], base) - base;
-                    in_hi[a] = std::min(last[a], base + DISTANCE_TILE - 1) - base;
-                    whole = whole && in_lo[a] == 0 && in_hi[a] == DISTANCE_TILE - 1;
+    // A few voxels (as a point's moved box reads) are cheaper one by one.
+    if ((last[0] - first[0] + 1) * (last[1] - first[1] + 1) * (last[2] - first[2] + 1) <= 8) {
+        for (int z = first[2]; z <= last[2]; ++z)
+            for (int y = first[1]; y <= last[1]; ++y)
+                for (int x = first[0]; x <= last[0]; ++x) {
+                    const int d = t.at(x, y, z);
+                    lo = std::min(lo, d);
+                    hi = std::max(hi, d);
                 }
-                const size_t tile = (static_cast<size_t>(tz) * t.tiles_y + ty) * t.tiles_x + tx;
+        return {lo, hi};
+    }
+    TileSpan spans[3][3];
+    int count[3];
+    for (int a = 0; a < 3; ++a) count[a] = tile_spans(first[a], last[a], spans[a]);
+#if defined(__SSE2__)
+    static_assert(DISTANCE_TILE == 4, "a slice of a tile is one 16-byte read");
+    // Lane l of a slice's read is voxel (l % 4, l / 4) of the slice.
+    const __m128i xs = _mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3);
+    const __m128i ys = _mm_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+    auto within = [](__m128i v, const TileSpan& s) {
+        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(s.lo - 1))),
+                             _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(s.hi + 1))));
+    };
+    const __m128i all = _mm_set1_epi8(static_cast<char>(0xff));
+    // Least and greatest distances over the partial tiles, in 16-bit lanes:
+    // a tile's lanes outside the box read as its least distance plus 255
+    // (for the least) and as its least (for the greatest), neither beyond
+    // what the tile's own voxels in the box give.
+    __m128i least = _mm_set1_epi16(32767), greatest = _mm_set1_epi16(-32768);
+    for (int y = 0; y < count[1]; ++y)
+        for (int x = 0; x < count[0]; ++x) {
+            const __m128i keep = _mm_and_si128(within(xs, spans[0][x]), within(ys, spans[1][y]));
+            const __m128i drop = _mm_andnot_si128(keep, all);
+            for (int z = 0; z < count[2]; ++z) {
+                const TileSpan &sx = spans[0][x], &sy = spans[1][y], &sz = spans[2][z];
+                const size_t tile = (static_cast<size_t>(sz.tile) * t.tiles_y + sy.tile) * t.tiles_x + sx.tile;
                 const TileRange r = t.ranges[tile];
-                if (whole) {
+                if (sx.whole() && sy.whole() && sz.whole()) {
                     lo = std::min<int>(lo, r.lo);
                     hi = std::max<int>(hi, r.hi);
-                } else if (wide_tile(r)) {
-                    for (int z = in_lo[2]; z <= in_hi[2]; ++z)
-                        for (int y = in_lo[1]; y <= in_hi[1]; ++y)
-                            for (int x = in_lo[0]; x <= in_hi[0]; ++x) {
-                                const int d = t.wide_distance(tile, (z * DISTANCE_TILE + y) * DISTANCE_TILE + x);
+                    continue;
+                }
+                if (wide_tile(r)) {
+                    for (int k = sz.lo; k <= sz.hi; ++k)
+                        for (int j = sy.lo; j <= sy.hi; ++j)
+                            for (int i = sx.lo; i <= sx.hi; ++i) {
+                                const int d = t.wide_distance(tile, (k * DISTANCE_TILE + j) * DISTANCE_TILE + i);
                                 lo = std::min(lo, d);
                                 hi = std::max(hi, d);
                             }
-                } else {
-                    int least, greatest;
-                    offset_range(t.offsets + tile * DISTANCE_TILE_ENTRIES, in_lo, in_hi, least, greatest);
-                    lo = std::min(lo, r.lo + least);
-                    hi = std::max(hi, r.lo + greatest);
+                    continue;
                 }
+                const uint8_t* offsets = t.offsets + tile * DISTANCE_TILE_ENTRIES;
+                __m128i small = all, large = _mm_setzero_si128();
+                for (int k = sz.lo; k <= sz.hi; ++k) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets + k * 16));
+                    small = _mm_min_epu8(small, _mm_or_si128(v, drop));
+                    large = _mm_max_epu8(large, _mm_and_si128(v, keep));
+                }
+                const __m128i base = _mm_set1_epi16(r.lo), zero = _mm_setzero_si128();
+                least = _mm_min_epi16(least, _mm_adds_epi16(base, _mm_unpacklo_epi8(small, zero)));
+                least = _mm_min_epi16(least, _mm_adds_epi16(base, _mm_unpackhi_epi8(small, zero)));
+                greatest = _mm_max_epi16(greatest, _mm_adds_epi16(base, _mm_unpacklo_epi8(large, zero)));
+                greatest = _mm_max_epi16(greatest, _mm_adds_epi16(base, _mm_unpackhi_epi8(large, zero)));
             }
+        }
+    alignas(16) int16_t l[8], g[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
+    _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
+    for (int lane = 0; lane < 8; ++lane) {
+        lo = std::min<int>(lo, l[lane]);
+        hi = std::max<int>(hi, g[lane]);
+    }
+#else
+    for (int z = 0; z < count[2]; ++z)
+        for (int y = 0; y < count[1]; ++y)
+            for (int x = 0; x < count[0]; ++x) {
+                const TileSpan &sx = spans[0][x], &sy = spans[1][y], &sz = spans[2][z];
+                const size_t tile = (static_cast<size_t>(sz.tile) * t.tiles_y + sy.tile) * t.tiles_x + sx.tile;
+                for (int k = sz.lo; k <= sz.hi; ++k)
+                    for (int j = sy.lo; j <= sy.hi; ++j)
+                        for (int i = sx.lo; i <= sx.hi; ++i) {
+                            const int e = (k * DISTANCE_TILE + j) * DISTANCE_TILE + i;
+                            const TileRange r = t.ranges[tile];
+                            const int d = wide_tile(r) ? t.wide_distance(tile, e) : r.lo + t.offsets[tile * DISTANCE_TILE_ENTRIES + e];
+                            lo = std::min(lo, d);
+                            hi = std::max(hi, d);
+                        }
+            }
+#endif
     return {lo, hi};
 }
 
