@@ -69,24 +69,27 @@ struct PageGiver {
     }
 };
 
-// The ranges of slab `slab` of tiles (DISTANCE_TILE slices), a row's tiles
-// four voxels at a time.
-void slab_ranges(const VoxelGrid& grid, DistanceTiles& t, int slab)
+// The ranges of the distance tiles within colour tile (tx, ty, tz), read
+// while its voxels are at hand: the colours' pass over the grid also gives
+// the distances' ranges.
+void distance_ranges_in(const VoxelGrid& grid, int tx, int ty, int tz, DistanceTiles& t)
 {
-    const int z0 = slab * DISTANCE_TILE, z1 = std::min(z0 + DISTANCE_TILE, grid.nz);
-    TileRange* ranges = t.ranges.data() + static_cast<size_t>(slab) * t.tiles[1] * t.tiles[0];
+    static_assert(VOXEL_TILE % DISTANCE_TILE == 0, "a colour tile holds whole distance tiles");
+    const int x0 = tx * VOXEL_TILE, y0 = ty * VOXEL_TILE, z0 = tz * VOXEL_TILE;
+    const int x1 = std::min(x0 + VOXEL_TILE, grid.nx), y1 = std::min(y0 + VOXEL_TILE, grid.ny),
+              z1 = std::min(z0 + VOXEL_TILE, grid.nz);
     for (int z = z0; z < z1; ++z)
-        for (int y = 0; y < grid.ny; ++y) {
+        for (int y = y0; y < y1; ++y) {
             const Voxel* row = &grid.at(0, y, z);
-            TileRange* along = ranges + static_cast<size_t>(y / DISTANCE_TILE) * t.tiles[0];
-            for (int tx = 0, x0 = 0; x0 < grid.nx; ++tx, x0 += DISTANCE_TILE) {
-                const int x1 = std::min(x0 + DISTANCE_TILE, grid.nx);
-                int16_t lo = along[tx].lo, hi = along[tx].hi;
-                for (int x = x0; x < x1; ++x) {
+            TileRange* along = &t.ranges[distance_tile_index(t.tiles[0], t.tiles[1], 0, y, z)];
+            for (int xs = x0; xs < x1; xs += DISTANCE_TILE) {
+                TileRange& r = along[xs / DISTANCE_TILE];
+                int16_t lo = r.lo, hi = r.hi;
+                for (int x = xs; x < std::min(xs + DISTANCE_TILE, x1); ++x) {
                     lo = std::min(lo, row[x].distance);
                     hi = std::max(hi, row[x].distance);
                 }
-                along[tx] = {lo, hi};
+                r = {lo, hi};
             }
         }
 }
@@ -157,14 +160,25 @@ bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back, int
     } catch (const std::bad_alloc&) {
         return false;
     }
+    const bool tiled = static_cast<int64_t>(count) >= tiled_from;
+    DistanceTiles& d = f.tiles;
+    if (tiled) {
+        try {
+            size_distance_tiles(d, grid.nx, grid.ny, grid.nz);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
     size_t i = 0;
     for (int tz = 0; tz < t.tiles[2]; ++tz)
         for (int ty = 0; ty < t.tiles[1]; ++ty)
-            for (int tx = 0; tx < t.tiles[0]; ++tx, ++i)
+            for (int tx = 0; tx < t.tiles[0]; ++tx, ++i) {
                 if (!fill_tile(grid, tx, ty, tz, t.uniform[i], t.own[i])) return false;
+                if (tiled) distance_ranges_in(grid, tx, ty, tz, d);
+            }
     give_back = give_back && static_cast<int64_t>(count * sizeof(Voxel)) >= GIVE_BACK_BYTES;
     PageGiver giver(grid.voxels);
-    if (static_cast<int64_t>(count) < tiled_from) {
+    if (!tiled) {
         f.packed.reset(new (std::nothrow) int16_t[count]);
         if (!f.packed) return false;
         // In slabs of about 16 MB of voxels, each given back once copied.
@@ -177,15 +191,8 @@ bool split_voxels(const VoxelGrid& grid, VolumeField* field, bool give_back, int
         *field = std::move(f);
         return true;
     }
-    DistanceTiles& d = f.tiles;
-    try {
-        size_distance_tiles(d, grid.nx, grid.ny, grid.nz);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    // Every tile's range first: the memory the wide tiles need is had
+    // Every tile's range is known: the memory the wide tiles need is had
     // before any of the voxels' goes back.
-    for (int slab = 0; slab < d.tiles[2]; ++slab) slab_ranges(grid, d, slab);
     if (!place_wide_tiles(d)) return false;
     // A slab of tiles at a time, its voxels given back once it is made.
     for (int slab = 0; slab < d.tiles[2]; ++slab) {
