@@ -40,13 +40,14 @@ constexpr int NEAR_DISTANCE = 4 * 22;  // about 4 voxels of distance units
 double near_fraction(const MorphState& morph)
 {
     const FieldSummary* s = morph.summaries;
-    if (!s[0].usable || !s[1].usable || s[0].levels.size() < 2 || s[1].levels.size() < 2) return 1.0;
-    const FieldLevel& a = s[0].levels[1];
-    const FieldLevel& b = s[1].levels[1];
+    const FieldLevel* four[2] = {blocks_of_four(s[0]), blocks_of_four(s[1])};
+    if (!s[0].usable || !s[1].usable || !four[0] || !four[1]) return 1.0;
+    const FieldLevel& a = *four[0];
+    const FieldLevel& b = *four[1];
     if (a.count() != b.count() || a.count() == 0) return 1.0;
     size_t near = 0;
     for (size_t i = 0; i < a.count(); ++i) {
-        const int alo = a.bounds[2 * i], ahi = a.bounds[2 * i + 1], blo = b.bounds[2 * i], bhi = b.bounds[2 * i + 1];
+        const int alo = a.data()[2 * i], ahi = a.data()[2 * i + 1], blo = b.data()[2 * i], bhi = b.data()[2 * i + 1];
         const bool near_a = alo <= NEAR_DISTANCE && ahi >= -NEAR_DISTANCE;
         const bool near_b = blo <= NEAR_DISTANCE && bhi >= -NEAR_DISTANCE;
         const bool between = (alo > 0 && bhi < 0) || (ahi < 0 && blo > 0);

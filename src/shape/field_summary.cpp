@@ -54,8 +54,8 @@ FieldLevel halve(const FieldLevel& finer)
         for (int y = 0; y < finer_blocks[1]; ++y)
             for (int x = 0; x < finer_blocks[0]; ++x) {
                 const size_t from = at(finer_blocks, x, y, z), to = at(level.blocks, x / 2, y / 2, z / 2);
-                level.bounds[2 * to] = std::min(level.bounds[2 * to], finer.bounds[2 * from]);
-                level.bounds[2 * to + 1] = std::max(level.bounds[2 * to + 1], finer.bounds[2 * from + 1]);
+                level.bounds[2 * to] = std::min(level.bounds[2 * to], finer.data()[2 * from]);
+                level.bounds[2 * to + 1] = std::max(level.bounds[2 * to + 1], finer.data()[2 * from + 1]);
             }
     return level;
 }
@@ -67,7 +67,10 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
     hi = -32768;
     int span = 0;
     for (int a = 0; a < 3; ++a) span = std::max(span, last[a] - first[a] + 1);
-    if (span <= MOST_PER_AXIS || s.levels.empty()) {
+    // Tiled distances read a box twice as wide directly: most of its tiles
+    // whole, by their ranges.
+    const int direct = s.field.tiles() ? 2 * MOST_PER_AXIS : MOST_PER_AXIS;
+    if (span <= direct || s.levels.empty()) {
         const FieldRange r = voxel_range(s.field, first, last);
         lo = r.lo;
         hi = r.hi;
@@ -86,8 +89,8 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
         for (int y = b0[1]; y <= b1[1]; ++y)
             for (int x = b0[0]; x <= b1[0]; ++x) {
                 const size_t b = at(level.blocks, x, y, z);
-                lo = std::min<int>(lo, level.bounds[2 * b]);
-                hi = std::max<int>(hi, level.bounds[2 * b + 1]);
+                lo = std::min<int>(lo, level.data()[2 * b]);
+                hi = std::max<int>(hi, level.data()[2 * b + 1]);
             }
 }
 
@@ -97,7 +100,8 @@ struct TileSpan {
     int tile, lo, hi;
     bool whole() const { return lo == 0 && hi == DISTANCE_TILE - 1; }
 };
-int tile_spans(int first, int last, TileSpan spans[3])
+constexpr int MOST_TILE_SPANS = 5;  // a box of up to 16 voxels a side crosses at most 5 tiles
+int tile_spans(int first, int last, TileSpan spans[MOST_TILE_SPANS])
 {
     int n = 0;
     for (int t = first / DISTANCE_TILE; t <= last / DISTANCE_TILE; ++t) {
@@ -112,8 +116,10 @@ int tile_spans(int first, int last, TileSpan spans[3])
 FieldRange tiled_range(const TiledDistances& t, const int first[3], const int last[3])
 {
     int lo = 32767, hi = -32768;
-    // A few voxels (as a point's moved box reads) are cheaper one by one.
-    if ((last[0] - first[0] + 1) * (last[1] - first[1] + 1) * (last[2] - first[2] + 1) <= 8) {
+    // A few voxels (as a point's moved box reads) are cheaper one by one,
+    // and a box wider than the spans hold is read so too.
+    const int side[3] = {last[0] - first[0] + 1, last[1] - first[1] + 1, last[2] - first[2] + 1};
+    if (side[0] * side[1] * side[2] <= 8 || std::max({side[0], side[1], side[2]}) > 16) {
         for (int z = first[2]; z <= last[2]; ++z)
             for (int y = first[1]; y <= last[1]; ++y)
                 for (int x = first[0]; x <= last[0]; ++x) {
@@ -123,7 +129,7 @@ FieldRange tiled_range(const TiledDistances& t, const int first[3], const int la
                 }
         return {lo, hi};
     }
-    TileSpan spans[3][3];
+    TileSpan spans[3][MOST_TILE_SPANS];
     int count[3];
     for (int a = 0; a < 3; ++a) count[a] = tile_spans(first[a], last[a], spans[a]);
 #if defined(__SSE2__)
@@ -258,44 +264,79 @@ FieldRange voxel_range(const FieldView& f, const int first[3], const int last[3]
     return voxel_range_direct(f, first, last);
 }
 
+namespace {
+
+// A tiled field's summary: its tiles' ranges as the blocks of 4, and the
+// greatest distance of the outer layers from those voxels alone.
+void summarise_tiles(FieldSummary& s)
+{
+    const FieldView& field = s.field;
+    static_assert(sizeof(TileRange) == 2 * sizeof(int16_t), "a tile's range is a level's pair of bounds");
+    FieldLevel four;
+    four.size = DISTANCE_TILE;
+    four.blocks[0] = field.tiled.tiles_x, four.blocks[1] = field.tiled.tiles_y;
+    four.blocks[2] = distance_tiles_along(field.nz);
+    four.shared = reinterpret_cast<const int16_t*>(field.tiled.ranges);
+    s.levels.push_back(std::move(four));
+    s.shell_greatest = -32768;
+    std::vector<int16_t> distances(static_cast<size_t>(field.nx));
+    for (int z = 0; z < field.nz; ++z)
+        for (int y = 0; y < field.ny; ++y) {
+            if (y <= 2 || y >= field.ny - 3 || z <= 2 || z >= field.nz - 3) {
+                field.tiled.row(y, z, field.nx, distances.data());
+                for (int16_t d : distances) s.shell_greatest = std::max<int>(s.shell_greatest, d);
+                continue;
+            }
+            for (int x : {0, 1, 2, field.nx - 3, field.nx - 2, field.nx - 1})
+                s.shell_greatest = std::max<int>(s.shell_greatest, field.tiled.at(x, y, z));
+        }
+}
+
+}  // namespace
+
 FieldSummary summarise_field(const FieldView& field)
 {
     FieldSummary s;
     s.field = field;
     s.usable = field.present() && field.nx >= 3 && field.ny >= 3 && field.nz >= 3;
     if (!s.usable) return s;
-    // Level 1 (blocks of 2) straight from the voxels, then halving.
-    FieldLevel first;
-    first.size = 2;
-    const int dims[3] = {field.nx, field.ny, field.nz};
-    for (int a = 0; a < 3; ++a) first.blocks[a] = (dims[a] + 1) / 2;
-    const size_t count = static_cast<size_t>(first.blocks[0]) * first.blocks[1] * first.blocks[2];
-    first.bounds = empty_bounds(count);
-    s.shell_greatest = -32768;
-    std::vector<int16_t> distances(static_cast<size_t>(field.nx));
-    for (int z = 0; z < field.nz; ++z)
-        for (int y = 0; y < field.ny; ++y) {
-            const size_t row = (static_cast<size_t>(z) * field.ny + y) * field.nx;
-            if (field.tiles())
-                field.tiled.row(y, z, field.nx, distances.data());
-            else
-                for (int x = 0; x < field.nx; ++x) distances[static_cast<size_t>(x)] = field.distance(row + x);
-            const bool shell_row = y <= 2 || y >= field.ny - 3 || z <= 2 || z >= field.nz - 3;
-            for (int x = 0; x < field.nx; ++x) {
-                const int16_t d = distances[static_cast<size_t>(x)];
-                const size_t b = at(first.blocks, x / 2, y / 2, z / 2);
-                if (d < first.bounds[2 * b]) first.bounds[2 * b] = d;
-                if (d > first.bounds[2 * b + 1]) first.bounds[2 * b + 1] = d;
-                if ((shell_row || x <= 2 || x >= field.nx - 3) && d > s.shell_greatest) s.shell_greatest = d;
+    if (field.tiles()) {
+        summarise_tiles(s);
+    } else {
+        // Level 1 (blocks of 2) straight from the voxels, then halving.
+        FieldLevel first;
+        first.size = 2;
+        const int dims[3] = {field.nx, field.ny, field.nz};
+        for (int a = 0; a < 3; ++a) first.blocks[a] = (dims[a] + 1) / 2;
+        first.bounds = empty_bounds(first.count());
+        s.shell_greatest = -32768;
+        for (int z = 0; z < field.nz; ++z)
+            for (int y = 0; y < field.ny; ++y) {
+                const size_t row = (static_cast<size_t>(z) * field.ny + y) * field.nx;
+                const bool shell_row = y <= 2 || y >= field.ny - 3 || z <= 2 || z >= field.nz - 3;
+                for (int x = 0; x < field.nx; ++x) {
+                    const int16_t d = field.distance(row + x);
+                    const size_t b = at(first.blocks, x / 2, y / 2, z / 2);
+                    if (d < first.bounds[2 * b]) first.bounds[2 * b] = d;
+                    if (d > first.bounds[2 * b + 1]) first.bounds[2 * b + 1] = d;
+                    if ((shell_row || x <= 2 || x >= field.nx - 3) && d > s.shell_greatest) s.shell_greatest = d;
+                }
             }
-        }
-    s.levels.push_back(std::move(first));
+        s.levels.push_back(std::move(first));
+    }
     while (s.levels.back().blocks[0] > 1 || s.levels.back().blocks[1] > 1 || s.levels.back().blocks[2] > 1) {
         const FieldLevel& finer = s.levels.back();
         FieldLevel next = halve(finer);
         s.levels.push_back(std::move(next));
     }
     return s;
+}
+
+const FieldLevel* blocks_of_four(const FieldSummary& summary)
+{
+    for (const FieldLevel& level : summary.levels)
+        if (level.size == 4) return &level;
+    return nullptr;
 }
 
 FieldRange distance_range(const FieldSummary& s, const PointBox& box)

@@ -4,6 +4,7 @@
 // sphere candidates.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -62,8 +63,9 @@ TEST(TiledDistances, ReadLikeTheirVoxels)
         const double x = px(random), y = py(random), z = pz(random);
         ASSERT_EQ(sample_distance(tiled, x, y, z), sample_distance(whole, x, y, z)) << x << " " << y << " " << z;
     }
-    // Whole tiles, parts of tiles and wide tiles in the boxes.
-    std::uniform_int_distribution<int> start(0, nx - 1), side(0, 7);
+    // Whole tiles, parts of tiles and wide tiles in the boxes, up to 20
+    // voxels a side (beyond what the tiles' spans hold).
+    std::uniform_int_distribution<int> start(0, nx - 1), side(0, 19);
     for (int k = 0; k < 20000; ++k) {
         int first[3], last[3];
         const int n[3] = {nx, ny, nz};
@@ -76,10 +78,34 @@ TEST(TiledDistances, ReadLikeTheirVoxels)
         ASSERT_EQ(a.hi, b.hi) << first[0] << " " << first[1] << " " << first[2];
     }
 
+    // The tiles' ranges are the summary's blocks of 4 and the coarser
+    // blocks follow from them; a box's range holds every read in it and is
+    // as tight as the voxels' summary gives (which reads blocks of 2 where
+    // the tiled one reads its tiles).
     const FieldSummary s = summarise_field(tiled), w = summarise_field(whole);
     EXPECT_EQ(s.shell_greatest, w.shell_greatest);
-    ASSERT_EQ(s.levels.size(), w.levels.size());
-    for (size_t l = 0; l < s.levels.size(); ++l) EXPECT_EQ(s.levels[l].bounds, w.levels[l].bounds) << l;
+    ASSERT_EQ(s.levels.size() + 1, w.levels.size());
+    for (size_t l = 0; l < s.levels.size(); ++l) {
+        const FieldLevel &a = s.levels[l], &b = w.levels[l + 1];
+        ASSERT_EQ(a.size, b.size);
+        ASSERT_EQ(a.count(), b.count());
+        EXPECT_TRUE(std::equal(a.data(), a.data() + 2 * a.count(), b.data())) << a.size;
+    }
+    ASSERT_EQ(blocks_of_four(s), &s.levels[0]);
+    std::uniform_real_distribution<double> width(0, 24);
+    for (int k = 0; k < 5000; ++k) {
+        PointBox box;
+        const double lo[3] = {px(random), py(random), pz(random)};
+        for (int a = 0; a < 3; ++a) box.lo[a] = lo[a], box.hi[a] = lo[a] + width(random);
+        const FieldRange a = distance_range(s, box), b = distance_range(w, box);
+        ASSERT_TRUE(a.lo >= b.lo && a.hi <= b.hi) << k;
+        for (int m = 0; m < 20; ++m) {
+            const double x = box.lo[0] + (box.hi[0] - box.lo[0]) * m / 19.0, y = box.lo[1] + (box.hi[1] - box.lo[1]) * (m % 7) / 6.0,
+                         z = box.lo[2] + (box.hi[2] - box.lo[2]) * (m % 5) / 4.0;
+            const int d = sample_distance(tiled, x, y, z);
+            ASSERT_TRUE(d >= a.lo && d <= a.hi) << k << " " << m;
+        }
+    }
 
     CandidateList from_tiles, from_voxels;
     ASSERT_TRUE(scan_candidates(tiled, from_tiles));
