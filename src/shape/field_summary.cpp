@@ -113,26 +113,21 @@ int tile_spans(int first, int last, TileSpan spans[MOST_TILE_SPANS])
 
 // voxel_range over tiled distances: a tile the box holds whole gives its
 // range, others the least and greatest of their offsets within the box.
-FieldRange tiled_range(const TiledDistances& t, const int first[3], const int last[3])
+FieldRange tiled_range(const FieldView& f, const int first[3], const int last[3])
 {
-    int lo = 32767, hi = -32768;
+#if !defined(__SSE2__)
+    return voxel_range_direct(f, first, last);
+#else
     // A few voxels (as a point's moved box reads) are cheaper one by one,
     // and a box wider than the spans hold is read so too.
     const int side[3] = {last[0] - first[0] + 1, last[1] - first[1] + 1, last[2] - first[2] + 1};
-    if (side[0] * side[1] * side[2] <= 8 || std::max({side[0], side[1], side[2]}) > 16) {
-        for (int z = first[2]; z <= last[2]; ++z)
-            for (int y = first[1]; y <= last[1]; ++y)
-                for (int x = first[0]; x <= last[0]; ++x) {
-                    const int d = t.at(x, y, z);
-                    lo = std::min(lo, d);
-                    hi = std::max(hi, d);
-                }
-        return {lo, hi};
-    }
+    if (side[0] * side[1] * side[2] <= 8 || std::max({side[0], side[1], side[2]}) > 16)
+        return voxel_range_direct(f, first, last);
+    const TiledDistances& t = f.tiled;
+    int lo = 32767, hi = -32768;
     TileSpan spans[3][MOST_TILE_SPANS];
     int count[3];
     for (int a = 0; a < 3; ++a) count[a] = tile_spans(first[a], last[a], spans[a]);
-#if defined(__SSE2__)
     static_assert(DISTANCE_TILE == 4, "a slice of a tile is one 16-byte read");
     // Lane l of a slice's read is voxel (l % 4, l / 4) of the slice.
     const __m128i xs = _mm_setr_epi8(0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3);
@@ -191,24 +186,8 @@ FieldRange tiled_range(const TiledDistances& t, const int first[3], const int la
         lo = std::min<int>(lo, l[lane]);
         hi = std::max<int>(hi, g[lane]);
     }
-#else
-    for (int z = 0; z < count[2]; ++z)
-        for (int y = 0; y < count[1]; ++y)
-            for (int x = 0; x < count[0]; ++x) {
-                const TileSpan &sx = spans[0][x], &sy = spans[1][y], &sz = spans[2][z];
-                const size_t tile = (static_cast<size_t>(sz.tile) * t.tiles_y + sy.tile) * t.tiles_x + sx.tile;
-                for (int k = sz.lo; k <= sz.hi; ++k)
-                    for (int j = sy.lo; j <= sy.hi; ++j)
-                        for (int i = sx.lo; i <= sx.hi; ++i) {
-                            const int e = (k * DISTANCE_TILE + j) * DISTANCE_TILE + i;
-                            const TileRange r = t.ranges[tile];
-                            const int d = wide_tile(r) ? t.wide_distance(tile, e) : r.lo + t.offsets[tile * DISTANCE_TILE_ENTRIES + e];
-                            lo = std::min(lo, d);
-                            hi = std::max(hi, d);
-                        }
-            }
-#endif
     return {lo, hi};
+#endif
 }
 
 }  // namespace
@@ -228,7 +207,7 @@ FieldRange voxel_range_direct(const FieldView& f, const int first[3], const int 
 
 FieldRange voxel_range(const FieldView& f, const int first[3], const int last[3])
 {
-    if (f.tiles()) return tiled_range(f.tiled, first, last);
+    if (f.tiles()) return tiled_range(f, first, last);
 #if defined(__SSE2__)
     // Packed distances, rows of at most 8: one 16-byte read a row, the
     // lanes beyond the row masked off. The last row's read must stay
