@@ -109,9 +109,17 @@ int64_t field_memory_bytes(const int16_t dims[3], bool one_colour)
     }
     const int64_t tile_words = tiles * static_cast<int64_t>(sizeof(uint32_t) + sizeof(void*));
     // Large fields in tiles of a byte a voxel.
-    const int64_t distances = voxels < TILED_FROM_VOXELS ? voxels * static_cast<int64_t>(sizeof(int16_t))
-                                                         : distance_tiles_bytes(dims[0], dims[1], dims[2]);
-    return distances + tile_words +
+    const bool tiled = voxels >= TILED_FROM_VOXELS;
+    const int64_t distances =
+        tiled ? distance_tiles_bytes(dims[0], dims[1], dims[2]) : voxels * static_cast<int64_t>(sizeof(int16_t));
+    // The summary: two distances a block from blocks of 2 up (of 8 for a
+    // tiled field, whose tiles are its blocks of 4), each level an eighth of
+    // the one before.
+    const int finest = tiled ? 8 : 2;
+    int64_t blocks = 1;
+    for (int a = 0; a < 3; ++a) blocks *= (dims[a] + finest - 1) / finest;
+    const int64_t summary = blocks * 2 * static_cast<int64_t>(sizeof(int16_t)) * 8 / 7 + 64 * 4;
+    return distances + summary + tile_words +
            own * TILE_ENTRIES * static_cast<int64_t>(sizeof(uint32_t));
 }
 

@@ -37,8 +37,8 @@ struct LoadLayout {
 //   values, slice buffer and mesh (lattice_walk_working_bytes).
 int64_t load_memory_bytes(const LoadLayout& layout);
 
-// The most a field of volume_dims voxels holds: its distances, its tile
-// words and the tiles with colours of their own.
+// The most a field of volume_dims voxels holds: its distances, its
+// summary, its tile words and the tiles with colours of their own.
 int64_t field_memory_bytes(const int16_t volume_dims[3], bool one_colour);
 
 // The layout of the morph's next load (after its sizing), with frames_at_once

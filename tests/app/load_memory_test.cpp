@@ -80,7 +80,7 @@ TEST(LoadMemory, EachLayoutCountsWhatItHolds)
     EXPECT_GT(plain, int64_t{15600} * 1000 * 1000);
     // Distances in tiles of a byte a voxel; colours in tiles, each its own
     // at worst.
-    EXPECT_LT(field_memory_bytes(dims, true), voxels * 13 / 10);
+    EXPECT_LT(field_memory_bytes(dims, true), voxels * 14 / 10);
     EXPECT_GE(field_memory_bytes(dims, false), voxels * 5);
 }
 
