@@ -357,7 +357,8 @@ void BM_VoxelRange(benchmark::State& state)
     for (auto _ : state) {
         const std::array<int, 3>& c = corners[next++ % corners.size()];
         const int last[3] = {c[0] + side - 1, c[1] + side - 1, c[2] + side - 1};
-        const FieldRange r = layout == VOXELS ? voxel_range_direct(field, c.data(), last) : voxel_range(field, c.data(), last);
+        const FieldRange r =
+            layout == VOXELS ? voxel_range_direct(field, c.data(), last) : voxel_range(field, c.data(), last);
         benchmark::DoNotOptimize(r);
     }
     state.SetLabel(layout == VOXELS ? "voxel by voxel (reference)" : layout == PACKED ? "rows of packed distances"

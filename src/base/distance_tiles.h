@@ -68,13 +68,16 @@ struct TiledDistances {
             }
         }
     }
+    // The distance at `entry` of tile `tile`.
+    int16_t in_tile(size_t tile, int entry) const
+    {
+        const TileRange r = ranges[tile];
+        if (wide_tile(r)) return wide_distance(tile, entry);
+        return static_cast<int16_t>(r.lo + offsets[tile * DISTANCE_TILE_ENTRIES + entry]);
+    }
     int16_t at(int x, int y, int z) const
     {
-        const size_t t = distance_tile_index(tiles_x, tiles_y, x, y, z);
-        const int e = distance_tile_entry(x, y, z);
-        const TileRange r = ranges[t];
-        if (wide_tile(r)) return wide_distance(t, e);
-        return static_cast<int16_t>(r.lo + offsets[t * DISTANCE_TILE_ENTRIES + e]);
+        return in_tile(distance_tile_index(tiles_x, tiles_y, x, y, z), distance_tile_entry(x, y, z));
     }
 };
 

@@ -235,7 +235,8 @@ int64_t volume_field_bytes(const VolumeField& field)
 {
     if (!field.present()) return 0;
     const ColourTiles& t = field.colours;
-    const int64_t distances = field.packed ? static_cast<int64_t>(field.nx) * field.ny * field.nz * 2 : field.tiles.bytes();
+    const int64_t distances =
+        field.packed ? static_cast<int64_t>(field.nx) * field.ny * field.nz * 2 : field.tiles.bytes();
     return distances + static_cast<int64_t>(t.uniform.size()) * (sizeof(uint32_t) + sizeof(void*)) +
            static_cast<int64_t>(tiles_with_own_colours(t)) * TILE_ENTRIES * static_cast<int64_t>(sizeof(uint32_t));
 }

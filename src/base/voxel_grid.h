@@ -94,9 +94,9 @@ struct FieldView {
     int16_t distance(size_t i) const
     {
         if (tiles()) {
-            const size_t row = i / static_cast<size_t>(nx);
-            return tiled.at(static_cast<int>(i % static_cast<size_t>(nx)), static_cast<int>(row % static_cast<size_t>(ny)),
-                            static_cast<int>(row / static_cast<size_t>(ny)));
+            const size_t row = i / static_cast<size_t>(nx), x = i % static_cast<size_t>(nx);
+            const size_t y = row % static_cast<size_t>(ny), z = row / static_cast<size_t>(ny);
+            return tiled.at(static_cast<int>(x), static_cast<int>(y), static_cast<int>(z));
         }
         int16_t d;
         std::memcpy(&d, distances + i * stride, sizeof d);

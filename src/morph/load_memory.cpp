@@ -114,7 +114,7 @@ int64_t field_memory_bytes(const int16_t dims[3], bool one_colour)
         tiled ? distance_tiles_bytes(dims[0], dims[1], dims[2]) : voxels * static_cast<int64_t>(sizeof(int16_t));
     // The summary: two distances a block from blocks of 2 up (of 8 for a
     // tiled field, whose tiles are its blocks of 4), each level an eighth of
-    // the one before.
+    // the one before, and room for each level's block rounded up.
     const int finest = tiled ? 8 : 2;
     int64_t blocks = 1;
     for (int a = 0; a < 3; ++a) blocks *= (dims[a] + finest - 1) / finest;

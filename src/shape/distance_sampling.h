@@ -50,9 +50,7 @@ inline double interpolate_tiled(const FieldView& field, double x, double y, doub
         const int bx = k & 1, by = k >> 1 & 1, bz = k >> 2;
         const size_t tile = t0 + bx * tile_step[0] + by * tile_step[1] + bz * tile_step[2];
         const int e = e0 + bx * entry_step[0] + by * entry_step[1] + bz * entry_step[2];
-        const TileRange r = t.ranges[tile];
-        c[k] = static_cast<double>(wide_tile(r) ? t.wide_distance(tile, e)
-                                                : static_cast<int16_t>(r.lo + t.offsets[tile * DISTANCE_TILE_ENTRIES + e]));
+        c[k] = static_cast<double>(t.in_tile(tile, e));
     }
     double d00 = lerp(c[0], c[1], fx);
     double d10 = lerp(c[2], c[3], fx);

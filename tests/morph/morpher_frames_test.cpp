@@ -195,7 +195,8 @@ TEST(MorpherFrames, SidesLoadedInTurnAndTiledGiveTheSameMorph)
             const Volume &u = a.volumes[side], &v = b.volumes[side];
             ASSERT_TRUE(u.field.packed && v.field.tiles && !v.voxels) << side;
             // Only the tiles on the outer layer keep their distances whole.
-            EXPECT_LE(v.field.tiles.bytes(), distance_tiles_bytes(b.volume_dims[0], b.volume_dims[1], b.volume_dims[2]));
+            const int16_t* dims = b.volume_dims;
+            EXPECT_LE(v.field.tiles.bytes(), distance_tiles_bytes(dims[0], dims[1], dims[2]));
             const FieldView fu = field_view(u.field), fv = field_view(v.field);
             for (size_t i = 0; i < voxels; ++i) ASSERT_EQ(fu.distance(i), fv.distance(i)) << side << " " << i;
             EXPECT_EQ(u.field.colours.uniform, v.field.colours.uniform);

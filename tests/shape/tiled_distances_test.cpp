@@ -100,7 +100,8 @@ TEST(TiledDistances, ReadLikeTheirVoxels)
         const FieldRange a = distance_range(s, box), b = distance_range(w, box);
         ASSERT_TRUE(a.lo >= b.lo && a.hi <= b.hi) << k;
         for (int m = 0; m < 20; ++m) {
-            const double x = box.lo[0] + (box.hi[0] - box.lo[0]) * m / 19.0, y = box.lo[1] + (box.hi[1] - box.lo[1]) * (m % 7) / 6.0,
+            const double x = box.lo[0] + (box.hi[0] - box.lo[0]) * m / 19.0,
+                         y = box.lo[1] + (box.hi[1] - box.lo[1]) * (m % 7) / 6.0,
                          z = box.lo[2] + (box.hi[2] - box.lo[2]) * (m % 5) / 4.0;
             const int d = sample_distance(tiled, x, y, z);
             ASSERT_TRUE(d >= a.lo && d <= a.hi) << k << " " << m;
