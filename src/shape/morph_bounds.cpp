@@ -52,20 +52,51 @@ struct Interval {
     double lo, hi;
 };
 
-// Least and greatest of a weighted mean of values[i] with weights in
-// [low[i], high[i]], values visited in increasing order: the extremes put the
-// high weights on a run of the largest (or smallest) values. Along such a run
-// the mean rises while the next value lies beyond it and turns back at the
-// first one that does not (every later value lies behind the mean too), so
-// each run stops there; the weights being positive, the test multiplies.
-Interval weighted_mean_range(const std::vector<int>& order, const double* values, const std::vector<double>& low,
-                             const std::vector<double>& high)
+// The low weights' total and their weighted sums of the three shifts, in
+// eight partial sums that run in vector lanes: in another order than a
+// sphere at a time, which the room displacement_range leaves covers.
+struct LowSums {
+    double weight, shift[3];
+};
+LowSums low_sums(const LinkedSpheres& s, const std::vector<double>& low)
 {
-    double n = 0, d = 0;
-    for (int i : order) {
-        n += low[i] * values[i];
-        d += low[i];
+    constexpr int L = 8;
+    double w[L] = {}, x[L] = {}, y[L] = {}, z[L] = {};
+    const double *lo = low.data(), *sx = s.sx.data(), *sy = s.sy.data(), *sz = s.sz.data();
+    const size_t count = s.count, whole = count / L * L;
+    for (size_t i = 0; i < whole; i += L)
+        for (int l = 0; l < L; ++l) {
+            w[l] += lo[i + l];
+            x[l] += lo[i + l] * sx[i + l];
+            y[l] += lo[i + l] * sy[i + l];
+            z[l] += lo[i + l] * sz[i + l];
+        }
+    for (size_t i = whole; i < count; ++i) {
+        w[0] += lo[i];
+        x[0] += lo[i] * sx[i];
+        y[0] += lo[i] * sy[i];
+        z[0] += lo[i] * sz[i];
     }
+    LowSums out{0, {0, 0, 0}};
+    for (int l = 0; l < L; ++l) {
+        out.weight += w[l];
+        out.shift[0] += x[l];
+        out.shift[1] += y[l];
+        out.shift[2] += z[l];
+    }
+    return out;
+}
+
+// Least and greatest of a weighted mean of values[i] with weights in
+// [low[i], high[i]], values visited in increasing order, from the sums n and
+// d of the low weights: the extremes put the high weights on a run of the
+// largest (or smallest) values. Along such a run the mean rises while the
+// next value lies beyond it and turns back at the first one that does not
+// (every later value lies behind the mean too), so each run stops there; the
+// weights being positive, the test multiplies.
+Interval weighted_mean_range(const std::vector<int>& order, const double* values, const std::vector<double>& low,
+                             const std::vector<double>& high, double n, double d)
+{
     double nh = n, dh = d;
     for (auto it = order.rbegin(); it != order.rend() && values[*it] * dh > nh; ++it) {  // largest first
         nh += (high[*it] - low[*it]) * values[*it];
@@ -84,18 +115,16 @@ Interval weighted_mean_range(const std::vector<int>& order, const double* values
 constexpr double WEIGHT_ROUNDING = 1e-14;
 
 // The least and greatest weight each linked sphere of one side can give a
-// point of q whose distance read lies in depth_read. The loop runs in
-// vector lanes: its helpers have no branches (minima and maxima), and the
-// file is built without trapping math, so that the compiler may select a
-// comparison's value.
-void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& depth_read, std::vector<double>& low,
-                   std::vector<double>& high)
+// point of q whose distance read lies in depth_read, for spheres [0, count).
+// The loop runs in vector lanes: its helpers have no branches (minima and
+// maxima), and the file is built without trapping math, so that the compiler
+// may select a comparison's value. Inlined into one function per instruction
+// set; every lane runs the same operations, so every path gives the same
+// bounds.
+[[gnu::always_inline]] inline void weight_lanes(const LinkedSpheres& s, const PointBox& q, double depth_lo,
+                                                double depth_hi, double* lo, double* hi)
 {
-    const double depth_lo = depth_read.lo * 0.25, depth_hi = depth_read.hi * 0.25;
-    low.resize(s.count);
-    high.resize(s.count);
     const double *cx = s.x.data(), *cy = s.y.data(), *cz = s.z.data(), *cr = s.radius.data();
-    double *lo = low.data(), *hi = high.data();
     const size_t count = s.count;
 #pragma GCC ivdep
     for (size_t i = 0; i < count; ++i) {
@@ -119,6 +148,38 @@ void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& 
     }
 }
 
+void weights_sse2(const LinkedSpheres& s, const PointBox& q, double d_lo, double d_hi, double* lo, double* hi)
+{
+    weight_lanes(s, q, d_lo, d_hi, lo, hi);
+}
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void weights_avx2(const LinkedSpheres& s, const PointBox& q, double d_lo,
+                                                  double d_hi, double* lo, double* hi)
+{
+    weight_lanes(s, q, d_lo, d_hi, lo, hi);
+}
+__attribute__((target("avx512f,avx512vl,avx512dq,avx2"))) void weights_avx512(
+    const LinkedSpheres& s, const PointBox& q, double d_lo, double d_hi, double* lo, double* hi)
+{
+    weight_lanes(s, q, d_lo, d_hi, lo, hi);
+}
+#endif
+
+void weight_ranges(const LinkedSpheres& s, const PointBox& q, const FieldRange& depth_read, std::vector<double>& low,
+                   std::vector<double>& high)
+{
+    const double depth_lo = depth_read.lo * 0.25, depth_hi = depth_read.hi * 0.25;
+    low.resize(s.count);
+    high.resize(s.count);
+    switch (current_sums_path()) {
+#if defined(__x86_64__)
+    case SumsPath::Avx512: weights_avx512(s, q, depth_lo, depth_hi, low.data(), high.data()); return;
+    case SumsPath::Avx2: weights_avx2(s, q, depth_lo, depth_hi, low.data(), high.data()); return;
+#endif
+    default: weights_sse2(s, q, depth_lo, depth_hi, low.data(), high.data()); return;
+    }
+}
+
 // Where the linked spheres of one side can move points of q whose distance
 // reads lie in depth_read: per axis, the range of the weighted mean of the
 // shifts.
@@ -129,11 +190,13 @@ void displacement_range(const LinkedSpheres& s, const std::vector<int> order[3],
         for (int a = 0; a < 3; ++a) lo[a] = hi[a] = 0;
         return;
     }
-    std::vector<double> low, high;
+    // Per thread, so that a bound allocates nothing.
+    thread_local std::vector<double> low, high;
     weight_ranges(s, q, depth_read, low, high);
     const double* shifts[3] = {s.sx.data(), s.sy.data(), s.sz.data()};
+    const LowSums sums = low_sums(s, low);
     for (int a = 0; a < 3; ++a) {
-        const Interval r = weighted_mean_range(order[a], shifts[a], low, high);
+        const Interval r = weighted_mean_range(order[a], shifts[a], low, high, sums.shift[a], sums.weight);
         lo[a] = r.lo - pad(r.lo);
         hi[a] = r.hi + pad(r.hi);
     }

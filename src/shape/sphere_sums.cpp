@@ -116,6 +116,8 @@ SumsPath widest_sums_path()
     return widest;
 }
 
+SumsPath current_sums_path() { return current_path().load(std::memory_order_relaxed); }
+
 SumsPath use_sums_path(SumsPath path)
 {
     const SumsPath chosen = static_cast<int>(path) <= static_cast<int>(widest_sums_path()) ? path : widest_sums_path();

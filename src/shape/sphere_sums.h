@@ -31,6 +31,8 @@ enum class SumsPath { Plain, Sse2, Avx2, Avx512 };
 
 // The widest path this processor runs.
 SumsPath widest_sums_path();
+// The path in use (the widest unless a test or benchmark chose another).
+SumsPath current_sums_path();
 // Uses path from now on, in the whole process (held to what the processor
 // runs); returns the previous one. For tests and benchmarks: every path
 // gives the same sums, bit for bit.
