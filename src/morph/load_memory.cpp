@@ -151,7 +151,8 @@ int64_t load_memory_bytes(const LoadLayout& layout)
     // without its 16-bit limit).
     const int lx = nx + 1, lz = nz + 1;
     const int ly = static_cast<int>((ny - 1) / LATTICE_Y_FACTOR) + 2;
-    const int64_t frame = lattice_walk_working_bytes(lx, ly, lz) + frame_values_working_bytes(lx, ly, lz);
+    const int64_t frame =
+        lattice_walk_working_bytes(lx, ly, lz, layout.threads) + frame_values_working_bytes(lx, ly, lz);
     // The shared displacements: 48 bytes a point kept and about 1 KB a block
     // (counted as 8 bytes more a point), up to their budget.
     const int64_t points = static_cast<int64_t>(lx) * ly * lz / 2;

@@ -83,6 +83,7 @@ int triangulate_frame(const FrameRequest& request, SurfaceMesh* mesh)
     f.walk_done = report_frame;
     f.regularise = request.regularise;
     f.cancel = request.cancel;
+    f.threads = request.threads;
     const int status = triangulate_lattice(f, mesh);
     // What a large frame's arrays and walk left free in the arenas goes
     // back; below this size the page faults cost more than the memory.

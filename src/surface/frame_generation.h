@@ -39,7 +39,8 @@ struct FrameRequest {
     double time = -1;
     bool regularise = true;  // off: plain marching tetrahedra, for comparisons
     FrameProgress progress;
-    // Threads that compute the lattice's values (the walk itself is one).
+    // Threads that compute the lattice's values and walk it (in parts of
+    // slices, for the same mesh).
     int threads = 1;
     // On: morph_sample at every lattice point, one at a time, during the
     // walk: the reference the faster evaluation must match exactly.

@@ -1,11 +1,15 @@
 #include "surface/lattice_walk.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include "base/worker_signals.h"
 
 #include "surface/coincident_vertices.h"
 #include "surface/frame_values.h"
@@ -14,6 +18,7 @@
 #include "surface/marching_tetrahedra.h"
 #include "surface/mesh_blocks.h"
 #include "surface/mesh_soundness.h"
+#include "surface/walk_parts.h"
 
 namespace kestrane {
 namespace {
@@ -21,6 +26,9 @@ namespace {
 struct Walk {
     const LatticeField& field;
     LatticeState lattice;
+    // Iterations before this one (a part's lead-in) place vertices but emit
+    // no triangles.
+    int emit_from = 0;
 };
 
 void sample_point(Walk& w, int i, int j, int k)
@@ -59,11 +67,11 @@ void keep_as_previous(SampleRecord& r)
 
 // The edge vertices and tetrahedra of point (i, j - 1, k - 1), once the
 // walk has sampled (i, j, k). Returns 0 or the walk's failure status.
-int finish_point(LatticeState& l, int i, int j, int k)
+int finish_point(LatticeState& l, int i, int j, int k, bool emit = true)
 {
     int status = place_edge_vertices(l, i, j, k);
     if (status != APPEND_DONE) return status == APPEND_LIST_FULL ? LATTICE_POINTS_RAN_OUT : LATTICE_NO_POINT_MEMORY;
-    if (k > 1) {
+    if (k > 1 && emit) {
         status = emit_tetrahedra(l, i, j, k);
         if (status != APPEND_DONE)
             return status == APPEND_LIST_FULL ? LATTICE_TRIANGLES_RAN_OUT : LATTICE_NO_TRIANGLE_MEMORY;
@@ -130,24 +138,115 @@ int walk_crossing_row(Walk& w, int j, int k)
                 mark_crossings(l, i, j, k);
             }
             if (!(finish >> bit & 1)) continue;
-            const int status = finish_point(l, i, j, k);
+            const int status = finish_point(l, i, j, k, k >= w.emit_from);
             if (status != LATTICE_DONE) return status;
         }
     }
     return LATTICE_DONE;
 }
 
-int walk(Walk& w, bool report_slices)
+// Iterations [first, last) of the walk: iteration k samples slice k and
+// finishes slice k - 1 (k = lz only finishes). Slices from report_from on
+// are reported; a part records its counts.
+int walk(Walk& w, int first, int last, int report_from, WalkPart* part = nullptr)
 {
     LatticeState& l = w.lattice;
-    for (int k = 0; k <= l.lz; ++k) {
+    for (int k = first; k < last; ++k) {
+        if (part) part->vertices_at.push_back(l.blocks->vertex_blocks.count);
         for (int j = 0; j <= l.ly; ++j) {
             int status = w.field.values ? walk_crossing_row(w, j, k) : walk_row(w, j, k);
             if (status != LATTICE_DONE) return status;
         }
         if (w.field.cancel && *w.field.cancel) return LATTICE_CANCELLED;
-        if (report_slices && k < l.lz && w.field.slice_done)
+        if (part && k >= w.emit_from) part->triangles_after.push_back(l.blocks->triangle_blocks.count);
+        if (k >= report_from && k < l.lz && w.field.slice_done)
             w.field.slice_done(w.field.context, k, static_cast<long>(l.blocks->triangle_blocks.count));
+    }
+    if (part) part->vertices_at.push_back(l.blocks->vertex_blocks.count);
+    return LATTICE_DONE;
+}
+
+struct FreeRecords {
+    void operator()(SampleRecord* p) const { std::free(p); }
+};
+using RecordBuffer = std::unique_ptr<SampleRecord[], FreeRecords>;
+
+int64_t vertex_block_size(const LatticeField& f) { return static_cast<int64_t>(f.lx) * f.ly * f.lz / 32; }
+
+// Not joined: the caller walks the lattice in one go.
+constexpr int PARTS_NOT_JOINED = -1;
+
+// The walk over a frame's values in parts side by side (walk_parts.h), the
+// first on the calling thread and reporting its slices as it goes, the
+// others' slices reported once they are joined (*reported: the slices
+// reported). Returns LATTICE_DONE with the joined mesh in the outputs,
+// LATTICE_CANCELLED, or PARTS_NOT_JOINED.
+int walk_in_parts(const LatticeField& field, const std::vector<int>& starts, SampleRecord* buffer,
+                  const std::vector<int64_t>& kept_apart, bool regularise, bool report, int* reported,
+                  std::vector<MeshVertex>& vertices, std::vector<MeshTriangle>& triangles,
+                  std::vector<int64_t>& owners)
+{
+    const size_t count = starts.size();
+    const size_t records = static_cast<size_t>(field.lx) * field.ly;
+    const int64_t vertex_block = vertex_block_size(field);
+    std::vector<WalkPart> parts(count);
+    std::vector<RecordBuffer> buffers(count);
+    for (size_t p = 0; p < count; ++p) {
+        WalkPart& part = parts[p];
+        part.first = p == 0 ? 0 : starts[p] - PART_LEAD_IN;
+        part.emit_from = starts[p];
+        part.last = p + 1 < count ? starts[p + 1] : field.lz + 1;
+        reset_mesh_blocks(part.blocks, vertex_block, vertex_block * 2);
+        if (p == 0) continue;
+        buffers[p].reset(static_cast<SampleRecord*>(std::calloc(records, sizeof(SampleRecord))));
+        if (!buffers[p]) return PARTS_NOT_JOINED;
+    }
+    auto run = [&](size_t p) {
+        WalkPart& part = parts[p];
+        Walk w{field, LatticeState{field.lx, field.ly, field.lz, p == 0 ? buffer : buffers[p].get(), &part.blocks,
+                                   regularise}};
+        w.lattice.direct = &field;
+        w.lattice.kept_apart = &kept_apart;
+        w.lattice.vertex_owner = regularise ? &part.owners : nullptr;
+        w.emit_from = part.emit_from;
+        try {
+            part.status = walk(w, part.first, part.last, p == 0 && report ? 0 : INT_MAX, &part);
+        } catch (const std::bad_alloc&) {
+            part.status = LATTICE_NO_POINT_MEMORY;
+        }
+    };
+    std::vector<std::thread> helpers;
+    {
+        const StopSignalsHeldBack held;
+        for (size_t p = 1; p < count; ++p) {
+            try {
+                helpers.emplace_back(run, p);
+            } catch (...) {
+                break;  // no more threads: the calling thread walks the rest
+            }
+        }
+    }
+    run(0);
+    for (size_t p = helpers.size() + 1; p < count; ++p) run(p);
+    for (std::thread& t : helpers) t.join();
+    if (report && parts[0].status == LATTICE_DONE) *reported = parts[0].last;
+    for (const WalkPart& part : parts)
+        if (part.status == LATTICE_CANCELLED) return LATTICE_CANCELLED;
+    for (const WalkPart& part : parts)
+        if (part.status != LATTICE_DONE) return PARTS_NOT_JOINED;
+    buffers.clear();
+    if (!join_walk_parts(parts, parts[0].blocks.vertex_blocks.block_size, parts[0].blocks.triangle_blocks.block_size,
+                         vertices, triangles, owners))
+        return PARTS_NOT_JOINED;
+    if (report && field.slice_done) {
+        long before = parts[0].blocks.triangle_blocks.count;
+        for (size_t p = 1; p < count; ++p) {
+            const WalkPart& part = parts[p];
+            for (int k = part.emit_from; k < part.last && k < field.lz; ++k)
+                field.slice_done(field.context, k, before + part.triangles_after[static_cast<size_t>(k - part.emit_from)]);
+            before += part.blocks.triangle_blocks.count;
+        }
+        *reported = field.lz;
     }
     return LATTICE_DONE;
 }
@@ -188,26 +287,40 @@ bool keep_owners_apart(const std::vector<int32_t>& bad, const std::vector<int64_
 }
 
 int walk_until_sound(const LatticeField& field, SampleRecord* buffer, std::vector<MeshTriangle>& triangles,
-                     MeshBlocks& blocks)
+                     std::vector<MeshVertex>& vertices)
 {
     const int64_t records = static_cast<int64_t>(field.lx) * field.ly;
-    const int64_t points = records * field.lz;
+    const int64_t vertex_block = vertex_block_size(field);
     bool regularise = field.regularise;
     std::vector<int64_t> kept_apart, owners;
     WalkReport report;
+    // Over a frame's values the walk may go in parts side by side.
+    const std::vector<int> starts =
+        field.values && field.threads > 1 ? walk_part_starts(*field.values, field.threads) : std::vector<int>{0};
     for (int attempt = 0;; ++attempt) {
-        free_mesh_blocks(blocks);
-        reset_mesh_blocks(blocks, points / 32, points / 32 * 2);
-        // With worked-out values a record is set as its point is visited.
-        if (!field.values) std::fill(buffer, buffer + records, SampleRecord{});
         owners.clear();
-        Walk w{field, LatticeState{field.lx, field.ly, field.lz, buffer, &blocks, regularise}};
-        if (field.values) w.lattice.direct = &field;
-        w.lattice.kept_apart = &kept_apart;
-        w.lattice.vertex_owner = regularise ? &owners : nullptr;
-        const int status = walk(w, attempt == 0);
-        if (status != LATTICE_DONE) return status;
-        if (!copy_out(blocks.triangle_blocks, triangles)) return LATTICE_NO_TRIANGLE_ARRAY;
+        int reported = 0;
+        int status = PARTS_NOT_JOINED;
+        if (starts.size() > 1) {
+            status = walk_in_parts(field, starts, buffer, kept_apart, regularise, attempt == 0, &reported, vertices,
+                                   triangles, owners);
+            if (status == LATTICE_CANCELLED) return status;
+        }
+        if (status != LATTICE_DONE) {
+            MeshBlocks blocks;
+            reset_mesh_blocks(blocks, vertex_block, vertex_block * 2);
+            // With worked-out values a record is set as its point is visited.
+            if (!field.values) std::fill(buffer, buffer + records, SampleRecord{});
+            owners.clear();
+            Walk w{field, LatticeState{field.lx, field.ly, field.lz, buffer, &blocks, regularise}};
+            if (field.values) w.lattice.direct = &field;
+            w.lattice.kept_apart = &kept_apart;
+            w.lattice.vertex_owner = regularise ? &owners : nullptr;
+            status = walk(w, 0, field.lz + 1, attempt == 0 ? reported : INT_MAX);
+            if (status != LATTICE_DONE) return status;
+            if (!copy_out(blocks.triangle_blocks, triangles)) return LATTICE_NO_TRIANGLE_ARRAY;
+            if (!copy_out(blocks.vertex_blocks, vertices)) return LATTICE_NO_VERTEX_ARRAY;
+        }
         if (!regularise) break;
         const std::vector<int32_t> bad = unsound_vertices(triangles);
         if (bad.empty()) break;
@@ -231,9 +344,9 @@ int64_t frame_mesh_triangles(int lx, int ly, int lz)
     return std::min(2 * faces, static_cast<int64_t>(lx) * ly * lz / 16);
 }
 
-int64_t lattice_walk_working_bytes(int lx, int ly, int lz)
+int64_t lattice_walk_working_bytes(int lx, int ly, int lz, int threads)
 {
-    const int64_t records = static_cast<int64_t>(lx) * ly;
+    const int64_t records = static_cast<int64_t>(lx) * ly * std::max(threads, 1);
     const int64_t triangles = frame_mesh_triangles(lx, ly, lz);
     const int64_t mesh = triangles * static_cast<int64_t>(sizeof(MeshTriangle)) +
                          triangles / 2 * static_cast<int64_t>(sizeof(MeshVertex));
@@ -247,36 +360,27 @@ int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh)
     const int64_t records = empty ? 0 : static_cast<int64_t>(field.lx) * field.ly;
     // Zeroed pages from the system: with worked-out values only the records
     // of crossing points are written, and the others' pages never touched.
-    struct Free {
-        void operator()(SampleRecord* p) const { std::free(p); }
-    };
-    std::unique_ptr<SampleRecord[], Free> buffer(
+    RecordBuffer buffer(
         static_cast<SampleRecord*>(std::calloc(static_cast<size_t>(records > 0 ? records : 1), sizeof(SampleRecord))));
     if (!buffer) return LATTICE_NO_BUFFER;
 
-    MeshBlocks blocks;
     std::vector<MeshTriangle> triangles;
+    std::vector<MeshVertex> vertices;
     if (!empty) {
         int status;
         try {
-            status = walk_until_sound(field, buffer.get(), triangles, blocks);
+            status = walk_until_sound(field, buffer.get(), triangles, vertices);
         } catch (const std::bad_alloc&) {
             status = LATTICE_NO_POINT_MEMORY;
         }
         if (status != LATTICE_DONE) {
-            free_mesh_blocks(blocks);
+            if (status == LATTICE_NO_VERTEX_ARRAY) mesh->triangles.clear();
             return status;
         }
     }
     if (field.walk_done) field.walk_done(field.context, static_cast<long>(triangles.size()));
     buffer.reset();
-
-    if (!copy_out(blocks.vertex_blocks, mesh->vertices)) {
-        mesh->triangles.clear();
-        free_mesh_blocks(blocks);
-        return LATTICE_NO_VERTEX_ARRAY;
-    }
-    free_mesh_blocks(blocks);
+    mesh->vertices = std::move(vertices);
     mesh->triangles = std::move(triangles);
     long joined = 0;
     try {

@@ -60,6 +60,9 @@ struct LatticeField {
     WalkReport* report = nullptr;
     // When given and set, the walk stops after the slice it is in.
     const std::atomic<bool>* cancel = nullptr;
+    // Over worked-out values the walk may go in parts on up to this many
+    // threads, giving the very mesh of one walk.
+    int threads = 1;
 };
 
 // The points with a neighbour missing, which count as outside: the outer
@@ -84,10 +87,11 @@ int triangulate_lattice(const LatticeField& field, SurfaceMesh* mesh);
 // three times what the corpus' surfaces make), and no more than one for
 // every 16 positions.
 int64_t frame_mesh_triangles(int lx, int ly, int lz);
-// Bytes a walk over lx x ly x lz points holds: the slice buffer, and the
-// mesh of frame_mesh_triangles (with half as many vertices) four times: the
-// walk's lists, the mesh they are copied into, and what the soundness check
-// and the joining of vertices hold at the end of the walk.
-int64_t lattice_walk_working_bytes(int lx, int ly, int lz);
+// Bytes a walk over lx x ly x lz points on `threads` threads holds: a slice
+// buffer for each part it may go in, and the mesh of frame_mesh_triangles
+// (with half as many vertices) four times: the walk's lists, the mesh they
+// are copied (or joined) into, and what the soundness check and the joining
+// of vertices hold at the end of the walk.
+int64_t lattice_walk_working_bytes(int lx, int ly, int lz, int threads = 1);
 
 }  // namespace kestrane

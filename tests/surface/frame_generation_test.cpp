@@ -13,6 +13,7 @@
 #include "surface/frame_values.h"
 #include "shape/field_summary.h"
 #include "surface/mesh_checks.h"
+#include "surface/walk_parts.h"
 
 using namespace kestrane;
 
@@ -238,6 +239,60 @@ TEST_F(FrameTest, FastFramesEqualExhaustiveFramesBitForBit)
     }
     // Most points of these lattices lie far from the surface.
     EXPECT_GT(skipped * 2, points);
+}
+
+// A lattice deep enough to be walked in parts: on any number of threads the
+// mesh and the slices reported are those of one walk, grouping re-walks
+// included.
+TEST_F(FrameTest, FramesWalkedInPartsEqualOneWalk)
+{
+    std::mt19937 rng(7);
+    struct Reports {
+        std::vector<std::pair<int, long>> slices;
+        static void slice(void* context, int, long triangles)
+        {
+            Reports& r = *static_cast<Reports*>(context);
+            r.slices.push_back({static_cast<int>(r.slices.size()), triangles});
+        }
+    };
+    long parted = 0;
+    for (int trial = 0; trial < 4; ++trial) {
+        const int n = 60 + 7 * trial;
+        install_balls(n, separated_balls(rng, n, 6, 3.0, 9.0, 2.0), separated_balls(rng, n, 6, 3.0, 9.0, 2.0), 1);
+        app.locality = 0.3;
+        ASSERT_EQ(extract_spheres(0), 0);
+        ASSERT_EQ(extract_spheres(1), 0);
+        ASSERT_EQ(correspond_spheres(), 0);
+        const FieldSummary summaries[2] = {summarise_field(field(0)), summarise_field(field(1))};
+        MorphInputs in = inputs();
+        in.summaries = summaries;
+        for (int frame : {0, 2, 3}) {
+            FrameRequest request;
+            request.inputs = &in;
+            request.lattice = frame_lattice();
+            request.frame = frame;
+            request.frame_count = 5;
+            request.regularise = trial != 3;
+            FrameValues values;
+            request.values = &values;
+            request.progress.slice_done = Reports::slice;
+            Reports one;
+            request.progress.context = &one;
+            SurfaceMesh reference;
+            ASSERT_EQ(::triangulate_frame(request, &reference), 0);
+            for (int threads : {2, 3, 5}) {
+                request.threads = threads;
+                Reports parts;
+                request.progress.context = &parts;
+                SurfaceMesh mesh;
+                ASSERT_EQ(::triangulate_frame(request, &mesh), 0);
+                EXPECT_TRUE(same_mesh(mesh, reference)) << "trial " << trial << " frame " << frame << " threads " << threads;
+                EXPECT_EQ(parts.slices, one.slices) << "trial " << trial << " frame " << frame << " threads " << threads;
+                parted += walk_part_starts(values, threads).size() > 1;
+            }
+        }
+    }
+    EXPECT_GT(parted, 20);
 }
 
 // A field too busy for the block lists: the walk stops in order and the mesh
