@@ -305,6 +305,7 @@ int walk_until_sound(const LatticeField& field, SampleRecord* buffer, std::vecto
             status = walk_in_parts(field, starts, buffer, kept_apart, regularise, attempt == 0, &reported, vertices,
                                    triangles, owners);
             if (status == LATTICE_CANCELLED) return status;
+            if (status == LATTICE_DONE) report.parts = static_cast<int>(starts.size());
         }
         if (status != LATTICE_DONE) {
             MeshBlocks blocks;

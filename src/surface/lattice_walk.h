@@ -29,6 +29,7 @@ struct WalkReport {
     long points_kept_apart = 0;   // points whose edges were not grouped in the end
     bool plain = false;           // the frame was finished with plain tetrahedra
     long vertices_joined = 0;     // coincident vertices joined (join_coincident_vertices)
+    int parts = 1;                // the parts of slices the last walk went in side by side
 };
 
 struct FrameValues;

@@ -21,8 +21,8 @@ struct FrameValues;
 
 // Iterations a part walks ahead of its own, and how many of the last of
 // them place the vertices the part before placed too.
-constexpr int PART_LEAD_IN = 10;
-constexpr int PART_SHARED = 4;
+constexpr int PART_LEAD_IN = 5;
+constexpr int PART_SHARED = 3;
 
 struct WalkPart {
     int first = 0;      // the first iteration walked

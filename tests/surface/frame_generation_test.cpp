@@ -288,7 +288,19 @@ TEST_F(FrameTest, FramesWalkedInPartsEqualOneWalk)
                 ASSERT_EQ(::triangulate_frame(request, &mesh), 0);
                 EXPECT_TRUE(same_mesh(mesh, reference)) << "trial " << trial << " frame " << frame << " threads " << threads;
                 EXPECT_EQ(parts.slices, one.slices) << "trial " << trial << " frame " << frame << " threads " << threads;
-                parted += walk_part_starts(values, threads).size() > 1;
+                // The same walk over the values kept, told how it went.
+                LatticeField walk = request.lattice;
+                walk.values = &values;
+                walk.threads = threads;
+                walk.regularise = request.regularise;
+                WalkReport report;
+                walk.report = &report;
+                SurfaceMesh walked;
+                ASSERT_EQ(triangulate_lattice(walk, &walked), 0);
+                EXPECT_TRUE(same_mesh(walked, reference));
+                const size_t starts = walk_part_starts(values, threads).size();
+                EXPECT_EQ(report.parts, static_cast<int>(starts)) << "trial " << trial << " frame " << frame;
+                parted += starts > 1;
             }
         }
     }
