@@ -84,4 +84,33 @@ inline int16_t sample_distance(const FieldView& field, double x, double y, doubl
     return sample_distance_beyond_box(field, x, y, z);
 }
 
+// sample_distance at a point whose x and z are whole voxel positions, as an
+// unwarped lattice point's are: there the trilinear read weighs the voxels
+// along x and z by 0 and 1, so the read between the two voxels along y alone
+// is the very same value (the rest is checked and read the full way).
+inline int16_t sample_distance_whole_xz(const FieldView& field, double x, double y, double z)
+{
+    const int nx = field.nx, ny = field.ny, nz = field.nz;
+    const int ix = static_cast<int>(x), iz = static_cast<int>(z);
+    if (!field.present() || nx < 3 || ny < 3 || nz < 3 || !inside_inner_box(x, y, z, nx, ny, nz) || x != ix ||
+        z != iz)
+        return sample_distance(field, x, y, z);
+    const int iy = static_cast<int>(y);
+    double below, above;
+    if (field.tiles()) {
+        below = field.tiled.at(ix, iy, iz);
+        above = field.tiled.at(ix, iy + 1, iz);
+    } else {
+        const long at = (static_cast<long>(iz) * ny + iy) * nx + ix;
+        if (field.stride == sizeof(int16_t)) {
+            below = distance_at<sizeof(int16_t)>(field.distances, at);
+            above = distance_at<sizeof(int16_t)>(field.distances, at + nx);
+        } else {
+            below = distance_at<sizeof(Voxel)>(field.distances, at);
+            above = distance_at<sizeof(Voxel)>(field.distances, at + nx);
+        }
+    }
+    return field_value(4.0 * sampling::lerp(below, above, y - iy));
+}
+
 }  // namespace kestrane

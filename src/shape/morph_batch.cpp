@@ -54,10 +54,11 @@ void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vecto
     const size_t count = static_cast<size_t>(n);
     b.ds.resize(count);
     b.dg.resize(count);
-    // Without vectors the warp leaves every point where it is.
+    // Without vectors the warp leaves every point where it is (for a
+    // frame's lattice, on whole voxels along x and z).
     for (int k = 0; k < n; ++k) {
-        b.ds[k] = sample_distance(in.fields[0], p[k].x, p[k].y, p[k].z);
-        b.dg[k] = sample_distance(in.fields[1], p[k].x, p[k].y, p[k].z);
+        b.ds[k] = sample_distance_whole_xz(in.fields[0], p[k].x, p[k].y, p[k].z);
+        b.dg[k] = sample_distance_whole_xz(in.fields[1], p[k].x, p[k].y, p[k].z);
     }
     sphere_displacements(frame.linked[0], p, b.ds.data(), n, source);
     sphere_displacements(frame.linked[1], p, b.dg.data(), n, target);

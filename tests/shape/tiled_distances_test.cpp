@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/volume_field.h"
+#include "shape/distance_sampling.h"
 #include "shape/distance_transform.h"
 #include "shape/field_summary.h"
 #include "shape/sphere_candidates.h"
@@ -117,4 +118,32 @@ TEST(TiledDistances, ReadLikeTheirVoxels)
         const Sphere &a = from_tiles[i], &b = from_voxels[i];
         ASSERT_TRUE(a.x == b.x && a.y == b.y && a.z == b.z && a.radius == b.radius) << i;
     }
+}
+
+// A lattice point's read (whole voxels along x and z) along y alone gives
+// the trilinear read's value in every layout, at the inner box's edges and
+// beyond it too; other points go the full way.
+TEST(TiledDistances, ReadsOnWholeXAndZEqualTheTrilinearReads)
+{
+    const int nx = 31, ny = 22, nz = 19;
+    std::vector<Voxel> voxels = two_balls(nx, ny, nz);
+    const VoxelGrid grid{voxels.data(), nx, ny, nz};
+    VolumeField tiled, packed;
+    ASSERT_TRUE(split_voxels(grid, &tiled, false, 0));
+    ASSERT_TRUE(split_voxels(grid, &packed, false, int64_t{1} << 40));
+    const FieldView views[3] = {field_view(tiled), field_view(packed), field_of(grid)};
+    ASSERT_TRUE(views[0].tiles());
+    ASSERT_FALSE(views[1].tiles());
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> py(-2, ny + 2), any(-2, nx + 2);
+    for (const FieldView& view : views)
+        for (int z = -1; z <= nz; ++z)
+            for (int x = -1; x <= nx; ++x)
+                for (int k = 0; k < 6; ++k) {
+                    const double y = k == 0 ? 1.0 : k == 1 ? ny - 2.0 : py(random);
+                    ASSERT_EQ(sample_distance_whole_xz(view, x, y, z), sample_distance(view, x, y, z))
+                        << x << " " << y << " " << z;
+                    const double ax = any(random);
+                    ASSERT_EQ(sample_distance_whole_xz(view, ax, y, z), sample_distance(view, ax, y, z));
+                }
 }
