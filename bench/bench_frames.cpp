@@ -14,6 +14,9 @@
 #include "app/pipeline.h"
 #include "app/app_state.h"
 #include "app/status.h"
+#include "base/lattice_geometry.h"
+#include "shape/morph_batch.h"
+#include "shape/morph_bounds.h"
 #include "shape/sphere_sums.h"
 #include "morph/load_memory.h"
 #include "surface/displacement_cache.h"
@@ -155,6 +158,44 @@ void BM_MiddleFrame(benchmark::State& state)
                    (request.exhaustive ? ", exhaustive" : "") + (state.range(2) == 0 ? ", plain sums" : "") +
                    (fresh_cache ? ", a fresh cache" : ""));
 }
+// A box's shift on each path (the weights' bounds in vector lanes; SSE2 is
+// the loop as it ran before them), over boxes of 4 lattice positions a side
+// at random in the middle frame of armadillo to bunny00: the same shifts.
+void BM_BoxShift(benchmark::State& state)
+{
+    const SumsPath path = static_cast<SumsPath>(state.range(0));
+    if (static_cast<int>(path) > static_cast<int>(widest_sums_path())) {
+        state.SkipWithError("this processor does not run the path");
+        return;
+    }
+    if (!load_pair(1)) {
+        state.SkipWithError("no corpus (scripts/fetch-corpus)");
+        return;
+    }
+    const MorphInputs inputs = morph_inputs();
+    const MorphFrame frame = morph_frame(inputs, 0.5);
+    const MorphBoundsFrame bounds = morph_bounds_frame(inputs, inputs.summaries, frame.linked, 0.5);
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> x(0, app.volume_dims[0] - 4), y(0, app.volume_dims[1] - 4),
+        z(0, app.volume_dims[2] - 4);
+    std::vector<PointBox> boxes(2048);
+    for (PointBox& b : boxes) {
+        const double at[3] = {x(rng), y(rng), z(rng)};
+        b = {{at[0], at[1], at[2]}, {at[0] + 3, at[1] + 3 * LATTICE_Y_FACTOR, at[2] + 3}};
+    }
+    const SumsPath before = use_sums_path(path);
+    for (auto _ : state)
+        for (const PointBox& b : boxes) {
+            const BoxShift shift = box_shift(bounds, b);
+            benchmark::DoNotOptimize(shift);
+        }
+    use_sums_path(before);
+    state.SetLabel(path_name(path));
+    state.counters["per_box"] = benchmark::Counter(double(boxes.size()) * state.iterations(),
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BoxShift)->DenseRange(1, 3)->Unit(benchmark::kMillisecond);
+
 // The middle frames of a morph in `frames` steps, one after the other, each
 // computing its own displacements (the reference) or sharing them through a
 // cache made for the sequence. Arguments: pair, frames, shared, threads.

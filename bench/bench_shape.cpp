@@ -324,6 +324,43 @@ void BM_SampleField(benchmark::State& state)
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.SetLabel(layout_name(layout));
 }
+// Distance reads at lattice points (whole voxels along x and z), as the
+// depths of a frame's exact values: the trilinear read (the reference) and
+// the read along y alone, the same values.
+void BM_LatticeDepthRead(benchmark::State& state)
+{
+    const int n = 320;
+    const int layout = static_cast<int>(state.range(0));
+    const bool along_y = state.range(1) != 0;
+    VolumeField split;
+    FieldView field;
+    if (!split_field(cached_field(n), n, layout, &split, &field)) {
+        state.SkipWithError("no memory for the field");
+        return;
+    }
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> at(1, n - 2);
+    std::uniform_real_distribution<double> row(1.0, n - 2.0);
+    std::vector<Vector3> points(1 << 20);
+    for (Vector3& p : points) p = {double(at(random)), row(random), double(at(random))};
+    for (auto _ : state) {
+        int64_t sum = 0;
+        for (const Vector3& p : points)
+            sum += along_y ? sample_distance_whole_xz(field, p.x, p.y, p.z) : sample_distance(field, p.x, p.y, p.z);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(points.size()) * state.iterations(),
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetLabel(std::string(layout_name(layout)) + (along_y ? ", along y" : ", trilinear (reference)"));
+}
+BENCHMARK(BM_LatticeDepthRead)
+    ->ArgNames({"layout", "along_y"})
+    ->Args({PACKED, 0})
+    ->Args({PACKED, 1})
+    ->Args({TILED, 0})
+    ->Args({TILED, 1})
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_SampleField)
     ->ArgNames({"layout", "colour"})
     ->Args({VOXELS, 0})

@@ -2,7 +2,7 @@
 // without the morph field, to separate the tetrahedra from the sampling;
 // the crossings of a frame's values found by rows against point by point,
 // and the walk over a frame's values visiting the crossing points alone
-// against the walk over every point.
+// (in one go or in parts side by side) against the walk over every point.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -174,11 +174,13 @@ bool read_crossing(void* context, int i, int j, int k)
 }
 
 // Arguments: n, the walk over the crossing points alone (1) or over every
-// point through the sampling callbacks (0); the same mesh either way.
+// point through the sampling callbacks (0), threads (the walk over the
+// crossing points in parts side by side); the same mesh every way.
 void BM_WalkOverValues(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
     const bool sparse = state.range(1) != 0;
+    const int threads = static_cast<int>(state.range(2));
     FrameValues v;
     LatticeField f = ball_values(n, v);
     RowBits near;
@@ -186,6 +188,7 @@ void BM_WalkOverValues(benchmark::State& state)
     ValuesContext context{&v};
     if (sparse) {
         f.values = &v;
+        f.threads = threads;
     } else {
         f.sample = read_value;
         f.near_surface = read_crossing;
@@ -197,12 +200,20 @@ void BM_WalkOverValues(benchmark::State& state)
         triangulate_lattice(f, &mesh);
         triangles = mesh.triangles.size();
     }
-    state.SetLabel(sparse ? "crossing points" : "every point (reference)");
+    state.SetLabel(sparse ? threads > 1 ? "crossing points, in parts" : "crossing points" : "every point (reference)");
     state.counters["triangles"] = double(triangles);
 }
 
-BENCHMARK(BM_WalkOverValues)->ArgNames({"n", "sparse"})->Args({80, 1})->Args({80, 0})->Args({160, 1})->Args({160, 0})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WalkOverValues)
+    ->ArgNames({"n", "sparse", "threads"})
+    ->Args({80, 1, 1})
+    ->Args({80, 1, 2})
+    ->Args({80, 0, 1})
+    ->Args({160, 1, 1})
+    ->Args({160, 1, 2})
+    ->Args({160, 0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
