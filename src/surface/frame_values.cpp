@@ -333,11 +333,13 @@ struct Engine {
 
     // Where the cache keeps (or can keep) the points' displacements of block
     // b, the points of an uncertain box of the smallest size are evaluated
-    // exactly; else a point's own range costs about its displacement and is
-    // worth it.
+    // exactly; so are those of an uncertain half of a frame without a cache
+    // (below a half every box's bound would cost a pass over the spheres).
+    // Else, in a block the full cache does not keep, a point's own range
+    // costs about its displacement and is worth it.
     bool halving(long b) const
     {
-        return !spheres || (cache && (!cache_full(*cache) || block_kept(*cache, b)));
+        return !spheres || !cache || !cache_full(*cache) || block_kept(*cache, b);
     }
 
     // The points of [i0, i1) x [j0, j1) x [k0, k1): one sign for all when the
@@ -419,6 +421,7 @@ struct Engine {
         if (box == 0) {
             w.listed.clear();
             if (cached && halving(b)) tight = points_shifts_kept(*cache, b);
+            if (bounded && spheres && !cache) tight = 0;
         }
         const int im = i1 - i0 > 2 ? (i0 + i1) / 2 : i1, jm = j1 - j0 > 2 ? (j0 + j1) / 2 : j1,
                   km = k1 - k0 > 2 ? (k0 + k1) / 2 : k1;
