@@ -64,6 +64,27 @@ void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vecto
     sphere_displacements(frame.linked[1], p, b.dg.data(), n, target);
 }
 
+void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* target_points,
+                        MorphBatch& b)
+{
+    if (n <= 0) return;
+    const MorphInputs& in = *frame.inputs;
+    const double t = frame.t;
+    const size_t count = static_cast<size_t>(n);
+    b.s.resize(count);
+    b.ds.resize(count);
+    b.vs.resize(count);
+    for (int k = 0; k < n; ++k) {
+        warp_point(in.vectors, p[k], t, &b.s[k], &target_points[k]);
+        b.ds[k] = sample_distance(in.fields[0], b.s[k].x, b.s[k].y, b.s[k].z);
+    }
+    sphere_displacements(frame.linked[0], b.s.data(), b.ds.data(), n, b.vs.data());
+    for (int k = 0; k < n; ++k) {
+        const Vector3 s = vec_add_scaled(b.s[k], b.vs[k], -t);
+        parts[k] = (1 - t) * sample_distance(in.fields[0], s.x, s.y, s.z);
+    }
+}
+
 void morph_displaced(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target, int n,
                      int16_t* values, uint32_t* colours)
 {

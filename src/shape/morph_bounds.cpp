@@ -312,6 +312,17 @@ FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const B
     return range_after_shifts(f, s, g, lo, hi);
 }
 
+FieldRange target_read_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift)
+{
+    double lo[3], hi[3];
+    for (int a = 0; a < 3; ++a) {
+        lo[a] = shift.lo[1][a];
+        hi[a] = shift.hi[1][a];
+    }
+    const PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
+    return distance_range(*f.summaries[1], moved(g, lo, hi, 1 - f.t));
+}
+
 // [lo, hi] as floats that hold it.
 void outward_floats(double lo, double hi, float* l, float* h)
 {

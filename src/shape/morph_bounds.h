@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "shape/field_summary.h"
+#include "shape/field_value.h"
 #include "shape/linked_spheres.h"
 #include "shape/morph_field.h"
 #include "shape/sphere_sums.h"
@@ -59,6 +60,17 @@ BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
 // A range of morph_sample over the box from its shift (possibly wider than
 // morph_range's, never narrower than the values).
 FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
+// Where the target's field is read at the points of a box: the range of
+// its distances over the box moved by the vectors and by the target's part
+// of the box's shift.
+FieldRange target_read_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
+// The range of morph_sample at a point from the first term of its blend
+// (morph_source_parts) and a range of the target's read there: the blend
+// and its rounding are monotone in the read.
+inline FieldRange blend_with_target(double t, double source_part, const FieldRange& target_read)
+{
+    return {field_value(source_part + t * target_read.lo), field_value(source_part + t * target_read.hi)};
+}
 // [lo, hi] as floats that hold it: each end rounded outward.
 void outward_floats(double lo, double hi, float* l, float* h);
 // The same at every time strictly between the ends at once, for a box whose

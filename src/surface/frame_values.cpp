@@ -43,6 +43,9 @@ struct Worker {
     std::vector<Vector3> block_points;
     std::vector<FieldRange> ranges;
     PointRangeScratch range_scratch;
+    std::vector<std::array<int, 3>> screened;  // points of a half tried by their source's term
+    std::vector<double> source_parts;
+    std::vector<Vector3> target_points;
 };
 
 struct Engine {
@@ -369,6 +372,7 @@ struct Engine {
         }
         BoxShift shift;
         FieldRange range{-FIELD_LIMIT, FIELD_LIMIT};
+        bool screen = false;  // a half without a cache, its shift in `shift`
         if (cached) {
             // A half the cache cannot keep takes the block's shift.
             if (box < 0 || (box > 0 && !halving(b))) {
@@ -379,7 +383,16 @@ struct Engine {
             }
         } else if (bounded) {
             range = spheres ? shifted_range(bounds, points, bounds.any_shift) : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
-            if (!(range.hi < 0 || range.lo >= 0)) range = morph_range(bounds, points);
+            if (!(range.hi < 0 || range.lo >= 0)) {
+                if (spheres && box > 0) {
+                    // A half's own shift, kept to bound its points' targets.
+                    shift = box_shift(bounds, points);
+                    range = shifted_range(bounds, points, shift);
+                    screen = true;
+                } else {
+                    range = morph_range(bounds, points);
+                }
+            }
         }
         if (range.hi < 0 || range.lo >= 0) {
             const int16_t sign = range.hi < 0 ? -SIGN_ONLY_VALUE : SIGN_ONLY_VALUE;
@@ -410,6 +423,8 @@ struct Engine {
             // Collected for one batch per block (the caller evaluates them).
             if (bounded && !halving(b))
                 list_points(w, i0, i1, j0, j1, k0, k1);
+            else if (screen)
+                screen_points(w, b, points, shift, i0, i1, j0, j1, k0, k1);
             else
                 add_points(w, i0, i1, j0, j1, k0, k1);
             return 0;
@@ -459,6 +474,39 @@ struct Engine {
         for (int k = k0; k < k1; ++k)
             for (int j = j0; j < j1; ++j)
                 for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) w.listed.push_back({i, j, k});
+    }
+
+    // The points of a half of block b in a frame without a cache, each by
+    // its source's term first: where that and the half's shift of the
+    // target prove the sign, the point takes it without the target's
+    // spheres (most points of such a half); the others are collected for
+    // exact values.
+    void screen_points(Worker& w, long b, const PointBox& box, const BoxShift& shift, int i0, int i1, int j0, int j1,
+                       int k0, int k1)
+    {
+        int16_t* values = page(b);
+        if (!values) return;
+        const FieldRange target = target_read_range(bounds, box, shift);
+        w.screened.clear();
+        w.block_points.clear();
+        for (int k = k0; k < k1; ++k)
+            for (int j = j0; j < j1; ++j)
+                for (int i = i0 + ((i0 + j + k) & 1); i < i1; i += 2) {
+                    w.screened.push_back({i, j, k});
+                    w.block_points.push_back(position(i, j, k));
+                }
+        const int n = static_cast<int>(w.block_points.size());
+        w.source_parts.resize(w.block_points.size());
+        w.target_points.resize(w.block_points.size());
+        morph_source_parts(frame, w.block_points.data(), n, w.source_parts.data(), w.target_points.data(), w.batch);
+        for (int m = 0; m < n; ++m) {
+            const std::array<int, 3>& p = w.screened[static_cast<size_t>(m)];
+            const FieldRange range = blend_with_target(frame.t, w.source_parts[static_cast<size_t>(m)], target);
+            if (range.hi < 0 || range.lo >= 0)
+                values[block_entry(p[0], p[1], p[2])] = range.lo >= 0 ? SIGN_ONLY_VALUE : -SIGN_ONLY_VALUE;
+            else
+                add(w, p[0], p[1], p[2]);
+        }
     }
 
     // Point by point with the spheres cut for block b's box: a sign where

@@ -162,7 +162,7 @@ TEST_F(FastMorphTest, BoxShiftsEqualOnEveryPath)
 
 TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
 {
-    long certain = 0, checked = 0, all_times_certain = 0;
+    long certain = 0, checked = 0, all_times_certain = 0, screened = 0;
     for (int trial = 0; trial < 10; ++trial) {
         random_morph(22, trial % 3 == 2, trial % 2);
         const MorphInputs in = inputs();
@@ -198,6 +198,17 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                     all[1] = all_times_range(bounds, box, bounds.any_shift);
                     all_times_certain += all[0].hi < 0 || all[0].lo >= 0;
                 }
+                // A point's source term with the box's bound on the target's
+                // read holds its value too, vectors or not.
+                std::vector<double> parts(points.size());
+                std::vector<Vector3> targets(points.size());
+                FieldRange target_read{};
+                if (spheres) {
+                    MorphBatch batch;
+                    morph_source_parts(frame, points.data(), static_cast<int>(points.size()), parts.data(),
+                                       targets.data(), batch);
+                    target_read = target_read_range(bounds, box, every_time ? shift : box_shift(bounds, box));
+                }
                 const double other_t = uniform(0.001, 0.999);
                 for (size_t k = 0; k < points.size(); ++k) {
                     uint32_t colour;
@@ -207,6 +218,10 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                     if (spheres) {
                         ASSERT_LE(own[k].lo, v) << trial << " t " << t << " point " << k;
                         ASSERT_GE(own[k].hi, v) << trial << " t " << t << " point " << k;
+                        const FieldRange blend = blend_with_target(t, parts[k], target_read);
+                        ASSERT_LE(blend.lo, v) << trial << " t " << t << " point " << k;
+                        ASSERT_GE(blend.hi, v) << trial << " t " << t << " point " << k;
+                        screened += blend.hi < 0 || blend.lo >= 0;
                     }
                     if (every_time) {
                         // The box's shift holds every point's own displacements.
@@ -237,6 +252,7 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
     // The bounds decide something: a good share of boxes get one sign.
     EXPECT_GT(certain, 200);
     EXPECT_GT(all_times_certain, 3);
+    EXPECT_GT(screened, 1000);
     EXPECT_GT(checked, 20000);
 }
 
