@@ -297,61 +297,61 @@ bool split_field(const std::vector<Voxel>& grid, int n, int layout, VolumeField*
     return true;
 }
 
-// Distance and colour reads at random points of a large chamfer field, over
-// each layout: the same values, from a third and a sixth of the bytes.
-void BM_SampleField(benchmark::State& state)
+constexpr int READ_FIELD = 320;  // voxels a side of the field the reads go over
+
+// Times read(field, point) over the points, on the chamfer field of a blob
+// in the layout of argument 0; false when the field could not be split.
+template <typename Read>
+bool time_field_reads(benchmark::State& state, const std::vector<Vector3>& points, const Read& read)
 {
-    const int n = 320;
     const int layout = static_cast<int>(state.range(0));
     VolumeField split;
     FieldView field;
-    if (!split_field(cached_field(n), n, layout, &split, &field)) {
+    if (!split_field(cached_field(READ_FIELD), READ_FIELD, layout, &split, &field)) {
         state.SkipWithError("no memory for the field");
-        return;
+        return false;
     }
-    std::mt19937 random(5);
-    std::uniform_real_distribution<double> at(1.0, n - 2.0);
-    std::vector<Vector3> points(1 << 20);
-    for (Vector3& p : points) p = {at(random), at(random), at(random)};
-    const bool colours = state.range(1) != 0;
     for (auto _ : state) {
         int64_t sum = 0;
-        for (const Vector3& p : points)
-            sum += colours ? sample_colour(field, p.x, p.y, p.z) : sample_distance(field, p.x, p.y, p.z);
+        for (const Vector3& p : points) sum += read(field, p);
         benchmark::DoNotOptimize(sum);
     }
     state.counters["per_sample"] = benchmark::Counter(static_cast<double>(points.size()) * state.iterations(),
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetLabel(layout_name(layout));
+    return true;
 }
+
+// Distance and colour reads at random points of a large chamfer field, over
+// each layout: the same values, from a third and a sixth of the bytes.
+void BM_SampleField(benchmark::State& state)
+{
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> at(1.0, READ_FIELD - 2.0);
+    std::vector<Vector3> points(1 << 20);
+    for (Vector3& p : points) p = {at(random), at(random), at(random)};
+    const bool colours = state.range(1) != 0;
+    if (time_field_reads(state, points, [colours](const FieldView& field, const Vector3& p) -> int64_t {
+            return colours ? sample_colour(field, p.x, p.y, p.z) : sample_distance(field, p.x, p.y, p.z);
+        }))
+        state.SetLabel(layout_name(static_cast<int>(state.range(0))));
+}
+
 // Distance reads at lattice points (whole voxels along x and z), as the
 // depths of a frame's exact values: the trilinear read (the reference) and
 // the read along y alone, the same values.
 void BM_LatticeDepthRead(benchmark::State& state)
 {
-    const int n = 320;
-    const int layout = static_cast<int>(state.range(0));
-    const bool along_y = state.range(1) != 0;
-    VolumeField split;
-    FieldView field;
-    if (!split_field(cached_field(n), n, layout, &split, &field)) {
-        state.SkipWithError("no memory for the field");
-        return;
-    }
     std::mt19937 random(5);
-    std::uniform_int_distribution<int> at(1, n - 2);
-    std::uniform_real_distribution<double> row(1.0, n - 2.0);
+    std::uniform_int_distribution<int> at(1, READ_FIELD - 2);
+    std::uniform_real_distribution<double> row(1.0, READ_FIELD - 2.0);
     std::vector<Vector3> points(1 << 20);
     for (Vector3& p : points) p = {double(at(random)), row(random), double(at(random))};
-    for (auto _ : state) {
-        int64_t sum = 0;
-        for (const Vector3& p : points)
-            sum += along_y ? sample_distance_whole_xz(field, p.x, p.y, p.z) : sample_distance(field, p.x, p.y, p.z);
-        benchmark::DoNotOptimize(sum);
-    }
-    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(points.size()) * state.iterations(),
-                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetLabel(std::string(layout_name(layout)) + (along_y ? ", along y" : ", trilinear (reference)"));
+    const bool along_y = state.range(1) != 0;
+    if (time_field_reads(state, points, [along_y](const FieldView& field, const Vector3& p) -> int64_t {
+            return along_y ? sample_distance_whole_xz(field, p.x, p.y, p.z) : sample_distance(field, p.x, p.y, p.z);
+        }))
+        state.SetLabel(std::string(layout_name(static_cast<int>(state.range(0)))) +
+                       (along_y ? ", along y" : ", trilinear (reference)"));
 }
 BENCHMARK(BM_LatticeDepthRead)
     ->ArgNames({"layout", "along_y"})
