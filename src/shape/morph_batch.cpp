@@ -64,8 +64,8 @@ void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vecto
     sphere_displacements(frame.linked[1], p, b.dg.data(), n, target);
 }
 
-void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* target_points,
-                        MorphBatch& b)
+void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* source_points,
+                        Vector3* target_points, MorphBatch& b)
 {
     if (n <= 0) return;
     const MorphInputs& in = *frame.inputs;
@@ -82,7 +82,34 @@ void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double
     for (int k = 0; k < n; ++k) {
         const Vector3 s = vec_add_scaled(b.s[k], b.vs[k], -t);
         parts[k] = (1 - t) * sample_distance(in.fields[0], s.x, s.y, s.z);
+        source_points[k] = s;
     }
+}
+
+void morph_target_parts(const MorphFrame& frame, const double* parts, const Vector3* target_points, int n,
+                        int16_t* values, Vector3* moved_targets, MorphBatch& b)
+{
+    if (n <= 0) return;
+    const MorphInputs& in = *frame.inputs;
+    const double t = frame.t;
+    const size_t count = static_cast<size_t>(n);
+    b.dg.resize(count);
+    b.vg.resize(count);
+    for (int k = 0; k < n; ++k)
+        b.dg[k] = sample_distance(in.fields[1], target_points[k].x, target_points[k].y, target_points[k].z);
+    sphere_displacements(frame.linked[1], target_points, b.dg.data(), n, b.vg.data());
+    for (int k = 0; k < n; ++k) {
+        const Vector3 g = vec_add_scaled(target_points[k], b.vg[k], 1 - t);
+        // The blend's first term as value_at computes it, already rounded.
+        values[k] = field_value(parts[k] + t * sample_distance(in.fields[1], g.x, g.y, g.z));
+        moved_targets[k] = g;
+    }
+}
+
+void morph_colours_between(const MorphFrame& frame, const Vector3* source_points, const Vector3* moved_targets, int n,
+                           uint32_t* colours)
+{
+    for (int k = 0; k < n; ++k) colours[k] = colour_at(*frame.inputs, frame.t, source_points[k], moved_targets[k]);
 }
 
 void morph_displaced(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target, int n,

@@ -44,13 +44,20 @@ void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* va
 bool displacements_shared(const MorphInputs& inputs);
 // The first term of morph_sample's blend at each point of a sphere-based
 // frame between its ends, as it computes it: (1 - t) times the source's
-// distance where the vectors and the source's spheres take p[k]
-// (parts[k]); and where the vectors take p[k] on the target's side, before
-// the target's spheres move it (target_points[k]). With a bound on the
-// target's term (morph_bounds.h) a point's sign may follow without the
-// target's spheres.
-void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* target_points,
-                        MorphBatch& scratch);
+// distance (parts[k]) where the vectors and the source's spheres take p[k]
+// (source_points[k]); and where the vectors take p[k] on the target's side,
+// before the target's spheres move it (target_points[k]). With a bound on
+// the target's term (morph_bounds.h) a point's sign may follow without the
+// target's spheres. morph_target_parts finishes the others' values, bit for
+// bit as morph_samples, without the source's spheres again, and gives where
+// the target's spheres take them (moved_targets[k]); morph_colours_between
+// gives their colours from both points, as morph_samples.
+void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* source_points,
+                        Vector3* target_points, MorphBatch& scratch);
+void morph_target_parts(const MorphFrame& frame, const double* parts, const Vector3* target_points, int n,
+                        int16_t* values, Vector3* moved_targets, MorphBatch& scratch);
+void morph_colours_between(const MorphFrame& frame, const Vector3* source_points, const Vector3* moved_targets, int n,
+                           uint32_t* colours);
 void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vector3* source, Vector3* target,
                          MorphBatch& scratch);
 void morph_displaced(const MorphFrame& frame, const Vector3* p, const Vector3* source, const Vector3* target, int n,

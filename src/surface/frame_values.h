@@ -80,6 +80,14 @@ bool compute_frame_values(const MorphFrame& frame, const FieldSummary* summaries
                           int threads, FrameValues* values, FrameValueStats* stats,
                           const std::atomic<bool>* cancel = nullptr, DisplacementCache* displacements = nullptr);
 
+// Without a cache a point's colour is worked out with its value where the
+// value lies within this many distance units of the surface for each
+// lattice step (a farther point seldom ends a crossing edge), the other
+// crossing ends' colours once the crossings are known: the colours are the
+// same either way. For tests: sets it for the whole process and returns the
+// one before (150 to begin with).
+int use_colours_now_within(int units);
+
 // Bytes compute_frame_values holds for a lattice of lx x ly x lz positions:
 // the crossing bits of every other position, the blocks' tables, the
 // colours of the blocks a mesh of frame_mesh_triangles goes through and the

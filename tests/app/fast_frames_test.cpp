@@ -194,6 +194,22 @@ TEST_F(FastFramesSharingDisplacements, FramesBuiltInKeptValuesEqualFreshOnes)
         EXPECT_TRUE(same_mesh(in_kept(frame, nullptr, cache), alone[frame])) << frame;
 }
 
+// A frame without a cache that puts off every colour it can (to when its
+// crossings are known) gives the same frames.
+TEST_F(FastFramesSharingDisplacements, ColoursPutOffEqualColoursAtOnce)
+{
+    const int before = use_colours_now_within(0);
+    for (int frame = 0; frame < app.frame_count; ++frame) {
+        FrameRequest request = frame_request(inputs, frame);
+        request.displacements = nullptr;
+        request.threads = 2;
+        SurfaceMesh mesh;
+        ASSERT_EQ(triangulate_frame(request, &mesh), 0);
+        EXPECT_TRUE(same_mesh(mesh, alone[frame])) << frame;
+    }
+    use_colours_now_within(before);
+}
+
 TEST_F(FastFramesSharingDisplacements, TwoFramesAtOnceShareOneCache)
 {
     auto cache = make_displacement_cache(frame_request(inputs, 0).lattice, 1 << 28);

@@ -130,8 +130,6 @@ TEST_F(FastMorphTest, BatchSamplesEqualMorphSampleBitForBit)
     }
 }
 
-// Every exact value at points of a box lies in the box's range, and in each
-// point's own range.
 // The weights' bounds run in vector lanes of every width too: each path
 // gives the same shifts, so the settled signs never depend on the processor.
 TEST_F(FastMorphTest, BoxShiftsEqualOnEveryPath)
@@ -160,6 +158,8 @@ TEST_F(FastMorphTest, BoxShiftsEqualOnEveryPath)
     }
 }
 
+// Every exact value at points of a box lies in the box's range, and in each
+// point's own range.
 TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
 {
     long certain = 0, checked = 0, all_times_certain = 0, screened = 0;
@@ -200,14 +200,19 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                 }
                 // A point's source term with the box's bound on the target's
                 // read holds its value too, vectors or not.
+                // Its target's term then finishes the value and colour.
                 std::vector<double> parts(points.size());
-                std::vector<Vector3> targets(points.size());
+                std::vector<Vector3> sources(points.size()), targets(points.size()), moved(points.size());
+                std::vector<int16_t> finished(points.size());
+                std::vector<uint32_t> finished_colours(points.size());
                 FieldRange target_read{};
                 if (spheres) {
                     MorphBatch batch;
-                    morph_source_parts(frame, points.data(), static_cast<int>(points.size()), parts.data(),
-                                       targets.data(), batch);
+                    const int n = static_cast<int>(points.size());
+                    morph_source_parts(frame, points.data(), n, parts.data(), sources.data(), targets.data(), batch);
                     target_read = target_read_range(bounds, box, every_time ? shift : box_shift(bounds, box));
+                    morph_target_parts(frame, parts.data(), targets.data(), n, finished.data(), moved.data(), batch);
+                    morph_colours_between(frame, sources.data(), moved.data(), n, finished_colours.data());
                 }
                 const double other_t = uniform(0.001, 0.999);
                 for (size_t k = 0; k < points.size(); ++k) {
@@ -218,6 +223,8 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                     if (spheres) {
                         ASSERT_LE(own[k].lo, v) << trial << " t " << t << " point " << k;
                         ASSERT_GE(own[k].hi, v) << trial << " t " << t << " point " << k;
+                        ASSERT_EQ(v, finished[k]) << trial << " t " << t << " point " << k;
+                        ASSERT_EQ(colour, finished_colours[k]) << trial << " t " << t << " point " << k;
                         const FieldRange blend = blend_with_target(t, parts[k], target_read);
                         ASSERT_LE(blend.lo, v) << trial << " t " << t << " point " << k;
                         ASSERT_GE(blend.hi, v) << trial << " t " << t << " point " << k;
