@@ -413,6 +413,38 @@ BENCHMARK(BM_VoxelRange)
     ->Args({8, PACKED})
     ->Args({8, TILED});
 
+// The same over boxes of blocks of a level of the field's summary, as the
+// bounds read boxes too wide to read voxel by voxel: block by block (the
+// reference) and rows of blocks. Arguments: the box's side (2 to 8 blocks),
+// whether the rows are read whole.
+void BM_BlockRange(benchmark::State& state)
+{
+    const int side = static_cast<int>(state.range(0));
+    const bool rows = state.range(1) != 0;
+    const int n = 128;
+    VolumeField split;
+    FieldView field;
+    if (!split_field(cached_field(n), n, PACKED, &split, &field)) {
+        state.SkipWithError("no memory for the field");
+        return;
+    }
+    const FieldSummary summary = summarise_field(field);
+    const FieldLevel& level = summary.levels[0];
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> corner(0, level.blocks[0] - side);
+    std::vector<std::array<int, 3>> corners(4096);
+    for (auto& c : corners) c = {corner(random), corner(random), corner(random)};
+    size_t next = 0;
+    for (auto _ : state) {
+        const std::array<int, 3>& c = corners[next++ % corners.size()];
+        const int last[3] = {c[0] + side - 1, c[1] + side - 1, c[2] + side - 1};
+        const FieldRange r = rows ? block_range(level, c.data(), last) : block_range_direct(level, c.data(), last);
+        benchmark::DoNotOptimize(r);
+    }
+    state.SetLabel(rows ? "rows of blocks" : "block by block (reference)");
+}
+BENCHMARK(BM_BlockRange)->ArgNames({"side", "rows"})->ArgsProduct({{2, 4, 8}, {0, 1}});
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -85,13 +85,9 @@ void cover(const FieldSummary& s, const int first[3], const int last[3], int& lo
         b0[a] = first[a] / level.size;
         b1[a] = last[a] / level.size;
     }
-    for (int z = b0[2]; z <= b1[2]; ++z)
-        for (int y = b0[1]; y <= b1[1]; ++y)
-            for (int x = b0[0]; x <= b1[0]; ++x) {
-                const size_t b = at(level.blocks, x, y, z);
-                lo = std::min<int>(lo, level.data()[2 * b]);
-                hi = std::max<int>(hi, level.data()[2 * b + 1]);
-            }
+    const FieldRange r = block_range(level, b0, b1);
+    lo = r.lo;
+    hi = r.hi;
 }
 
 // Where a box of voxels crosses the tiles along one axis: per tile, the
@@ -191,6 +187,72 @@ FieldRange tiled_range(const FieldView& f, const int first[3], const int last[3]
 }
 
 }  // namespace
+
+FieldRange block_range_direct(const FieldLevel& level, const int first[3], const int last[3])
+{
+    int lo = 32767, hi = -32768;
+    for (int z = first[2]; z <= last[2]; ++z)
+        for (int y = first[1]; y <= last[1]; ++y)
+            for (int x = first[0]; x <= last[0]; ++x) {
+                const size_t b = at(level.blocks, x, y, z);
+                lo = std::min<int>(lo, level.data()[2 * b]);
+                hi = std::max<int>(hi, level.data()[2 * b + 1]);
+            }
+    return {lo, hi};
+}
+
+FieldRange block_range(const FieldLevel& level, const int first[3], const int last[3])
+{
+#if defined(__SSE2__)
+    // A row of up to 8 blocks is 8 pairs of (least, greatest): two 16-byte
+    // reads, the least in the even lanes and the greatest in the odd ones,
+    // the lanes beyond the row masked off. A read must stay within the
+    // blocks (the last rows' may not: those go block by block).
+    const int width = last[0] - first[0] + 1;
+    if (width < 1 || width > 8 || last[1] < first[1] || last[2] < first[2]) return block_range_direct(level, first, last);
+    const int16_t* data = level.data();
+    const size_t end = 2 * level.count(), read = width > 4 ? 16 : 8;
+    const __m128i lane = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m128i even = _mm_cmpeq_epi16(_mm_and_si128(lane, _mm_set1_epi16(1)), _mm_setzero_si128());
+    const __m128i pair = _mm_srli_epi16(lane, 1), blocks = _mm_set1_epi16(static_cast<short>(width));
+    const __m128i kept[2] = {_mm_cmplt_epi16(pair, blocks), _mm_cmplt_epi16(_mm_add_epi16(pair, _mm_set1_epi16(4)), blocks)};
+    __m128i least_of[2], greatest_of[2], top[2], bottom[2];
+    for (int h = 0; h < 2; ++h) {
+        least_of[h] = _mm_and_si128(kept[h], even);
+        greatest_of[h] = _mm_andnot_si128(even, kept[h]);
+        top[h] = _mm_andnot_si128(least_of[h], _mm_set1_epi16(32767));
+        bottom[h] = _mm_andnot_si128(greatest_of[h], _mm_set1_epi16(-32768));
+    }
+    __m128i least = _mm_set1_epi16(32767), greatest = _mm_set1_epi16(-32768);
+    int lo = 32767, hi = -32768;
+    for (int z = first[2]; z <= last[2]; ++z)
+        for (int y = first[1]; y <= last[1]; ++y) {
+            size_t b = at(level.blocks, first[0], y, z);
+            if (2 * b + read > end) {
+                for (int x = first[0]; x <= last[0]; ++x, ++b) {
+                    lo = std::min<int>(lo, data[2 * b]);
+                    hi = std::max<int>(hi, data[2 * b + 1]);
+                }
+                continue;
+            }
+            for (size_t h = 0; h < read / 8; ++h) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * b + 8 * h));
+                least = _mm_min_epi16(least, _mm_or_si128(_mm_and_si128(v, least_of[h]), top[h]));
+                greatest = _mm_max_epi16(greatest, _mm_or_si128(_mm_and_si128(v, greatest_of[h]), bottom[h]));
+            }
+        }
+    alignas(16) int16_t l[8], g[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
+    _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
+    for (int k = 0; k < 8; ++k) {
+        lo = std::min<int>(lo, l[k]);
+        hi = std::max<int>(hi, g[k]);
+    }
+    return {lo, hi};
+#else
+    return block_range_direct(level, first, last);
+#endif
+}
 
 FieldRange voxel_range_direct(const FieldView& f, const int first[3], const int last[3])
 {

@@ -56,6 +56,11 @@ FieldRange distance_range(const FieldSummary& summary, const PointBox& box);
 // (within the field): packed distances a row of up to 8 at a time;
 // voxel_range_direct, voxel by voxel, is the reference.
 FieldRange voxel_range(const FieldView& field, const int first[3], const int last[3]);
+// The same over blocks [first, last] of a level (block coordinates): rows
+// of up to 8 blocks a read; block_range_direct, block by block, is the
+// reference.
+FieldRange block_range(const FieldLevel& level, const int first[3], const int last[3]);
+FieldRange block_range_direct(const FieldLevel& level, const int first[3], const int last[3]);
 FieldRange voxel_range_direct(const FieldView& field, const int first[3], const int last[3]);
 
 }  // namespace kestrane
