@@ -64,8 +64,8 @@ void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vecto
     sphere_displacements(frame.linked[1], p, b.dg.data(), n, target);
 }
 
-void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* source_points,
-                        Vector3* target_points, MorphBatch& b)
+void morph_side_parts(const MorphFrame& frame, int side, const Vector3* p, int n, double* parts, Vector3* moved,
+                      Vector3* others, MorphBatch& b)
 {
     if (n <= 0) return;
     const MorphInputs& in = *frame.inputs;
@@ -75,34 +75,41 @@ void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double
     b.ds.resize(count);
     b.vs.resize(count);
     for (int k = 0; k < n; ++k) {
-        warp_point(in.vectors, p[k], t, &b.s[k], &target_points[k]);
-        b.ds[k] = sample_distance(in.fields[0], b.s[k].x, b.s[k].y, b.s[k].z);
+        Vector3 warped[2];
+        warp_point(in.vectors, p[k], t, &warped[0], &warped[1]);
+        b.s[k] = warped[side];
+        others[k] = warped[1 - side];
+        b.ds[k] = sample_distance(in.fields[side], b.s[k].x, b.s[k].y, b.s[k].z);
     }
-    sphere_displacements(frame.linked[0], b.s.data(), b.ds.data(), n, b.vs.data());
+    sphere_displacements(frame.linked[side], b.s.data(), b.ds.data(), n, b.vs.data());
+    // As morph_samples: the source moves by -t times its displacement and
+    // weighs 1 - t, the target by 1 - t times its own and weighs t.
+    const double along = side == 0 ? -t : 1 - t, weight = side == 0 ? 1 - t : t;
     for (int k = 0; k < n; ++k) {
-        const Vector3 s = vec_add_scaled(b.s[k], b.vs[k], -t);
-        parts[k] = (1 - t) * sample_distance(in.fields[0], s.x, s.y, s.z);
-        source_points[k] = s;
+        moved[k] = vec_add_scaled(b.s[k], b.vs[k], along);
+        parts[k] = weight * sample_distance(in.fields[side], moved[k].x, moved[k].y, moved[k].z);
     }
 }
 
-void morph_target_parts(const MorphFrame& frame, const double* parts, const Vector3* target_points, int n,
-                        int16_t* values, Vector3* moved_targets, MorphBatch& b)
+void morph_other_parts(const MorphFrame& frame, int known, const double* parts, const Vector3* others, int n,
+                       int16_t* values, Vector3* moved_others, MorphBatch& b)
 {
     if (n <= 0) return;
     const MorphInputs& in = *frame.inputs;
     const double t = frame.t;
+    const int side = 1 - known;
     const size_t count = static_cast<size_t>(n);
     b.dg.resize(count);
     b.vg.resize(count);
-    for (int k = 0; k < n; ++k)
-        b.dg[k] = sample_distance(in.fields[1], target_points[k].x, target_points[k].y, target_points[k].z);
-    sphere_displacements(frame.linked[1], target_points, b.dg.data(), n, b.vg.data());
+    for (int k = 0; k < n; ++k) b.dg[k] = sample_distance(in.fields[side], others[k].x, others[k].y, others[k].z);
+    sphere_displacements(frame.linked[side], others, b.dg.data(), n, b.vg.data());
+    const double along = side == 0 ? -t : 1 - t, weight = side == 0 ? 1 - t : t;
     for (int k = 0; k < n; ++k) {
-        const Vector3 g = vec_add_scaled(target_points[k], b.vg[k], 1 - t);
-        // The blend's first term as value_at computes it, already rounded.
-        values[k] = field_value(parts[k] + t * sample_distance(in.fields[1], g.x, g.y, g.z));
-        moved_targets[k] = g;
+        const Vector3 m = vec_add_scaled(others[k], b.vg[k], along);
+        const double term = weight * sample_distance(in.fields[side], m.x, m.y, m.z);
+        // The blend adds the source's term to the target's, as value_at.
+        values[k] = field_value(known == 0 ? parts[k] + term : term + parts[k]);
+        moved_others[k] = m;
     }
 }
 

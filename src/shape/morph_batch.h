@@ -42,20 +42,21 @@ void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* va
 // morph_samples (values and colours separately when a caller needs only the
 // values first).
 bool displacements_shared(const MorphInputs& inputs);
-// The first term of morph_sample's blend at each point of a sphere-based
-// frame between its ends, as it computes it: (1 - t) times the source's
-// distance (parts[k]) where the vectors and the source's spheres take p[k]
-// (source_points[k]); and where the vectors take p[k] on the target's side,
-// before the target's spheres move it (target_points[k]). With a bound on
-// the target's term (morph_bounds.h) a point's sign may follow without the
-// target's spheres. morph_target_parts finishes the others' values, bit for
-// bit as morph_samples, without the source's spheres again, and gives where
-// the target's spheres take them (moved_targets[k]); morph_colours_between
-// gives their colours from both points, as morph_samples.
-void morph_source_parts(const MorphFrame& frame, const Vector3* p, int n, double* parts, Vector3* source_points,
-                        Vector3* target_points, MorphBatch& scratch);
-void morph_target_parts(const MorphFrame& frame, const double* parts, const Vector3* target_points, int n,
-                        int16_t* values, Vector3* moved_targets, MorphBatch& scratch);
+// One term of morph_sample's blend at each point of a sphere-based frame
+// between its ends, as it computes it, for side 0 (the source's: 1 - t
+// times its distance) or 1 (the target's: t times its distance): the term
+// (parts[k]) where the vectors and the side's spheres take p[k] (moved[k]);
+// and where the vectors take p[k] on the other side, before its spheres
+// move it (others[k]). With a bound on the other side's read
+// (morph_bounds.h) a point's sign may follow without that side's spheres.
+// morph_other_parts finishes the others' values from them, bit for bit as
+// morph_samples, and gives where the other side's spheres take them
+// (moved_others[k]); morph_colours_between gives their colours from the
+// moved source and target points, as morph_samples.
+void morph_side_parts(const MorphFrame& frame, int side, const Vector3* p, int n, double* parts, Vector3* moved,
+                      Vector3* others, MorphBatch& scratch);
+void morph_other_parts(const MorphFrame& frame, int known, const double* parts, const Vector3* others, int n,
+                       int16_t* values, Vector3* moved_others, MorphBatch& scratch);
 void morph_colours_between(const MorphFrame& frame, const Vector3* source_points, const Vector3* moved_targets, int n,
                            uint32_t* colours);
 void morph_displacements(const MorphFrame& frame, const Vector3* p, int n, Vector3* source, Vector3* target,

@@ -253,9 +253,10 @@ MorphBoundsFrame morph_bounds_frame(const MorphInputs& inputs, const FieldSummar
 
 namespace {
 
-// The reads over the boxes s and g moved by the spheres' shifts.
+// The reads over the boxes s and g moved by the spheres' shifts (in
+// reads, if given).
 FieldRange range_after_shifts(const MorphBoundsFrame& f, PointBox s, PointBox g, const double lo[2][3],
-                              const double hi[2][3])
+                              const double hi[2][3], FieldRange* reads = nullptr)
 {
     const double t = f.t;
     if (!f.quick) {
@@ -263,6 +264,7 @@ FieldRange range_after_shifts(const MorphBoundsFrame& f, PointBox s, PointBox g,
         g = moved(g, lo[1], hi[1], 1 - t);
     }
     const FieldRange a = distance_range(*f.summaries[0], s), b = distance_range(*f.summaries[1], g);
+    if (reads) reads[0] = a, reads[1] = b;
     // Both weights are positive, so the blend is monotone in each read.
     return {field_value((1 - t) * a.lo + t * b.lo), field_value((1 - t) * a.hi + t * b.hi)};
 }
@@ -299,7 +301,7 @@ BoxShift box_shift(const MorphBoundsFrame& f, const PointBox& box)
     return out;
 }
 
-FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift)
+FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift, FieldRange* reads)
 {
     const PointBox s = moved(box, f.warp_lo[0], f.warp_hi[0], 1.0);
     const PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
@@ -309,18 +311,7 @@ FieldRange shifted_range(const MorphBoundsFrame& f, const PointBox& box, const B
             lo[side][a] = shift.lo[side][a];
             hi[side][a] = shift.hi[side][a];
         }
-    return range_after_shifts(f, s, g, lo, hi);
-}
-
-FieldRange target_read_range(const MorphBoundsFrame& f, const PointBox& box, const BoxShift& shift)
-{
-    double lo[3], hi[3];
-    for (int a = 0; a < 3; ++a) {
-        lo[a] = shift.lo[1][a];
-        hi[a] = shift.hi[1][a];
-    }
-    const PointBox g = moved(box, f.warp_lo[1], f.warp_hi[1], 1.0);
-    return distance_range(*f.summaries[1], moved(g, lo, hi, 1 - f.t));
+    return range_after_shifts(f, s, g, lo, hi, reads);
 }
 
 // [lo, hi] as floats that hold it.

@@ -58,18 +58,20 @@ FieldRange morph_range(const MorphBoundsFrame& frame, const PointBox& box);
 // frame between the ends).
 BoxShift box_shift(const MorphBoundsFrame& frame, const PointBox& box);
 // A range of morph_sample over the box from its shift (possibly wider than
-// morph_range's, never narrower than the values).
-FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
-// Where the target's field is read at the points of a box: the range of
-// its distances over the box moved by the vectors and by the target's part
-// of the box's shift.
-FieldRange target_read_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift);
-// The range of morph_sample at a point from the first term of its blend
-// (morph_source_parts) and a range of the target's read there: the blend
-// and its rounding are monotone in the read.
-inline FieldRange blend_with_target(double t, double source_part, const FieldRange& target_read)
+// morph_range's, never narrower than the values). With reads, for a
+// sphere-based frame: where each side's field is read at the box's points
+// (reads[0] the source's, reads[1] the target's), the range of its
+// distances over the box moved by the vectors and by its side's shift.
+FieldRange shifted_range(const MorphBoundsFrame& frame, const PointBox& box, const BoxShift& shift,
+                         FieldRange* reads = nullptr);
+// The range of morph_sample at a point from one term of its blend, exactly
+// as it computes it (morph_side_parts, side `known`), and a range of the
+// other side's read there: the blend and its rounding are monotone in the
+// read.
+inline FieldRange blend_with_read(double t, int known, double part, const FieldRange& other_read)
 {
-    return {field_value(source_part + t * target_read.lo), field_value(source_part + t * target_read.hi)};
+    if (known == 0) return {field_value(part + t * other_read.lo), field_value(part + t * other_read.hi)};
+    return {field_value((1 - t) * other_read.lo + part), field_value((1 - t) * other_read.hi + part)};
 }
 // [lo, hi] as floats that hold it: each end rounded outward.
 void outward_floats(double lo, double hi, float* l, float* h);

@@ -47,13 +47,16 @@ struct Worker {
     std::vector<Vector3> block_points;
     std::vector<FieldRange> ranges;
     PointRangeScratch range_scratch;
-    std::vector<std::array<int, 3>> screened;  // points of a half tried by their source's term
-    std::vector<double> source_parts;
-    std::vector<Vector3> source_points, target_points;
-    // Those the source's term left uncertain, waiting for the target's.
-    std::vector<int> rest_entries;
-    std::vector<double> rest_parts;
-    std::vector<Vector3> rest_source, rest_target;
+    std::vector<std::array<int, 3>> screened;  // points of a half tried by one side's term
+    std::vector<double> parts;
+    std::vector<Vector3> moved, others;
+    // Per side tried first, the points its term left uncertain, waiting for
+    // the other side's.
+    struct Rest {
+        std::vector<int> entries;
+        std::vector<double> parts;
+        std::vector<Vector3> moved, others;
+    } rest[2];
 };
 
 struct Engine {
@@ -225,7 +228,8 @@ struct Engine {
     // displacement kept; without it the colour is worked out now.
     void evaluate(Worker& w, long b, ColourNeed need = ALL_COLOURS)
     {
-        if (!w.rest_entries.empty()) finish_screened(w, b);
+        for (int side = 0; side < 2; ++side)
+            if (!w.rest[side].entries.empty()) finish_screened(w, b, side);
         const int n = static_cast<int>(w.points.size());
         if (n == 0) return;
         w.values.resize(w.points.size());
@@ -391,7 +395,8 @@ struct Engine {
         }
         BoxShift shift;
         FieldRange range{-FIELD_LIMIT, FIELD_LIMIT};
-        bool screen = false;  // a half without a cache, its shift in `shift`
+        bool screen = false;  // a half without a cache, its sides' reads in `reads`
+        FieldRange reads[2];
         if (cached) {
             // A half the cache cannot keep takes the block's shift.
             if (box < 0 || (box > 0 && !halving(b))) {
@@ -401,11 +406,11 @@ struct Engine {
                 range = box_range(b, box, points, &shift);
             }
         } else if (bounded && spheres && box > 0) {
-            // A half's own shift, kept to bound its points' targets. Every
-            // sphere's shift settles few halves of a block it left uncertain
-            // (1.6%), at the cost of two reads over a wide box.
+            // A half's own shift, its reads kept to bound its points' terms.
+            // Every sphere's shift settles few halves of a block it left
+            // uncertain (1.6%), at the cost of two reads over a wide box.
             shift = box_shift(bounds, points);
-            range = shifted_range(bounds, points, shift);
+            range = shifted_range(bounds, points, shift, reads);
             screen = true;
         } else if (bounded) {
             range = spheres ? shifted_range(bounds, points, bounds.any_shift) : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
@@ -441,7 +446,7 @@ struct Engine {
             if (bounded && !halving(b))
                 list_points(w, i0, i1, j0, j1, k0, k1);
             else if (screen)
-                screen_points(w, b, points, shift, i0, i1, j0, j1, k0, k1);
+                screen_points(w, b, reads, i0, i1, j0, j1, k0, k1);
             else
                 add_points(w, i0, i1, j0, j1, k0, k1);
             return 0;
@@ -494,16 +499,17 @@ struct Engine {
     }
 
     // The points of a half of block b in a frame without a cache, each by
-    // its source's term first: where that and the half's shift of the
-    // target prove the sign, the point takes it without the target's
-    // spheres (most points of such a half); the others are collected for
-    // exact values.
-    void screen_points(Worker& w, long b, const PointBox& box, const BoxShift& shift, int i0, int i1, int j0, int j1,
-                       int k0, int k1)
+    // one side's term first: the side whose read over the half is the wider
+    // (weighed by its share of the blend), so that the other's bound leaves
+    // the least doubt. Where that term and the half's bound on the other
+    // side's read prove the sign, the point takes it without the other
+    // side's spheres (most points of such a half); the others wait for it.
+    void screen_points(Worker& w, long b, const FieldRange reads[2], int i0, int i1, int j0, int j1, int k0, int k1)
     {
         int16_t* values = page(b);
         if (!values) return;
-        const FieldRange target = target_read_range(bounds, box, shift);
+        const double t = frame.t;
+        const int known = (1 - t) * (reads[0].hi - reads[0].lo) >= t * (reads[1].hi - reads[1].lo) ? 0 : 1;
         w.screened.clear();
         w.block_points.clear();
         for (int k = k0; k < k1; ++k)
@@ -513,23 +519,24 @@ struct Engine {
                     w.block_points.push_back(position(i, j, k));
                 }
         const int n = static_cast<int>(w.block_points.size());
-        w.source_parts.resize(w.block_points.size());
-        w.source_points.resize(w.block_points.size());
-        w.target_points.resize(w.block_points.size());
-        morph_source_parts(frame, w.block_points.data(), n, w.source_parts.data(), w.source_points.data(),
-                           w.target_points.data(), w.batch);
+        w.parts.resize(w.block_points.size());
+        w.moved.resize(w.block_points.size());
+        w.others.resize(w.block_points.size());
+        morph_side_parts(frame, known, w.block_points.data(), n, w.parts.data(), w.moved.data(), w.others.data(),
+                         w.batch);
+        Worker::Rest& rest = w.rest[known];
         for (int m = 0; m < n; ++m) {
             const size_t at = static_cast<size_t>(m);
             const std::array<int, 3>& p = w.screened[at];
-            const FieldRange range = blend_with_target(frame.t, w.source_parts[at], target);
+            const FieldRange range = blend_with_read(t, known, w.parts[at], reads[1 - known]);
             const int entry = block_entry(p[0], p[1], p[2]);
             if (range.hi < 0 || range.lo >= 0) {
                 values[entry] = range.lo >= 0 ? SIGN_ONLY_VALUE : -SIGN_ONLY_VALUE;
             } else {
-                w.rest_entries.push_back(entry);
-                w.rest_parts.push_back(w.source_parts[at]);
-                w.rest_source.push_back(w.source_points[at]);
-                w.rest_target.push_back(w.target_points[at]);
+                rest.entries.push_back(entry);
+                rest.parts.push_back(w.parts[at]);
+                rest.moved.push_back(w.moved[at]);
+                rest.others.push_back(w.others[at]);
             }
         }
     }
@@ -540,34 +547,39 @@ struct Engine {
     bool colour_now(int16_t value) const { return std::abs(value) <= colours_within * lattice.resolution; }
 
     // The exact values of the points screen_points left for them, all of
-    // block b, from their source's terms, and the colours of those near the
-    // surface; the others' wait for the crossings (colours_later).
-    void finish_screened(Worker& w, long b)
+    // block b, from the terms of side `known`, and the colours of those near
+    // the surface; the others' wait for the crossings (colours_later).
+    void finish_screened(Worker& w, long b, int known)
     {
-        const int n = static_cast<int>(w.rest_entries.size());
-        w.values.resize(w.rest_entries.size());
-        w.colours.resize(w.rest_entries.size());
-        w.target.resize(w.rest_entries.size());
+        Worker::Rest& rest = w.rest[known];
+        const int n = static_cast<int>(rest.entries.size());
+        w.values.resize(rest.entries.size());
+        w.colours.resize(rest.entries.size());
+        w.target.resize(rest.entries.size());
         if (int16_t* values = page(b)) {
-            morph_target_parts(frame, w.rest_parts.data(), w.rest_target.data(), n, w.values.data(), w.target.data(),
-                               w.batch);
+            morph_other_parts(frame, known, rest.parts.data(), rest.others.data(), n, w.values.data(),
+                              w.target.data(), w.batch);
             int near = 0;
             for (int m = 0; m < n; ++m) {
-                values[w.rest_entries[m]] = w.values[m];
+                values[rest.entries[m]] = w.values[m];
                 if (!colour_now(w.values[m])) continue;
-                w.rest_entries[near] = w.rest_entries[m];
-                w.rest_source[near] = w.rest_source[m];
+                rest.entries[near] = rest.entries[m];
+                rest.moved[near] = rest.moved[m];
                 w.target[near++] = w.target[m];
             }
             if (near < n) colours_later[static_cast<size_t>(b)] = 1;
-            morph_colours_between(frame, w.rest_source.data(), w.target.data(), near, w.colours.data());
-            for (int m = 0; m < near; ++m) store_colour(b, w.rest_entries[m], w.colours[m]);
+            // Source first: the other side's points are the source's when
+            // the target's term was known.
+            const Vector3* source = known == 0 ? rest.moved.data() : w.target.data();
+            const Vector3* target = known == 0 ? w.target.data() : rest.moved.data();
+            morph_colours_between(frame, source, target, near, w.colours.data());
+            for (int m = 0; m < near; ++m) store_colour(b, rest.entries[m], w.colours[m]);
             exact += n;
         }
-        w.rest_entries.clear();
-        w.rest_parts.clear();
-        w.rest_source.clear();
-        w.rest_target.clear();
+        rest.entries.clear();
+        rest.parts.clear();
+        rest.moved.clear();
+        rest.others.clear();
     }
 
     // Point by point with the spheres cut for block b's box: a sign where

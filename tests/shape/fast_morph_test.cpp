@@ -198,21 +198,30 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                     all[1] = all_times_range(bounds, box, bounds.any_shift);
                     all_times_certain += all[0].hi < 0 || all[0].lo >= 0;
                 }
-                // A point's source term with the box's bound on the target's
-                // read holds its value too, vectors or not.
-                // Its target's term then finishes the value and colour.
-                std::vector<double> parts(points.size());
-                std::vector<Vector3> sources(points.size()), targets(points.size()), moved(points.size());
-                std::vector<int16_t> finished(points.size());
-                std::vector<uint32_t> finished_colours(points.size());
-                FieldRange target_read{};
+                // A point's term of either side with the box's bound on the
+                // other side's read holds its value too, vectors or not; the
+                // other side's term then finishes the value and colour.
+                std::vector<double> parts[2];
+                std::vector<int16_t> finished[2];
+                std::vector<uint32_t> finished_colours[2];
+                FieldRange reads[2] = {};
                 if (spheres) {
                     MorphBatch batch;
                     const int n = static_cast<int>(points.size());
-                    morph_source_parts(frame, points.data(), n, parts.data(), sources.data(), targets.data(), batch);
-                    target_read = target_read_range(bounds, box, every_time ? shift : box_shift(bounds, box));
-                    morph_target_parts(frame, parts.data(), targets.data(), n, finished.data(), moved.data(), batch);
-                    morph_colours_between(frame, sources.data(), moved.data(), n, finished_colours.data());
+                    shifted_range(bounds, box, every_time ? shift : box_shift(bounds, box), reads);
+                    for (int known = 0; known < 2; ++known) {
+                        std::vector<Vector3> moved(points.size()), others(points.size()), moved_others(points.size());
+                        parts[known].resize(points.size());
+                        finished[known].resize(points.size());
+                        finished_colours[known].resize(points.size());
+                        morph_side_parts(frame, known, points.data(), n, parts[known].data(), moved.data(),
+                                         others.data(), batch);
+                        morph_other_parts(frame, known, parts[known].data(), others.data(), n, finished[known].data(),
+                                          moved_others.data(), batch);
+                        morph_colours_between(frame, known == 0 ? moved.data() : moved_others.data(),
+                                              known == 0 ? moved_others.data() : moved.data(), n,
+                                              finished_colours[known].data());
+                    }
                 }
                 const double other_t = uniform(0.001, 0.999);
                 for (size_t k = 0; k < points.size(); ++k) {
@@ -223,12 +232,14 @@ TEST_F(FastMorphTest, BoundsHoldEveryExactValue)
                     if (spheres) {
                         ASSERT_LE(own[k].lo, v) << trial << " t " << t << " point " << k;
                         ASSERT_GE(own[k].hi, v) << trial << " t " << t << " point " << k;
-                        ASSERT_EQ(v, finished[k]) << trial << " t " << t << " point " << k;
-                        ASSERT_EQ(colour, finished_colours[k]) << trial << " t " << t << " point " << k;
-                        const FieldRange blend = blend_with_target(t, parts[k], target_read);
-                        ASSERT_LE(blend.lo, v) << trial << " t " << t << " point " << k;
-                        ASSERT_GE(blend.hi, v) << trial << " t " << t << " point " << k;
-                        screened += blend.hi < 0 || blend.lo >= 0;
+                        for (int known = 0; known < 2; ++known) {
+                            ASSERT_EQ(v, finished[known][k]) << trial << " t " << t << " point " << k << " " << known;
+                            ASSERT_EQ(colour, finished_colours[known][k]) << trial << " t " << t << " point " << k;
+                            const FieldRange blend = blend_with_read(t, known, parts[known][k], reads[1 - known]);
+                            ASSERT_LE(blend.lo, v) << trial << " t " << t << " point " << k << " " << known;
+                            ASSERT_GE(blend.hi, v) << trial << " t " << t << " point " << k << " " << known;
+                            screened += blend.hi < 0 || blend.lo >= 0;
+                        }
                     }
                     if (every_time) {
                         // The box's shift holds every point's own displacements.
