@@ -8,9 +8,9 @@ MorphInputs morph_inputs() { return morph_inputs(app.morph); }
 
 LatticeField current_lattice() { return morph_lattice(app.morph); }
 
-FrameRequest frame_request(const MorphInputs& inputs, int frame)
+FrameRequest frame_request(const MorphInputs& inputs, int frame, bool shared)
 {
-    return frame_request(app.morph, inputs, frame, app.frame_count);
+    return frame_request(app.morph, inputs, frame, app.frame_count, shared);
 }
 
 int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise)

@@ -19,8 +19,8 @@ MorphInputs morph_inputs();
 // The isosurface lattice of the current volumes and resolution.
 LatticeField current_lattice();
 // The request for frame `frame` of the current morph over inputs, without
-// progress reports.
-FrameRequest frame_request(const MorphInputs& inputs, int frame);
+// progress reports (with the displacements its frames share, if `shared`).
+FrameRequest frame_request(const MorphInputs& inputs, int frame, bool shared = true);
 // Frame `frame` of the current morph, quietly (benchmarks and comparisons).
 int triangulate_current_frame(SurfaceMesh* mesh, int frame, bool regularise = true);
 

@@ -107,10 +107,10 @@ void report_frame_done(int frame, long triangles, const std::string& note)
         show_info("%s", frame_message(frame, app.frame_count, triangles, false, note).c_str());
 }
 
-FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling)
+FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling, bool shared)
 {
     const MorphInputs inputs = morph_inputs();
-    FrameRequest request = frame_request(inputs, frame);
+    FrameRequest request = frame_request(inputs, frame, shared);
     request.progress.slice_done = report_slice;
     request.progress.frame_done = report_frame;
     // A long middle frame says why it takes long, whichever program runs it.

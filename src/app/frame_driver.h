@@ -45,7 +45,9 @@ std::string frame_message(int frame, int frame_count, long triangles, bool so_fa
 // Tells that frame `frame` (from 0) is done, through frame_reports.
 void report_frame_done(int frame, long triangles, const std::string& note = std::string());
 
-FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling);
+// Builds frame `frame` and writes it, with the displacements the morph's
+// frames share unless `shared` is false (frame_request).
+FrameOutcome build_frame(int frame, SurfaceMesh* mesh, FailureHandling handling, bool shared = true);
 
 // The second half of build_frame, for a frame triangulated elsewhere (on a
 // worker thread, with triangulate_frame's status): reports a failure or

@@ -261,10 +261,14 @@ int write_video()
 // One frame after the other, the frame's values on every thread.
 int write_frames_in_turn()
 {
+    // The spheres' displacements are kept for the frames between the ends
+    // to share: a run of one such frame would only pay for keeping them.
+    int middle = 0;
+    for (int frame = first_frame(); frame < last_frame(); ++frame) middle += frame > 0 && frame < app.frame_count - 1;
     for (int frame = first_frame(); frame < last_frame(); ++frame) {
         if (interrupt_signal()) return stop_interrupted();
         SurfaceMesh mesh;
-        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN), mesh);
+        const int status = frame_written(frame, build_frame(frame, &mesh, FAILURES_END_RUN, middle > 1), mesh);
         if (status != BATCH_DONE) return status;
     }
     return BATCH_DONE;

@@ -79,12 +79,12 @@ LatticeField morph_lattice(const MorphState& morph)
     return frame_lattice(morph.volume_dims, morph.sample_grid_dims, morph.loaded_resolution);
 }
 
-FrameRequest frame_request(MorphState& morph, const MorphInputs& inputs, int frame, int frame_count)
+FrameRequest frame_request(MorphState& morph, const MorphInputs& inputs, int frame, int frame_count, bool shared)
 {
     FrameRequest request;
     request.inputs = &inputs;
     request.lattice = morph_lattice(morph);
-    request.displacements = frame_displacements(morph, inputs, request.lattice);
+    if (shared) request.displacements = frame_displacements(morph, inputs, request.lattice);
     request.frame = frame;
     request.frame_count = frame_count;
     request.threads = worker_threads(morph.parameters);

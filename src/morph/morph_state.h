@@ -90,8 +90,12 @@ FieldView volume_field(const MorphState& morph, int side);
 MorphInputs morph_inputs(const MorphState& morph);
 LatticeField morph_lattice(const MorphState& morph);
 // Frame `frame` of frame_count over inputs, on the parameters' threads,
-// without progress reports, with the displacements the morph's frames share.
-FrameRequest frame_request(MorphState& morph, const MorphInputs& inputs, int frame, int frame_count);
+// without progress reports, with the displacements the morph's frames share
+// (unless `shared` is false: a frame then works out its own, as a run of a
+// single frame between the ends is best served, without the cache's cost
+// in time and memory).
+FrameRequest frame_request(MorphState& morph, const MorphInputs& inputs, int frame, int frame_count,
+                           bool shared = true);
 // Where the source was placed in the grid, to map frames back into its units.
 SourcePlacement source_placement(const MorphState& morph);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -90,6 +91,26 @@ TEST_F(FrameDriverTest, AnUnwritableFileEndsTheRunOrSwitchesOutputOff)
                  "Could not write `/nonexistent-directory/m002.off' - file output is off");
     EXPECT_EQ(app.output_format, SURFACE_FORMAT_NONE);
     EXPECT_EQ(build_frame(2, &mesh, FAILURES_KEEP_RUNNING), FRAME_BUILT);
+}
+
+// A frame asked not to share works out its own displacements, keeps none
+// for later frames and is the same frame.
+TEST_F(FrameDriverTest, AFrameOfItsOwnKeepsNoDisplacements)
+{
+    app.frame_count = 5;
+    load("box.off", "torus.off", 18);
+    ASSERT_EQ(link_spheres(), 0);
+    app.output_format = SURFACE_FORMAT_NONE;
+    SurfaceMesh own, shared;
+    ASSERT_EQ(build_frame(2, &own, FAILURES_END_RUN, false), FRAME_BUILT);
+    EXPECT_EQ(app.morph.displacements, nullptr);
+    ASSERT_EQ(build_frame(2, &shared, FAILURES_END_RUN), FRAME_BUILT);
+    EXPECT_NE(app.morph.displacements, nullptr);
+    ASSERT_EQ(own.vertices.size(), shared.vertices.size());
+    EXPECT_EQ(std::memcmp(own.vertices.data(), shared.vertices.data(), own.vertices.size() * sizeof(MeshVertex)), 0);
+    ASSERT_EQ(own.triangles.size(), shared.triangles.size());
+    EXPECT_EQ(std::memcmp(own.triangles.data(), shared.triangles.data(), own.triangles.size() * sizeof(MeshTriangle)),
+              0);
 }
 
 TEST_F(FrameDriverTest, LoadReportsEachStep)
