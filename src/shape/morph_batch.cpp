@@ -79,7 +79,8 @@ void morph_side_parts(const MorphFrame& frame, int side, const Vector3* p, int n
         warp_point(in.vectors, p[k], t, &warped[0], &warped[1]);
         b.s[k] = warped[side];
         others[k] = warped[1 - side];
-        b.ds[k] = sample_distance(in.fields[side], b.s[k].x, b.s[k].y, b.s[k].z);
+        // Where no vector moves it, a lattice point's read along y alone.
+        b.ds[k] = sample_distance_whole_xz(in.fields[side], b.s[k].x, b.s[k].y, b.s[k].z);
     }
     sphere_displacements(frame.linked[side], b.s.data(), b.ds.data(), n, b.vs.data());
     // As morph_samples: the source moves by -t times its displacement and
@@ -101,7 +102,8 @@ void morph_other_parts(const MorphFrame& frame, int known, const double* parts, 
     const size_t count = static_cast<size_t>(n);
     b.dg.resize(count);
     b.vg.resize(count);
-    for (int k = 0; k < n; ++k) b.dg[k] = sample_distance(in.fields[side], others[k].x, others[k].y, others[k].z);
+    for (int k = 0; k < n; ++k)
+        b.dg[k] = sample_distance_whole_xz(in.fields[side], others[k].x, others[k].y, others[k].z);
     sphere_displacements(frame.linked[side], others, b.dg.data(), n, b.vg.data());
     const double along = side == 0 ? -t : 1 - t, weight = side == 0 ? 1 - t : t;
     for (int k = 0; k < n; ++k) {
@@ -164,8 +166,9 @@ void morph_samples(const MorphFrame& frame, const Vector3* p, int n, int16_t* va
         b.vs.resize(count);
         b.vg.resize(count);
         for (int k = 0; k < n; ++k) {
-            b.ds[k] = sample_distance(source, b.s[k].x, b.s[k].y, b.s[k].z);
-            b.dg[k] = sample_distance(target, b.g[k].x, b.g[k].y, b.g[k].z);
+            // The depth reads: at lattice points where no vector moves them.
+            b.ds[k] = sample_distance_whole_xz(source, b.s[k].x, b.s[k].y, b.s[k].z);
+            b.dg[k] = sample_distance_whole_xz(target, b.g[k].x, b.g[k].y, b.g[k].z);
         }
         sphere_displacements(frame.linked[0], b.s.data(), b.ds.data(), n, b.vs.data());
         sphere_displacements(frame.linked[1], b.g.data(), b.dg.data(), n, b.vg.data());

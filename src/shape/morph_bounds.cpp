@@ -452,8 +452,8 @@ void block_point_ranges(const MorphBoundsFrame& f, const PointBox& box, const Ve
     w.sums[1].resize(count);
     for (int k = 0; k < n; ++k) {
         warp_point(f.vectors, p[k], t, &w.s[k], &w.g[k]);
-        w.ds[k] = sample_distance(f.summaries[0]->field, w.s[k].x, w.s[k].y, w.s[k].z);
-        w.dg[k] = sample_distance(f.summaries[1]->field, w.g[k].x, w.g[k].y, w.g[k].z);
+        w.ds[k] = sample_distance_whole_xz(f.summaries[0]->field, w.s[k].x, w.s[k].y, w.s[k].z);
+        w.dg[k] = sample_distance_whole_xz(f.summaries[1]->field, w.g[k].x, w.g[k].y, w.g[k].z);
     }
     sphere_sums(w.near[0], w.s.data(), w.ds.data(), n, w.sums[0].data());
     sphere_sums(w.near[1], w.g.data(), w.dg.data(), n, w.sums[1].data());
