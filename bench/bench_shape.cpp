@@ -371,6 +371,23 @@ BENCHMARK(BM_SampleField)
     ->Args({TILED, 1})
     ->Unit(benchmark::kMillisecond);
 
+// Times range(first, last) over boxes `side` a side, their corners at random
+// from 0 to `most` on every axis.
+template <typename Range>
+void time_box_ranges(benchmark::State& state, int most, int side, const Range& range)
+{
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> corner(0, most);
+    std::vector<std::array<int, 3>> corners(4096);
+    for (auto& c : corners) c = {corner(random), corner(random), corner(random)};
+    size_t next = 0;
+    for (auto _ : state) {
+        const std::array<int, 3>& c = corners[next++ % corners.size()];
+        const int last[3] = {c[0] + side - 1, c[1] + side - 1, c[2] + side - 1};
+        benchmark::DoNotOptimize(range(c.data(), last));
+    }
+}
+
 // The least and greatest distance over small boxes of voxels of a chamfer
 // field, as the frames' bounds read them: voxel by voxel (the reference),
 // packed distances a row at a time, and tiled ones a tile at a time.
@@ -386,18 +403,9 @@ void BM_VoxelRange(benchmark::State& state)
         state.SkipWithError("no memory for the field");
         return;
     }
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> corner(0, n - 1 - side);
-    std::vector<std::array<int, 3>> corners(4096);
-    for (auto& c : corners) c = {corner(random), corner(random), corner(random)};
-    size_t next = 0;
-    for (auto _ : state) {
-        const std::array<int, 3>& c = corners[next++ % corners.size()];
-        const int last[3] = {c[0] + side - 1, c[1] + side - 1, c[2] + side - 1};
-        const FieldRange r =
-            layout == VOXELS ? voxel_range_direct(field, c.data(), last) : voxel_range(field, c.data(), last);
-        benchmark::DoNotOptimize(r);
-    }
+    time_box_ranges(state, n - 1 - side, side, [&](const int* first, const int* last) {
+        return layout == VOXELS ? voxel_range_direct(field, first, last) : voxel_range(field, first, last);
+    });
     state.SetLabel(layout == VOXELS ? "voxel by voxel (reference)" : layout == PACKED ? "rows of packed distances"
                                                                                       : "tiles of a byte a voxel");
 }
@@ -430,17 +438,9 @@ void BM_BlockRange(benchmark::State& state)
     }
     const FieldSummary summary = summarise_field(field);
     const FieldLevel& level = summary.levels[0];
-    std::mt19937 random(3);
-    std::uniform_int_distribution<int> corner(0, level.blocks[0] - side);
-    std::vector<std::array<int, 3>> corners(4096);
-    for (auto& c : corners) c = {corner(random), corner(random), corner(random)};
-    size_t next = 0;
-    for (auto _ : state) {
-        const std::array<int, 3>& c = corners[next++ % corners.size()];
-        const int last[3] = {c[0] + side - 1, c[1] + side - 1, c[2] + side - 1};
-        const FieldRange r = rows ? block_range(level, c.data(), last) : block_range_direct(level, c.data(), last);
-        benchmark::DoNotOptimize(r);
-    }
+    time_box_ranges(state, level.blocks[0] - side, side, [&](const int* first, const int* last) {
+        return rows ? block_range(level, first, last) : block_range_direct(level, first, last);
+    });
     state.SetLabel(rows ? "rows of blocks" : "block by block (reference)");
 }
 BENCHMARK(BM_BlockRange)->ArgNames({"side", "rows"})->ArgsProduct({{2, 4, 8}, {0, 1}});

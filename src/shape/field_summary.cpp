@@ -107,6 +107,21 @@ int tile_spans(int first, int last, TileSpan spans[MOST_TILE_SPANS])
     return n;
 }
 
+#if defined(__SSE2__)
+// The least of lo and least's lanes, the greatest of hi and greatest's.
+FieldRange lanes_range(__m128i least, __m128i greatest, int lo, int hi)
+{
+    alignas(16) int16_t l[8], g[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
+    _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
+    for (int lane = 0; lane < 8; ++lane) {
+        lo = std::min<int>(lo, l[lane]);
+        hi = std::max<int>(hi, g[lane]);
+    }
+    return {lo, hi};
+}
+#endif
+
 // voxel_range over tiled distances: a tile the box holds whole gives its
 // range, others the least and greatest of their offsets within the box.
 FieldRange tiled_range(const FieldView& f, const int first[3], const int last[3])
@@ -175,14 +190,7 @@ FieldRange tiled_range(const FieldView& f, const int first[3], const int last[3]
                 greatest = _mm_max_epi16(greatest, _mm_adds_epi16(base, _mm_unpackhi_epi8(large, zero)));
             }
         }
-    alignas(16) int16_t l[8], g[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
-    _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
-    for (int lane = 0; lane < 8; ++lane) {
-        lo = std::min<int>(lo, l[lane]);
-        hi = std::max<int>(hi, g[lane]);
-    }
-    return {lo, hi};
+    return lanes_range(least, greatest, lo, hi);
 #endif
 }
 
@@ -241,14 +249,7 @@ FieldRange block_range(const FieldLevel& level, const int first[3], const int la
                 greatest = _mm_max_epi16(greatest, _mm_or_si128(_mm_and_si128(v, greatest_of[h]), bottom[h]));
             }
         }
-    alignas(16) int16_t l[8], g[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
-    _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
-    for (int k = 0; k < 8; ++k) {
-        lo = std::min<int>(lo, l[k]);
-        hi = std::max<int>(hi, g[k]);
-    }
-    return {lo, hi};
+    return lanes_range(least, greatest, lo, hi);
 #else
     return block_range_direct(level, first, last);
 #endif
@@ -291,15 +292,7 @@ FieldRange voxel_range(const FieldView& f, const int first[3], const int last[3]
                 least = _mm_min_epi16(least, _mm_or_si128(v, top));
                 greatest = _mm_max_epi16(greatest, _mm_or_si128(v, bottom));
             }
-        alignas(16) int16_t l[8], g[8];
-        _mm_store_si128(reinterpret_cast<__m128i*>(l), least);
-        _mm_store_si128(reinterpret_cast<__m128i*>(g), greatest);
-        int lo = l[0], hi = g[0];
-        for (int lane = 1; lane < 8; ++lane) {
-            lo = std::min<int>(lo, l[lane]);
-            hi = std::max<int>(hi, g[lane]);
-        }
-        return {lo, hi};
+        return lanes_range(least, greatest, 32767, -32768);
     }
 #endif
     return voxel_range_direct(f, first, last);
