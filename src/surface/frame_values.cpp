@@ -406,15 +406,24 @@ struct Engine {
                 range = box_range(b, box, points, &shift);
             }
         } else if (bounded && spheres && box > 0) {
-            // A half's own shift, its reads kept to bound its points' terms.
-            // Every sphere's shift settles few halves of a block it left
-            // uncertain (1.6%), at the cost of two reads over a wide box.
-            shift = box_shift(bounds, points);
-            range = shifted_range(bounds, points, shift, reads);
-            screen = true;
+            // First the block's shift (two reads), then the half's own (a
+            // pass over the spheres), its reads kept to bound its points'
+            // terms.
+            range = shifted_range(bounds, points, *inherited);
+            if (!(range.hi < 0 || range.lo >= 0)) {
+                shift = box_shift(bounds, points);
+                range = shifted_range(bounds, points, shift, reads);
+                screen = true;
+            }
+        } else if (bounded && spheres) {
+            // The block's own shift, kept for its halves.
+            range = shifted_range(bounds, points, bounds.any_shift);
+            if (!(range.hi < 0 || range.lo >= 0)) {
+                shift = box_shift(bounds, points);
+                range = shifted_range(bounds, points, shift);
+            }
         } else if (bounded) {
-            range = spheres ? shifted_range(bounds, points, bounds.any_shift) : FieldRange{-FIELD_LIMIT, FIELD_LIMIT};
-            if (!(range.hi < 0 || range.lo >= 0)) range = morph_range(bounds, points);
+            range = morph_range(bounds, points);
         }
         if (range.hi < 0 || range.lo >= 0) {
             const int16_t sign = range.hi < 0 ? -SIGN_ONLY_VALUE : SIGN_ONLY_VALUE;
